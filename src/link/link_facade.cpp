@@ -1,0 +1,156 @@
+#include "link/link_facade.h"
+
+#include <algorithm>
+#include <thread>
+#include <utility>
+
+namespace {
+
+// The Ethernet link keeps its connection inside the port; its handle is only a token.
+constexpr LinkHandle EthernetHandle = 1;
+
+}  // namespace
+
+LinkFacade::LinkFacade(LinkPorts ports)
+    : ports_(std::move(ports)),
+      processEvents_([] {}),
+      pause_([](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }) {
+  // A missing port behaves like one this build cannot drive.
+  for (auto* port : {&ports_.usb, &ports_.com, &ports_.lpt, &ports_.ethernet}) {
+    if (!*port) {
+      *port = std::make_unique<UnavailablePort>();
+    }
+  }
+}
+
+LinkFacade::~LinkFacade() = default;
+
+void LinkFacade::SetLinkTargets(SerialSettings& serial, LptDeviceName& lptDevice, NetTarget& net) {
+  targets_ = LinkTargets{&serial, &lptDevice, &net};
+}
+
+void LinkFacade::SetProcessEventsHook(std::function<void()> hook) {
+  processEvents_ = hook ? std::move(hook) : [] {};
+}
+
+void LinkFacade::SetPauseHook(std::function<void(std::chrono::milliseconds)> hook) {
+  if (hook) {
+    pause_ = std::move(hook);
+  }
+}
+
+LinkPort* LinkFacade::PortOf(LinkKind kind) const {
+  switch (kind) {
+    case LinkKind::Usb:
+      return ports_.usb.get();
+    case LinkKind::Com:
+      return ports_.com.get();
+    case LinkKind::Lpt:
+      return ports_.lpt.get();
+    case LinkKind::Ethernet:
+      return ports_.ethernet.get();
+  }
+  return nullptr;
+}
+
+ReceiveBuffer* LinkFacade::BufferOf(LinkKind kind) {
+  switch (kind) {
+    case LinkKind::Usb:
+      return &usbBuffer_;
+    case LinkKind::Com:
+      return &comBuffer_;
+    case LinkKind::Ethernet:
+      return &netBuffer_;
+    case LinkKind::Lpt:
+      break;
+  }
+  return nullptr;
+}
+
+LinkHandle LinkFacade::OpenLink(LinkKind kind) {
+  LinkPort* port = PortOf(kind);
+  // Without the owner's records there is nothing to open.
+  if (port == nullptr || !targets_.IsSet()) {
+    return InvalidLink;
+  }
+  LinkHandle handle = port->Open(targets_);
+  if (handle == InvalidLink) {
+    return InvalidLink;
+  }
+  if (ReceiveBuffer* buffer = BufferOf(kind)) {
+    buffer->Clear();
+  }
+  return kind == LinkKind::Ethernet ? EthernetHandle : handle;
+}
+
+bool LinkFacade::WriteChunked(LinkPort& port, LinkHandle handle, const std::uint8_t* data,
+                              std::uint32_t length, std::uint32_t chunkSize) {
+  std::uint32_t sent = 0;
+  while (sent < length) {
+    const std::uint32_t chunk = std::min(length - sent, chunkSize);
+    if (port.WriteChunk(handle, data + sent, chunk) != chunk) {
+      return false;
+    }
+    sent += chunk;
+    processEvents_();
+  }
+  return true;
+}
+
+bool LinkFacade::WriteLink(LinkHandle handle, LinkKind kind, const void* data,
+                           std::uint32_t length) {
+  LinkPort* port = PortOf(kind);
+  if (port == nullptr || (data == nullptr && length != 0)) {
+    return false;
+  }
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  switch (kind) {
+    case LinkKind::Usb:
+      return WriteChunked(*port, handle, bytes, length, UsbChunkSize);
+    case LinkKind::Com:
+      return WriteChunked(*port, handle, bytes, length, ComChunkSize);
+    case LinkKind::Ethernet:
+      return WriteChunked(*port, handle, bytes, length, EthernetChunkSize);
+    case LinkKind::Lpt:
+      // The parallel port takes the whole text in one write, even an empty one.
+      if (port->WriteChunk(handle, bytes, length) != length) {
+        return false;
+      }
+      processEvents_();
+      return true;
+  }
+  return false;
+}
+
+bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& byte) {
+  LinkPort* port = PortOf(kind);
+  ReceiveBuffer* buffer = BufferOf(kind);
+  if (port == nullptr || buffer == nullptr) {
+    return false;  // the parallel port cannot read, and other values are no link
+  }
+  if (buffer->Unread() == 0) {
+    // Bytes were dropped for want of room: what follows would not be the printer's reply.
+    if (buffer->Dropped()) {
+      return false;
+    }
+    if (kind == LinkKind::Com) {
+      // The serial read returns at once, so the wait is made of short pauses between fills.
+      for (int attempt = 0; attempt < ComFillAttempts; ++attempt) {
+        port->Fill(handle, *buffer);
+        if (buffer->Unread() != 0) {
+          break;
+        }
+        pause_(ComFillPause);
+      }
+    } else {
+      port->Fill(handle, *buffer);
+    }
+  }
+  return buffer->TakeByte(byte);
+}
+
+void LinkFacade::CloseLink(LinkKind kind, LinkHandle handle) {
+  if (LinkPort* port = PortOf(kind)) {
+    port->Close(handle);
+  }
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "link/link_port.h"
+#include "link/link_settings.h"
+#include "link/link_types.h"
+#include "link/receive_buffer.h"
+
+// The ports behind the facade, one per kind.
+struct LinkPorts {
+  std::unique_ptr<LinkPort> usb;
+  std::unique_ptr<LinkPort> com;
+  std::unique_ptr<LinkPort> lpt;
+  std::unique_ptr<LinkPort> ethernet;
+};
+
+// The ports this build drives on this platform.
+LinkPorts MakeSystemPorts();
+
+// Everything said to the printer and heard back passes through here. Links are short-lived:
+// open, write, read byte by byte, close. Only one link is open at a time.
+class LinkFacade {
+ public:
+  // How long the serial waiting rule pauses between fills, and how many fills it tries.
+  static constexpr std::chrono::milliseconds ComFillPause{200};
+  static constexpr int ComFillAttempts = 6;
+  static constexpr std::uint32_t UsbChunkSize = 64;
+  static constexpr std::uint32_t ComChunkSize = 64;
+  static constexpr std::uint32_t EthernetChunkSize = 1024;
+
+  explicit LinkFacade(LinkPorts ports = MakeSystemPorts());
+  LinkFacade(const LinkFacade&) = delete;
+  LinkFacade& operator=(const LinkFacade&) = delete;
+  ~LinkFacade();
+
+  // Keeps references to the owner's records; what is written into them later takes effect
+  // at the next open.
+  void SetLinkTargets(SerialSettings& serial, LptDeviceName& lptDevice, NetTarget& net);
+
+  LinkHandle OpenLink(LinkKind kind);
+  bool WriteLink(LinkHandle handle, LinkKind kind, const void* data, std::uint32_t length);
+  bool ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& byte);
+  void CloseLink(LinkKind kind, LinkHandle handle);
+
+  // Runs once after every chunk written so that timers and painting go on during a long write.
+  // A no-op until a GUI installs its event processing.
+  void SetProcessEventsHook(std::function<void()> hook);
+  // The pause of the serial waiting rule; tests replace the real sleep.
+  void SetPauseHook(std::function<void(std::chrono::milliseconds)> hook);
+
+ private:
+  LinkPort* PortOf(LinkKind kind) const;
+  ReceiveBuffer* BufferOf(LinkKind kind);
+  bool WriteChunked(LinkPort& port, LinkHandle handle, const std::uint8_t* data,
+                    std::uint32_t length, std::uint32_t chunkSize);
+
+  LinkPorts ports_;
+  LinkTargets targets_;
+  ReceiveBuffer usbBuffer_;
+  ReceiveBuffer comBuffer_;
+  ReceiveBuffer netBuffer_;
+  std::function<void()> processEvents_;
+  std::function<void(std::chrono::milliseconds)> pause_;
+};

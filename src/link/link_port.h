@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include "link/link_settings.h"
+#include "link/link_types.h"
+#include "link/receive_buffer.h"
+
+// One kind of port behind the link facade. The facade decides chunk sizes and waiting rules;
+// a port only opens, moves one chunk or one receive, and closes.
+class LinkPort {
+ public:
+  virtual ~LinkPort() = default;
+
+  // Opens the device the current settings name; InvalidLink when it cannot be opened.
+  virtual LinkHandle Open(const LinkTargets& targets) = 0;
+
+  // Sends one chunk and returns how many of its bytes the port took; anything short of
+  // `count` is a failed chunk.
+  virtual std::uint32_t WriteChunk(LinkHandle handle, const std::uint8_t* data,
+                                   std::uint32_t count) = 0;
+
+  // Waits for one receive and appends what it brought to `buffer`; true when the receive
+  // completed. The facade looks at the buffer, not at this result, to decide whether a byte came.
+  virtual bool Fill(LinkHandle handle, ReceiveBuffer& buffer) = 0;
+
+  virtual void Close(LinkHandle handle) = 0;
+};
+
+// A port kind that this build cannot drive: every open fails, so nothing pretends to work.
+class UnavailablePort final : public LinkPort {
+ public:
+  LinkHandle Open(const LinkTargets&) override { return InvalidLink; }
+  std::uint32_t WriteChunk(LinkHandle, const std::uint8_t*, std::uint32_t) override { return 0; }
+  bool Fill(LinkHandle, ReceiveBuffer&) override { return false; }
+  void Close(LinkHandle) override {}
+};

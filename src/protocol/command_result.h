@@ -1,0 +1,28 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+// The result of every printer operation; only the windows turn it into words.
+enum class CommandResult : std::int32_t {
+  Ok = 0,
+  OpenPortError = 1,
+  TransmitDataError = 2,
+  ReceiveDataError = 3,
+  OpenFileError = 4,
+  InvalidOperation = 5,
+};
+
+// The message shown for each result, by code. The texts are the printer tools' own.
+inline constexpr std::array<std::string_view, 6> ResultMessages = {
+    "",
+    "Open Port Error",
+    "Transmit Data Error",
+    "Receive Data Error",
+    "Open File Error",
+    "Unknow Error",
+};
+
+// The message for a result; a code outside the table reads as the unknown error.
+std::string_view ResultMessage(CommandResult result);
