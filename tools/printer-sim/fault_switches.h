@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace printer_sim {
+
+// One fault, optionally limited to a single query so that a test can disturb only that one.
+template <typename T>
+struct Fault {
+  T value{};
+  std::string onlyFor;  // command text without line ending; empty = every query
+
+  bool AppliesTo(std::string_view command) const {
+    return value != T{} && (onlyFor.empty() || onlyFor == command);
+  }
+};
+
+// Ways the printer can misbehave; all off by default. Faults combine.
+struct FaultSwitches {
+  // Queries that get no reply at all.
+  std::set<std::string, std::less<>> silentOn;
+  // Bytes of noise (never '{') sent before the reply frame.
+  Fault<std::size_t> leadInGarbage;
+  // Reply bytes go out one per write with this pause between them.
+  Fault<int> slowByteDelayMs;
+  // Only the first half of the frame goes out; TCP connections are then closed.
+  Fault<bool> closeMidFrame;
+  // The frame carries more data than any client accepts.
+  Fault<bool> oversizedFrame;
+  // The length field disagrees with the data.
+  Fault<bool> badLength;
+  // TCP connections are accepted but never read, so a writing client eventually blocks.
+  bool neverRead = false;
+
+  // Limits every reply-shaping fault to `command`.
+  void LimitTo(const std::string& command) {
+    leadInGarbage.onlyFor = command;
+    slowByteDelayMs.onlyFor = command;
+    closeMidFrame.onlyFor = command;
+    oversizedFrame.onlyFor = command;
+    badLength.onlyFor = command;
+  }
+
+  bool operator==(const FaultSwitches&) const = default;
+};
+
+}  // namespace printer_sim

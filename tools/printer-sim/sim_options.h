@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "printer-sim/sim_server.h"
+
+namespace printer_sim {
+
+struct SimOptions {
+  SimServerConfig server;
+  std::string logPath;  // empty = no text log, "-" = standard output
+  bool help = false;
+};
+
+// Parses the command line (without the program name). False with a reason on bad input.
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string* error);
+
+std::string SimUsage(std::string_view program);
+
+}  // namespace printer_sim

@@ -1,0 +1,494 @@
+#include "printer-sim/sim_server.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "printer-sim/outgoing_queue.h"
+#include "printer-sim/posix_endpoints.h"
+#include "printer-sim/unique_fd.h"
+
+namespace printer_sim {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr std::size_t kMaxTcpConnections = 256;
+// A reader that never drains its replies must not make the queue grow without end.
+constexpr std::size_t kMaxQueuedBytes = 64 * 1024 * 1024;
+constexpr int kNeverReadReceiveBuffer = 4096;
+constexpr std::size_t kLoggedReplyBytes = 200;
+
+struct Channel {
+  Channel(Transport transport, int id, int fd, CommandInterpreter interpreter)
+      : transport(transport),
+        id(id),
+        fd(fd),
+        interpreter(std::move(interpreter)),
+        out(transport == Transport::Tcp) {}
+
+  std::string Name() const { return std::string(ToString(transport)) + "#" + std::to_string(id); }
+
+  Transport transport;
+  int id;
+  int fd;
+  UniqueFd owned;  // TCP only; the pty and FIFO descriptors belong to their endpoints
+  CommandInterpreter interpreter;
+  OutgoingQueue out;
+  bool readClosed = false;
+  bool dead = false;
+};
+
+}  // namespace
+
+struct SimServer::Impl {
+  explicit Impl(SimServerConfig c)
+      : config(std::move(c)),
+        state(config.initialState),
+        faults(config.faults),
+        log(config.logCapacity) {
+    // Lives as long as the server so that SetFaults can wake the loop without racing Stop.
+    std::array<int, 2> wake{};
+    if (pipe2(wake.data(), O_NONBLOCK | O_CLOEXEC) == 0) {
+      wakeRead.Reset(wake[0]);
+      wakeWrite.Reset(wake[1]);
+    }
+  }
+
+  // Server thread.
+  void Run();
+  void BuildPollSet(std::vector<pollfd>& fds, int& timeoutMs, bool neverRead);
+  void AcceptAll(bool neverRead);
+  void ReadFrom(Channel& channel);
+  void Feed(Channel& channel, std::string_view bytes);
+  void WriteTo(Channel& channel);
+  void Emit(const std::string& line) const {
+    if (config.logSink) {
+      config.logSink(line);
+    }
+  }
+  void Notify() {
+    {
+      std::lock_guard lock(mu);
+      ++generation;
+    }
+    cv.notify_all();
+  }
+  void Wake() const {
+    char byte = 1;
+    [[maybe_unused]] ssize_t ignored = write(wakeWrite.Get(), &byte, 1);
+  }
+  void AddChannel(Transport transport, int fd, UniqueFd owned = {}) {
+    auto channel = std::make_unique<Channel>(
+        transport, ++lastChannelId, fd, CommandInterpreter(config.factoryDefaults, config.clock));
+    channel->owned = std::move(owned);
+    channels.push_back(std::move(channel));
+  }
+  void CloseAll();
+
+  const SimServerConfig config;
+
+  mutable std::mutex mu;
+  mutable std::condition_variable cv;
+  std::uint64_t generation = 0;
+  PrinterState state;
+  FaultSwitches faults;
+  CommandLog log;
+  std::size_t accepted = 0;
+  std::size_t openTcp = 0;
+  std::uint16_t port = 0;
+  std::string ptyPath;
+  bool running = false;
+
+  std::mutex lifecycle;  // serialises Start and Stop
+  UniqueFd wakeRead, wakeWrite;
+  std::thread thread;
+  std::atomic<bool> stopRequested{false};
+
+  // Owned by the server thread while it runs.
+  UniqueFd listener;
+  PtyEndpoint pty;
+  FifoEndpoint fifo;
+  std::vector<std::unique_ptr<Channel>> channels;
+  int lastChannelId = 0;
+  std::vector<char> readBuffer = std::vector<char>(64 * 1024);
+};
+
+void SimServer::Impl::Run() {
+  std::vector<pollfd> fds;
+  while (!stopRequested.load()) {
+    bool neverRead;
+    {
+      std::lock_guard lock(mu);
+      neverRead = faults.neverRead;
+    }
+    int timeoutMs = -1;
+    BuildPollSet(fds, timeoutMs, neverRead);
+    if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) {
+      Emit(LogTimestamp() + " poll failed: " + strerror(errno));
+      break;
+    }
+    if (fds[0].revents & POLLIN) {
+      std::array<char, 64> drain;
+      while (read(wakeRead.Get(), drain.data(), drain.size()) > 0) {
+      }
+    }
+    std::size_t first = listener.Valid() ? 2 : 1;
+    if (listener.Valid() && (fds[1].revents & POLLIN)) {
+      AcceptAll(neverRead);
+    }
+    // Channels accepted just now are not in `fds` yet.
+    std::size_t polled = fds.size() - first;
+    for (std::size_t i = 0; i < polled; ++i) {
+      Channel& channel = *channels[i];
+      short revents = fds[first + i].revents;
+      if (revents & POLLIN) {
+        ReadFrom(channel);
+      } else if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        // Cannot happen for the pty or FIFO while we hold their other ends; drop it rather
+        // than spin.
+        channel.dead = true;
+        Emit(LogTimestamp() + " " + channel.Name() + " hang-up");
+      } else if (revents & POLLRDHUP) {
+        channel.readClosed = true;
+      }
+      if (!channel.dead) {
+        WriteTo(channel);
+      }
+      if (channel.transport == Transport::Tcp && channel.readClosed && channel.out.Empty()) {
+        channel.dead = true;
+      }
+    }
+    std::size_t closedTcp = 0;
+    std::erase_if(channels, [&](const std::unique_ptr<Channel>& channel) {
+      if (channel->dead) {
+        Emit(LogTimestamp() + " " + channel->Name() + " closed");
+        closedTcp += channel->transport == Transport::Tcp;
+      }
+      return channel->dead;
+    });
+    if (closedTcp > 0) {
+      {
+        std::lock_guard lock(mu);
+        openTcp -= closedTcp;
+      }
+      Notify();
+    }
+  }
+}
+
+void SimServer::Impl::BuildPollSet(std::vector<pollfd>& fds, int& timeoutMs, bool neverRead) {
+  auto now = SteadyClock::now();
+  fds.clear();
+  fds.push_back({wakeRead.Get(), POLLIN, 0});
+  if (listener.Valid()) {
+    fds.push_back({listener.Get(), POLLIN, 0});
+  }
+  for (const auto& channel : channels) {
+    short events = 0;
+    if (!channel->readClosed) {
+      // Without reading, a peer that closes is still noticed.
+      bool reads = !(neverRead && channel->transport == Transport::Tcp);
+      events |= reads ? POLLIN : POLLRDHUP;
+    }
+    if (channel->out.WantsWrite(now)) {
+      events |= POLLOUT;
+    } else if (auto due = channel->out.NextDue()) {
+      auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - now).count();
+      int ms = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+      timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+    }
+    fds.push_back({channel->fd, events, 0});
+  }
+}
+
+void SimServer::Impl::AcceptAll(bool neverRead) {
+  std::string peer;
+  for (UniqueFd fd; (fd = AcceptConnection(listener.Get(), &peer)).Valid();) {
+    std::size_t open = std::count_if(channels.begin(), channels.end(), [](const auto& channel) {
+      return channel->transport == Transport::Tcp;
+    });
+    if (open >= kMaxTcpConnections) {
+      Emit(LogTimestamp() + " refused " + peer + ": too many connections");
+      continue;
+    }
+    if (neverRead) {
+      SetReceiveBuffer(fd.Get(), kNeverReadReceiveBuffer);
+    }
+    int raw = fd.Get();
+    AddChannel(Transport::Tcp, raw, std::move(fd));
+    Emit(LogTimestamp() + " " + channels.back()->Name() + " connected from " + peer);
+    {
+      std::lock_guard lock(mu);
+      ++accepted;
+      ++openTcp;
+    }
+    Notify();
+  }
+}
+
+void SimServer::Impl::ReadFrom(Channel& channel) {
+  ssize_t n;
+  do {
+    n = read(channel.fd, readBuffer.data(), readBuffer.size());
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) {
+    Feed(channel, std::string_view(readBuffer.data(), static_cast<std::size_t>(n)));
+  } else if (n == 0) {
+    // The peer finished sending; replies still owed go out before the connection closes.
+    channel.readClosed = true;
+  } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+    Emit(LogTimestamp() + " " + channel.Name() + " read failed: " + strerror(errno));
+    channel.dead = true;
+  }
+}
+
+void SimServer::Impl::Feed(Channel& channel, std::string_view bytes) {
+  std::vector<CommandOutcome> outcomes;
+  {
+    std::lock_guard lock(mu);
+    outcomes = channel.interpreter.Feed(bytes, state, faults);
+    for (const CommandOutcome& outcome : outcomes) {
+      log.Append(LogEntry{channel.transport, channel.id, outcome.raw, outcome.kind});
+    }
+    ++generation;
+  }
+  cv.notify_all();
+
+  std::string prefix = LogTimestamp() + " " + channel.Name();
+  for (CommandOutcome& outcome : outcomes) {
+    std::string line = prefix + " <- \"" + EscapeBytes(outcome.raw, kLoggedReplyBytes) + "\"";
+    if (outcome.kind == CommandKind::Unknown) {
+      line += " (unknown)";
+    } else if (outcome.silenced) {
+      line += " (no reply: silenced)";
+    }
+    Emit(line);
+    if (!outcome.reply || channel.transport == Transport::Fifo) {
+      continue;
+    }
+    ReplyPlan& plan = *outcome.reply;
+    plan.closeAfter = plan.closeAfter && channel.transport == Transport::Tcp;
+    line = prefix + " -> \"" + EscapeBytes(plan.bytes, kLoggedReplyBytes) + "\"";
+    if (plan.byteDelay.count() > 0) {
+      line += " (one byte every " + std::to_string(plan.byteDelay.count()) + " ms)";
+    }
+    if (plan.closeAfter) {
+      line += " (then close)";
+    }
+    if (channel.out.PendingBytes() + plan.bytes.size() > kMaxQueuedBytes) {
+      line += " (dropped: too much unsent)";
+    } else {
+      channel.out.Push(std::move(plan));
+    }
+    Emit(line);
+  }
+}
+
+void SimServer::Impl::WriteTo(Channel& channel) {
+  if (!channel.out.WantsWrite(SteadyClock::now())) {
+    return;
+  }
+  switch (channel.out.Write(channel.fd, SteadyClock::now())) {
+    case OutgoingQueue::WriteResult::Done:
+    case OutgoingQueue::WriteResult::Blocked:
+      break;
+    case OutgoingQueue::WriteResult::Close:
+      channel.dead = true;
+      break;
+    case OutgoingQueue::WriteResult::Error:
+      Emit(LogTimestamp() + " " + channel.Name() + " write failed: " + strerror(errno));
+      channel.out.Clear();
+      channel.dead = channel.transport == Transport::Tcp;
+      break;
+  }
+}
+
+void SimServer::Impl::CloseAll() {
+  channels.clear();
+  listener.Reset();
+  if (pty.master.Valid() && !config.ptyLink.empty()) {
+    RemoveSymlinkTo(pty.slavePath, config.ptyLink);
+  }
+  pty = PtyEndpoint{};
+  if (fifo.created) {
+    unlink(config.fifoPath.c_str());
+  }
+  fifo = FifoEndpoint{};
+  {
+    std::lock_guard lock(mu);
+    port = 0;
+    ptyPath.clear();
+    openTcp = 0;
+    running = false;
+    ++generation;
+  }
+  cv.notify_all();
+}
+
+SimServer::SimServer(SimServerConfig config) : impl_(std::make_unique<Impl>(std::move(config))) {}
+
+SimServer::~SimServer() {
+  Stop();
+}
+
+bool SimServer::Start(std::string* error) {
+  Impl& d = *impl_;
+  std::lock_guard life(d.lifecycle);
+  if (d.thread.joinable()) {
+    if (error) {
+      *error = "already running";
+    }
+    return false;
+  }
+  auto fail = [&](const std::string& what) {
+    if (error && !what.empty()) {
+      *error = what;
+    }
+    d.CloseAll();
+    return false;
+  };
+  if (!d.wakeRead.Valid()) {
+    return fail("cannot create the wake-up pipe");
+  }
+
+  std::uint16_t boundPort = 0;
+  bool neverRead = Faults().neverRead;
+  if (d.config.tcp) {
+    d.listener = OpenTcpListener(d.config.tcpHost, d.config.tcpPort,
+                                 neverRead ? kNeverReadReceiveBuffer : 0, &boundPort, error);
+    if (!d.listener.Valid()) {
+      return fail({});
+    }
+  }
+  if (d.config.pty) {
+    if (!OpenPty(d.pty, error) ||
+        (!d.config.ptyLink.empty() && !ReplaceSymlink(d.pty.slavePath, d.config.ptyLink, error))) {
+      return fail({});
+    }
+    d.AddChannel(Transport::Pty, d.pty.master.Get());
+  }
+  if (!d.config.fifoPath.empty()) {
+    if (!OpenFifo(d.config.fifoPath, d.fifo, error)) {
+      return fail({});
+    }
+    d.AddChannel(Transport::Fifo, d.fifo.readEnd.Get());
+  }
+  {
+    std::lock_guard lock(d.mu);
+    d.port = boundPort;
+    d.ptyPath = d.pty.slavePath;
+    d.running = true;
+  }
+  d.stopRequested = false;
+  d.thread = std::thread([&d] { d.Run(); });
+  return true;
+}
+
+void SimServer::Stop() {
+  Impl& d = *impl_;
+  std::lock_guard life(d.lifecycle);
+  if (!d.thread.joinable()) {
+    return;
+  }
+  d.stopRequested = true;
+  d.Wake();
+  d.thread.join();
+  d.CloseAll();
+}
+
+bool SimServer::Running() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->running;
+}
+
+std::uint16_t SimServer::TcpPort() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->port;
+}
+
+std::string SimServer::PtyPath() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->ptyPath;
+}
+
+std::vector<LogEntry> SimServer::ReceivedCommands() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->log.Entries();
+}
+
+std::uint64_t SimServer::ReceivedCount() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->log.TotalAppended();
+}
+
+void SimServer::ClearLog() {
+  std::lock_guard lock(impl_->mu);
+  impl_->log.Clear();
+}
+
+PrinterState SimServer::State() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->state;
+}
+
+void SimServer::SetState(PrinterState state) {
+  std::lock_guard lock(impl_->mu);
+  impl_->state = std::move(state);
+}
+
+FaultSwitches SimServer::Faults() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->faults;
+}
+
+void SimServer::SetFaults(FaultSwitches faults) {
+  {
+    std::lock_guard lock(impl_->mu);
+    impl_->faults = std::move(faults);
+  }
+  // neverRead changes which descriptors the loop polls.
+  impl_->Wake();
+}
+
+std::size_t SimServer::AcceptedConnections() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->accepted;
+}
+
+std::size_t SimServer::OpenConnections() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->openTcp;
+}
+
+bool SimServer::WaitUntil(const std::function<bool()>& condition,
+                          std::chrono::milliseconds timeout) const {
+  auto deadline = SteadyClock::now() + timeout;
+  Impl& d = *impl_;
+  while (true) {
+    std::uint64_t seen;
+    {
+      std::lock_guard lock(d.mu);
+      seen = d.generation;
+    }
+    if (condition()) {
+      return true;
+    }
+    std::unique_lock lock(d.mu);
+    if (!d.cv.wait_until(lock, deadline, [&] { return d.generation != seen; })) {
+      lock.unlock();
+      return condition();
+    }
+  }
+}
+
+}  // namespace printer_sim

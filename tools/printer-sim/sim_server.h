@@ -1,0 +1,76 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "printer-sim/command_interpreter.h"
+#include "printer-sim/command_log.h"
+#include "printer-sim/fault_switches.h"
+#include "printer-sim/printer_state.h"
+
+namespace printer_sim {
+
+struct SimServerConfig {
+  bool tcp = true;
+  std::string tcpHost = "127.0.0.1";  // numeric IPv4 only
+  std::uint16_t tcpPort = 9100;       // 0 = any free port; see TcpPort()
+  bool pty = false;                   // serial port: a pseudo-terminal; see PtyPath()
+  std::string ptyLink;                // symbolic link to the pty, removed on Stop; empty = none
+  std::string fifoPath;               // parallel port: a FIFO that is read, never answered
+  PrinterState initialState;
+  PrinterState factoryDefaults;  // what INITIALPRINTER restores
+  FaultSwitches faults;
+  CommandInterpreter::Clock clock;  // empty = this host's local time
+  // One line of text per received command, reply and connection event, without a line
+  // ending. Called on the server thread.
+  std::function<void(std::string_view)> logSink;
+  std::size_t logCapacity = 100000;  // received lines kept in memory
+};
+
+// The virtual printer: serves the command language on TCP, a pty and a FIFO from one
+// background thread. All public members are thread-safe.
+class SimServer {
+ public:
+  explicit SimServer(SimServerConfig config = {});
+  ~SimServer();  // stops
+  SimServer(const SimServer&) = delete;
+  SimServer& operator=(const SimServer&) = delete;
+
+  // Opens every configured endpoint, then serves them. False with a reason if any failed,
+  // in which case nothing stays open.
+  bool Start(std::string* error = nullptr);
+  // Closes everything and joins the thread. Idempotent; Start may be called again.
+  void Stop();
+  bool Running() const;
+
+  std::uint16_t TcpPort() const;  // 0 unless listening
+  std::string PtyPath() const;    // the pty's device path; empty without a pty
+
+  std::vector<LogEntry> ReceivedCommands() const;
+  std::uint64_t ReceivedCount() const;  // lines since the last ClearLog, dropped ones too
+  void ClearLog();
+
+  PrinterState State() const;
+  void SetState(PrinterState state);
+  FaultSwitches Faults() const;
+  void SetFaults(FaultSwitches faults);  // applies to the next command received
+
+  std::size_t AcceptedConnections() const;  // TCP connections accepted since construction
+  std::size_t OpenConnections() const;      // TCP connections open now
+
+  // Waits until `condition` holds, re-checking whenever the server has received a line, accepted
+  // or closed a connection. `condition` may call the members above. False on time-out.
+  bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace printer_sim
