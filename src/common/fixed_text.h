@@ -23,7 +23,7 @@ class FixedText {
   bool Assign(std::string_view text) {
     text = text.substr(0, std::min(text.find('\0'), text.size()));
     const std::size_t kept = std::min(text.size(), Capacity);
-    std::memcpy(chars_.data(), text.data(), kept);
+    std::memmove(chars_.data(), text.data(), kept);  // the text may be our own
     std::fill(chars_.begin() + static_cast<std::ptrdiff_t>(kept), chars_.end(), '\0');
     return kept == text.size();
   }
