@@ -277,7 +277,8 @@ ReplyPlan PlanReply(std::string_view command, std::string_view data, const Fault
     body.resize(std::max(kOversizedDataBytes, body.size()), '#');
   }
   std::size_t declared = body.size() + (faults.badLength.AppliesTo(command) ? 2 : 0);
-  std::string frame = "{" + std::to_string(declared) + "|" + body + "}";
+  std::string frame = "{";
+  frame.append(std::to_string(declared)).append("|").append(body).append("}");
 
   ReplyPlan plan;
   if (faults.closeMidFrame.AppliesTo(command)) {

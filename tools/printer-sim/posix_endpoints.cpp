@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -54,7 +55,7 @@ UniqueFd OpenTcpListener(const std::string& host, std::uint16_t port, int receiv
     Fail(error, "bind " + where);
     return {};
   }
-  if (listen(fd.Get(), 16) != 0) {
+  if (listen(fd.Get(), SOMAXCONN) != 0) {
     Fail(error, "listen " + where);
     return {};
   }
@@ -77,6 +78,11 @@ UniqueFd AcceptConnection(int listener, std::string* peer) {
     fd = accept4(listener, reinterpret_cast<sockaddr*>(&address), &length,
                  SOCK_NONBLOCK | SOCK_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) {
+    // Replies go out at once, as a printer's would; do not wait to coalesce them.
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  }
   if (fd >= 0 && peer) {
     std::array<char, INET_ADDRSTRLEN> text{};
     inet_ntop(AF_INET, &address.sin_addr, text.data(), text.size());
