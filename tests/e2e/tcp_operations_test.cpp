@@ -93,22 +93,4 @@ TEST_F(SimOverTcp, EveryOperation_MakesAFreshConnectionAndClosesIt) {
   EXPECT_TRUE(sim_->WaitUntil([&] { return sim_->OpenConnections() == 0; }, 5s));
 }
 
-TEST_F(SimOverTcp, PortAbove16Bits_UsesItsLow16Bits) {
-  target_.Port += 65536;
-  EXPECT_EQ(Run(PrinterOperation::ProbeLink), CommandResult::Ok);
-}
-
-TEST_F(SimOverTcp, NoHostOrNoListener_IsOpenPortError) {
-  target_.Host.Clear();
-  EXPECT_EQ(Run(PrinterOperation::ProbeLink), CommandResult::OpenPortError);
-
-  target_.Host.Assign("127.0.0.1");
-  sim_->Stop();  // the port is now closed: the connection is refused
-  ClockRecord clock{1, 2, 3, 4, 5, 6};
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock), CommandResult::OpenPortError);
-  EXPECT_LT(SecondsSince(start), 1.0);
-  EXPECT_EQ(clock, (ClockRecord{1, 2, 3, 4, 5, 6}));
-}
-
 }  // namespace

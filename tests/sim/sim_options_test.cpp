@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@ struct OptionsCase {
   std::vector<std::string> args;
   bool accepted;
 };
+
+void PrintTo(const OptionsCase& c, std::ostream* out) {
+  for (const std::string& arg : c.args) {
+    *out << arg << ' ';
+  }
+  *out << (c.accepted ? "accepted" : "refused");
+}
 
 class OptionsAcceptanceTest : public testing::TestWithParam<OptionsCase> {};
 
