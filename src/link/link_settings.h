@@ -34,3 +34,7 @@ struct LinkTargets {
 
   bool IsSet() const { return serial != nullptr && lptDevice != nullptr && net != nullptr; }
 };
+
+static_assert(sizeof(LptDeviceName) == 256);
+static_assert(sizeof(NetTarget::Host) == 64);
+static_assert(sizeof(SerialSettings::PortName) == 24);

@@ -31,3 +31,8 @@ struct NetConfigRecord {
 
   friend bool operator==(const NetConfigRecord&, const NetConfigRecord&) = default;
 };
+
+// The records keep the field widths the printer tools exchange.
+static_assert(sizeof(NetConfigRecord::Text) == 64);
+static_assert(sizeof(NetConfigRecord) == 1 + 6 * 64 + 1);
+static_assert(sizeof(ClockRecord) == 6 * 4);
