@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QGroupBox>
+
+#include "gui/layout_scale.h"
+#include "panels/panel_host.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// "RTC Setup": the printer's clock as six editable numbers. The values live in the main
+// window's ClockValues; the edits only show them and take them back on "Set".
+class ClockPanel : public QGroupBox {
+ public:
+  ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& scale,
+             QWidget* parent = nullptr);
+
+  // ClockValues from the PC's clock; the edits are left alone.
+  void LoadSystemTime();
+  // The six values into the edits as plain decimal numbers.
+  void ShowClockFields();
+  // Year to Second from the edits into ClockValues, each stored as soon as it converts, so a
+  // bad field leaves the ones before it already taken. Throws UserInputError.
+  void TakeClockFields();
+  // Reads the printer's clock; ClockValues changes only when the whole read succeeded.
+  CommandResult ReadPrinterClock();
+
+  void ButtonSetSysTimeClick();
+  void ButtonOkClick();
+  void ButtonRTCReadClick();
+
+ private:
+  QLineEdit* AddEdit(const QString& name, int top, int maxLength, const LayoutScale& scale);
+  QPushButton* AddButton(const QString& name, const QString& caption, const QRect& rect);
+
+  PanelHost& host_;
+  ClockRecord& values_;  // the main window's ClockValues
+
+  QLineEdit* EditYear;
+  QLineEdit* EditMonth;
+  QLineEdit* EditDate;
+  QLineEdit* EditHour;
+  QLineEdit* EditMinute;
+  QLineEdit* EditSecond;
+  QPushButton* ButtonSetSysTime;
+  QPushButton* ButtonOk;
+  QPushButton* ButtonRTCRead;
+};

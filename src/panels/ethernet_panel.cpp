@@ -1,0 +1,193 @@
+#include "panels/ethernet_panel.h"
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <array>
+
+#include "gui/input_error.h"
+
+namespace {
+
+constexpr int DhcpIndex = 0;
+constexpr int StaticIndex = 1;
+
+// The address edits hold what their record fields can; a longer text would be cut unseen.
+constexpr int AddressMaxLength = static_cast<int>(NetConfigRecord::Text::Capacity);
+constexpr int PrinterNameMaxLength = 15;
+
+constexpr int LabelHeight = 13;
+constexpr int EditHeight = 21;
+constexpr int ButtonHeight = 25;
+
+QString ShownText(const NetConfigRecord::Text& text) {
+  const std::string_view view = text.View();
+  return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
+}
+
+}  // namespace
+
+EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const LayoutScale& scale,
+                             QWidget* parent)
+    : QGroupBox(QStringLiteral("Ethernet Setup"), parent), host_(host), values_(values) {
+  setObjectName(QStringLiteral("GroupBox2"));
+
+  RadioGroupDHCP = new QGroupBox(QStringLiteral("DHCP"), this);
+  RadioGroupDHCP->setObjectName(QStringLiteral("RadioGroupDHCP"));
+  RadioGroupDHCP->setGeometry(scale.Rect(13, 16, 204, 65));
+  RadioDHCP = new QRadioButton(QStringLiteral("DHCP"), RadioGroupDHCP);
+  RadioDHCP->setObjectName(QStringLiteral("RadioDHCP"));
+  RadioDHCP->setGeometry(scale.Rect(8, 18, 188, 17));
+  RadioStaticIP = new QRadioButton(QStringLiteral("Static IP"), RadioGroupDHCP);
+  RadioStaticIP->setObjectName(QStringLiteral("RadioStaticIP"));
+  RadioStaticIP->setGeometry(scale.Rect(8, 40, 188, 17));
+  radioButtons_ = new QButtonGroup(this);
+  radioButtons_->setObjectName(QStringLiteral("RadioGroupDHCPButtons"));
+  radioButtons_->addButton(RadioDHCP, DhcpIndex);
+  radioButtons_->addButton(RadioStaticIP, StaticIndex);
+
+  LabelIP = AddLabel(QStringLiteral("LabelIP"), QStringLiteral("IP:"),
+                     scale.Rect(8, 96, 58, LabelHeight));
+  EditIP = AddEdit(QStringLiteral("EditIP"), AddressMaxLength, scale.Rect(69, 88, 148, EditHeight));
+  LabelMask = AddLabel(QStringLiteral("LabelMask"), QStringLiteral("Mask:"),
+                       scale.Rect(8, 120, 58, LabelHeight));
+  EditMask =
+      AddEdit(QStringLiteral("EditMask"), AddressMaxLength, scale.Rect(69, 112, 148, EditHeight));
+  LabelGateWay = AddLabel(QStringLiteral("LabelGateWay"), QStringLiteral("Gate Way:"),
+                          scale.Rect(8, 144, 58, LabelHeight));
+  EditGateWay = AddEdit(QStringLiteral("EditGateWay"), AddressMaxLength,
+                        scale.Rect(69, 136, 148, EditHeight));
+  for (QLineEdit* edit : {EditIP, EditMask, EditGateWay}) {
+    edit->setText(QStringLiteral("0.0.0.0"));
+  }
+
+  ButtonSetIP = AddButton(QStringLiteral("ButtonSetIP"), QStringLiteral("Set IP"),
+                          scale.Rect(264, 104, 75, ButtonHeight));
+  ButtonEtherRead = AddButton(QStringLiteral("ButtonEtherRead"), QStringLiteral("Read"),
+                              scale.Rect(264, 136, 75, ButtonHeight));
+
+  Label7 = AddLabel(QStringLiteral("Label7"), QStringLiteral("Printer Name:"),
+                    scale.Rect(8, 192, 70, LabelHeight));
+  EditPrinterName = AddEdit(QStringLiteral("EditPrinterName"), PrinterNameMaxLength,
+                            scale.Rect(80, 192, 137, EditHeight));
+  ButtonSetPrinterName =
+      AddButton(QStringLiteral("ButtonSetPrinterName"), QStringLiteral("Set Printer Name"),
+                scale.Rect(240, 192, 99, ButtonHeight));
+
+  // Tab reaches the radio group first; its two buttons are one stop in the chain.
+  const std::array<QWidget*, 9> tabOrder = {RadioDHCP,   RadioStaticIP,   EditIP,
+                                            EditMask,    ButtonSetIP,     ButtonEtherRead,
+                                            EditGateWay, EditPrinterName, ButtonSetPrinterName};
+  for (std::size_t i = 1; i < tabOrder.size(); ++i) {
+    setTabOrder(tabOrder[i - 1], tabOrder[i]);
+  }
+
+  // Only a click by the user changes the choice; ShowNetworkFields checks a button silently.
+  connect(radioButtons_, &QButtonGroup::idClicked, this, [this](int) { RadioGroupDHCPClick(); });
+  connect(ButtonSetIP, &QPushButton::clicked, this, &EthernetPanel::ButtonSetIPClick);
+  connect(ButtonEtherRead, &QPushButton::clicked, this, &EthernetPanel::ButtonEtherReadClick);
+  connect(ButtonSetPrinterName, &QPushButton::clicked, this,
+          &EthernetPanel::ButtonSetPrinterNameClick);
+}
+
+QLabel* EthernetPanel::AddLabel(const QString& name, const QString& caption, const QRect& rect) {
+  auto* label = new QLabel(caption, this);
+  label->setObjectName(name);
+  label->setGeometry(rect);
+  return label;
+}
+
+QLineEdit* EthernetPanel::AddEdit(const QString& name, int maxLength, const QRect& rect) {
+  auto* edit = new QLineEdit(this);
+  edit->setObjectName(name);
+  edit->setMaxLength(maxLength);
+  edit->setGeometry(rect);
+  return edit;
+}
+
+QPushButton* EthernetPanel::AddButton(const QString& name, const QString& caption,
+                                      const QRect& rect) {
+  auto* button = new QPushButton(caption, this);
+  button->setObjectName(name);
+  button->setGeometry(rect);
+  return button;
+}
+
+int EthernetPanel::RadioIndex() const {
+  return radioButtons_->checkedId();
+}
+
+void EthernetPanel::ResetNetworkFields() {
+  values_.dhcp = 1;
+  values_.ip.Assign("0.0.0.0");
+  values_.mask.Assign("0.0.0.0");
+  values_.gateway.Assign("0.0.0.0");
+  values_.lastUsedIp.Assign("0.0.0.0");
+  values_.netName.Clear();
+  values_.macAddr.Clear();
+}
+
+void EthernetPanel::ShowNetworkFields() {
+  const bool dhcp = values_.dhcp == 1;
+  radioButtons_->button(dhcp ? DhcpIndex : StaticIndex)->setChecked(true);
+  EditIP->setText(ShownText(values_.ip));
+  EditMask->setText(ShownText(values_.mask));
+  EditGateWay->setText(ShownText(values_.gateway));
+  // Under DHCP the addresses stay in view, greyed, as what the printer uses.
+  for (QWidget* widget : std::initializer_list<QWidget*>{LabelIP, LabelMask, LabelGateWay, EditIP,
+                                                         EditMask, EditGateWay}) {
+    widget->setEnabled(!dhcp);
+  }
+}
+
+void EthernetPanel::TakeNetworkFields() {
+  TakeText(EditIP->text(), values_.ip, QStringLiteral("IP address"));
+  TakeText(EditMask->text(), values_.mask, QStringLiteral("Mask"));
+  TakeText(EditGateWay->text(), values_.gateway, QStringLiteral("Gateway"));
+  TakeText(EditPrinterName->text(), values_.netName, QStringLiteral("Printer name"));
+  values_.dhcp = RadioIndex() == DhcpIndex ? 1 : 0;
+}
+
+CommandResult EthernetPanel::ReadPrinterNetwork() {
+  NetConfigRecord scratch;
+  const CommandResult result = host_.RunPanelOperation(PrinterOperation::ReadNetwork, &scratch);
+  if (result == CommandResult::Ok) {
+    values_.dhcp = scratch.dhcp;
+    // Under DHCP the configured address reads 0.0.0.0; the address in use is the one to show.
+    values_.ip = scratch.dhcp != 0 ? scratch.lastUsedIp : scratch.ip;
+    values_.mask = scratch.mask;
+    values_.gateway = scratch.gateway;
+    values_.netName = scratch.netName;
+  }
+  EditPrinterName->setText(ShownText(values_.netName));
+  return result;
+}
+
+void EthernetPanel::RadioGroupDHCPClick() {
+  values_.dhcp = RadioIndex() == DhcpIndex ? 1 : 0;
+  ShowNetworkFields();
+}
+
+void EthernetPanel::ButtonEtherReadClick() {
+  ReadPrinterNetwork();
+  ShowNetworkFields();
+}
+
+void EthernetPanel::ButtonSetIPClick() {
+  TakeNetworkFields();
+  NetConfigRecord scratch;
+  scratch.dhcp = values_.dhcp;
+  scratch.ip = values_.ip;
+  scratch.mask = values_.mask;
+  scratch.gateway = values_.gateway;
+  host_.RunPanelOperation(PrinterOperation::SetNetwork, &scratch);
+}
+
+void EthernetPanel::ButtonSetPrinterNameClick() {
+  TakeNetworkFields();
+  NetConfigRecord scratch;
+  scratch.netName = values_.netName;
+  host_.RunPanelOperation(PrinterOperation::SetPrinterName, &scratch);
+}

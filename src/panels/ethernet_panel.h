@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QGroupBox>
+
+#include "gui/layout_scale.h"
+#include "panels/panel_host.h"
+
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// "Ethernet Setup": DHCP or a static address, and the printer's name. The values live in the
+// main window's NetworkValues; the edits show them and take them back on "Set IP" and
+// "Set Printer Name".
+class EthernetPanel : public QGroupBox {
+ public:
+  EthernetPanel(PanelHost& host, NetConfigRecord& values, const LayoutScale& scale,
+                QWidget* parent = nullptr);
+
+  // 0 for DHCP, 1 for a static address, -1 while neither is chosen.
+  int RadioIndex() const;
+
+  // NetworkValues back to DHCP, addresses 0.0.0.0, no name; the edits are left alone.
+  void ResetNetworkFields();
+  // The DHCP choice and the three addresses into the controls; the addresses are greyed while
+  // DHCP is on. The printer name edit is left alone.
+  void ShowNetworkFields();
+  // The four edits and the DHCP choice into NetworkValues. Throws UserInputError for a text
+  // the printer cannot take; the texts before it are already stored then.
+  void TakeNetworkFields();
+  // Reads the printer's network settings; NetworkValues changes only when the whole read
+  // succeeded. The printer name edit shows NetworkValues' name afterwards either way.
+  CommandResult ReadPrinterNetwork();
+
+  void RadioGroupDHCPClick();
+  void ButtonEtherReadClick();
+  void ButtonSetIPClick();
+  void ButtonSetPrinterNameClick();
+
+ private:
+  QLabel* AddLabel(const QString& name, const QString& caption, const QRect& rect);
+  QLineEdit* AddEdit(const QString& name, int maxLength, const QRect& rect);
+  QPushButton* AddButton(const QString& name, const QString& caption, const QRect& rect);
+
+  PanelHost& host_;
+  NetConfigRecord& values_;  // the main window's NetworkValues
+
+  QGroupBox* RadioGroupDHCP;
+  QRadioButton* RadioDHCP;
+  QRadioButton* RadioStaticIP;
+  QButtonGroup* radioButtons_;
+  QLabel* LabelIP;
+  QLineEdit* EditIP;
+  QLabel* LabelMask;
+  QLineEdit* EditMask;
+  QLabel* LabelGateWay;
+  QLineEdit* EditGateWay;
+  QPushButton* ButtonSetIP;
+  QPushButton* ButtonEtherRead;
+  QLabel* Label7;
+  QLineEdit* EditPrinterName;
+  QPushButton* ButtonSetPrinterName;
+};
