@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDialog>
+
+#include "gui/layout_scale.h"
+
+// The About window: one large button that closes it.
+class TFormAbout : public QDialog {
+ public:
+  TFormAbout(const LayoutScale& scale, QWidget* parent);
+
+ private:
+  void Button1Click();
+};

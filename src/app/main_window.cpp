@@ -1,0 +1,275 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <array>
+
+#include "app/about_window.h"
+#include "app/status_panels.h"
+#include "panels/clock_panel.h"
+#include "panels/ethernet_panel.h"
+#include "panels/factory_default_panel.h"
+
+namespace {
+
+constexpr std::array<const char*, 4> InterfaceItems = {"USB", "COM", "LPT", "ETHERNET"};
+
+// The serial summary of the status bar: port, baud, parity, data bits, stop bits, handshakes.
+QString SerialSummary(const SerialSettings& s) {
+  static constexpr std::array<const char*, 7> Bauds = {"2400",  "4800",  "9600",  "19200",
+                                                       "38400", "57600", "115200"};
+  static constexpr std::array<const char*, 3> Parities = {"N", "O", "E"};
+  static constexpr std::array<const char*, 2> DataBits = {"7", "8"};
+  static constexpr std::array<const char*, 3> StopBits = {"1", "1.5", "2"};
+  static constexpr std::array<const char*, 3> Hardware = {"None", "RTS", "RTS/CTS"};
+  static constexpr std::array<const char*, 2> Software = {"", "Xon/Xoff"};
+  // An index outside a list shows the value the serial port falls back to for it.
+  auto pick = [](const auto& table, std::int32_t index, std::size_t fallback) {
+    const bool inRange = index >= 0 && static_cast<std::size_t>(index) < table.size();
+    return QLatin1String(table[inRange ? static_cast<std::size_t>(index) : fallback]);
+  };
+  return QStringLiteral("%1 %2,%3,%4,%5 %6 %7")
+      .arg(QString::fromLatin1(s.PortName.View()), pick(Bauds, s.BaudIndex, 2),
+           pick(Parities, s.ParityIndex, 0), pick(DataBits, s.DataBitsIndex, 1),
+           pick(StopBits, s.StopBitsIndex, 0), pick(Hardware, s.HardwareHandshake, 2),
+           pick(Software, s.SoftwareHandshake, 0));
+}
+
+// The locale's long time without its time zone, which would not fit the panel.
+QString LongTime(const QLocale& locale, const QTime& time) {
+  QString format = locale.timeFormat(QLocale::LongFormat);
+  format.remove(QLatin1Char('t'));
+  return locale.toString(time, format.trimmed());
+}
+
+}  // namespace
+
+TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      link_(link),
+      services_(std::move(services)),
+      scale_(LayoutScale::ForFont(DialogFont())) {
+  // 1. The window and its controls.
+  setObjectName(QStringLiteral("FormMain"));
+  setWindowTitle(QStringLiteral("Q73580 Utility"));
+  setFont(DialogFont());
+  // Group captions sit on the frame line, so the designed positions inside a group stay clear
+  // of its caption.
+  setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                               " margin-top: %1px; }"
+                               "QGroupBox::title { subcontrol-origin: margin; left: %2px;"
+                               " padding: 0 %3px; }")
+                    .arg(scale_(6))
+                    .arg(scale_(7))
+                    .arg(scale_(2)));
+  BuildMenu();
+
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("Client"));
+  setCentralWidget(client);
+
+  clockPanel_ = new ClockPanel(*this, clockValues_, scale_, client);
+  clockPanel_->setGeometry(scale_.Rect(8, 8, 345, 177));
+  ethernetPanel_ = new EthernetPanel(*this, networkValues_, scale_, client);
+  ethernetPanel_->setGeometry(scale_.Rect(8, 192, 345, 225));
+  BuildInterfaceGroup(client);
+
+  auto* buttonExit = new QPushButton(QStringLiteral("Exit"), client);
+  buttonExit->setObjectName(QStringLiteral("ButtonExit"));
+  buttonExit->setGeometry(scale_.Rect(488, 432, 75, 25));
+  connect(buttonExit, &QPushButton::clicked, this, &TFormMain::ButtonExitClick);
+
+  factoryPanel_ = new FactoryDefaultPanel(*this, scale_, client);
+  factoryPanel_->setGeometry(scale_.Rect(8, 424, 345, 41));
+
+  statusBar_ = new StatusPanels(scale_, client);
+  statusBar_->setGeometry(0, scale_(ClientHeight - 19), scale_(ClientWidth), scale_(19));
+
+  setTabOrder(clockPanel_, ethernetPanel_);
+  setTabOrder(ethernetPanel_, comboBoxInterFace_);
+  setTabOrder(comboBoxInterFace_, buttonInterFace_);
+  setTabOrder(buttonInterFace_, buttonExit);
+  setTabOrder(buttonExit, factoryPanel_);
+
+  client->setFixedSize(scale_(ClientWidth), scale_(ClientHeight));
+  setFixedSize(scale_(ClientWidth), menuBar()->sizeHint().height() + scale_(ClientHeight));
+
+  timer1_ = new QTimer(this);
+  timer1_->setInterval(1000);
+  connect(timer1_, &QTimer::timeout, this, &TFormMain::Timer1Timer);
+  timer1_->start();
+
+  // 2. Where the window stands on the screen.
+  move(60, 60);
+
+  // 3. and 4. The link settings start from the same values at every start; the link keeps
+  // references to them.
+  if (services_.startTarget) {
+    target_ = *services_.startTarget;
+    comboBoxInterFace_->setCurrentIndex(static_cast<int>(LinkKind::Ethernet));
+  }
+  link_.SetLinkTargets(serial_, lptDevice_, target_);
+
+  // 5. to 7.
+  UpdateStatusBar();
+  clockPanel_->LoadSystemTime();
+  ethernetPanel_->ResetNetworkFields();
+
+  // 8. and 9. Read the printer only when its link opens; a missing printer is not an error.
+  if (RunPrinterOperation(link_, PrinterOperation::ProbeLink, CurrentLinkKind()) ==
+      CommandResult::Ok) {
+    clockPanel_->ReadPrinterClock();
+    ethernetPanel_->ReadPrinterNetwork();
+  }
+
+  // 10.
+  clockPanel_->ShowClockFields();
+  ethernetPanel_->ShowNetworkFields();
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::BuildMenu() {
+  QMenu* n1 = menuBar()->addMenu(QStringLiteral("About"));
+  n1->setObjectName(QStringLiteral("N1"));
+  QAction* about1 = n1->addAction(QStringLiteral("About"));
+  about1->setObjectName(QStringLiteral("About1"));
+  connect(about1, &QAction::triggered, this, &TFormMain::About1Click);
+}
+
+void TFormMain::BuildInterfaceGroup(QWidget* client) {
+  auto* group = new QGroupBox(QStringLiteral("InterFace"), client);
+  group->setObjectName(QStringLiteral("GroupBox3"));
+  group->setGeometry(scale_.Rect(360, 8, 200, 65));
+
+  comboBoxInterFace_ = new QComboBox(group);
+  comboBoxInterFace_->setObjectName(QStringLiteral("ComboBoxInterFace"));
+  comboBoxInterFace_->setEditable(true);
+  comboBoxInterFace_->setInsertPolicy(QComboBox::NoInsert);
+  for (const char* item : InterfaceItems) {
+    comboBoxInterFace_->addItem(QLatin1String(item));
+  }
+  comboBoxInterFace_->setCurrentIndex(0);
+  comboBoxInterFace_->setGeometry(scale_.Rect(8, 24, 105, 21));
+  connect(comboBoxInterFace_, &QComboBox::currentTextChanged, this,
+          &TFormMain::ComboBoxInterFaceChange);
+
+  buttonInterFace_ = new QPushButton(QStringLiteral("Setup"), group);
+  buttonInterFace_->setObjectName(QStringLiteral("ButtonInterFace"));
+  buttonInterFace_->setGeometry(scale_.Rect(117, 20, 75, 24));
+  buttonInterFace_->setEnabled(false);
+  connect(buttonInterFace_, &QPushButton::clicked, this, &TFormMain::ButtonInterFaceClick);
+}
+
+LinkKind TFormMain::CurrentLinkKind() const {
+  // Typed text selects the item it names, in any case; other text selects nothing.
+  const int index = comboBoxInterFace_->findText(comboBoxInterFace_->currentText().trimmed(),
+                                                 Qt::MatchFixedString);
+  return static_cast<LinkKind>(index);
+}
+
+void TFormMain::ComboBoxInterFaceChange() {
+  const LinkKind kind = CurrentLinkKind();
+  if (static_cast<std::int32_t>(kind) < 0) {
+    return;  // nothing selected: the buttons keep their state
+  }
+  const bool canRead = kind != LinkKind::Lpt;
+  buttonInterFace_->setEnabled(kind != LinkKind::Usb);
+  clockPanel_->findChild<QPushButton*>(QStringLiteral("ButtonRTCRead"))->setEnabled(canRead);
+  ethernetPanel_->findChild<QPushButton*>(QStringLiteral("ButtonEtherRead"))->setEnabled(canRead);
+}
+
+void TFormMain::ButtonInterFaceClick() {
+  // The serial, parallel and network setup windows open from here once they exist.
+  UpdateStatusBar();
+}
+
+void TFormMain::UpdateStatusBar() {
+  statusBar_->SetPanelText(1, SerialSummary(serial_));
+  statusBar_->SetPanelText(0, QString::fromLatin1(lptDevice_.View()));
+}
+
+void TFormMain::Timer1Timer() {
+  const QDateTime now = Now();
+  const QLocale locale;
+  statusBar_->SetPanelText(2, locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                                  LongTime(locale, now.time()));
+}
+
+QString TFormMain::StatusPanelText(int panel) const {
+  return statusBar_->PanelText(panel);
+}
+
+QDateTime TFormMain::Now() const {
+  return services_.now();
+}
+
+bool TFormMain::InputEnabled() const {
+  return centralWidget()->isEnabled() && menuBar()->isEnabled();
+}
+
+void TFormMain::SetInputEnabled(bool enabled) {
+  // The frame stays enabled so that the message box of a failure can be answered.
+  centralWidget()->setEnabled(enabled);
+  menuBar()->setEnabled(enabled);
+}
+
+CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, OperationRecord record) {
+  // Whatever happens inside, the window takes input again afterwards.
+  struct Restore {
+    TFormMain& window;
+    bool cursor = true;
+    void RestoreCursor() {
+      if (cursor) {
+        QApplication::restoreOverrideCursor();
+        cursor = false;
+      }
+    }
+    ~Restore() {
+      RestoreCursor();
+      window.SetInputEnabled(true);
+      window.busy_ = false;
+      window.raise();
+      window.activateWindow();
+    }
+  };
+
+  busy_ = true;
+  SetInputEnabled(false);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  Restore restore{*this};
+  const CommandResult result = RunPrinterOperation(link_, operation, CurrentLinkKind(), record);
+  restore.RestoreCursor();
+  if (result != CommandResult::Ok) {
+    services_.showMessage(this, QString::fromLatin1(ResultMessage(result)),
+                          MessageKind::Information);
+  }
+  return result;
+}
+
+void TFormMain::About1Click() {
+  TFormAbout about(scale_, this);
+  about.exec();
+}
+
+void TFormMain::ButtonExitClick() {
+  close();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  // A printer operation still on the stack must finish before the window may go.
+  if (busy_) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}

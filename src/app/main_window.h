@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <functional>
+#include <optional>
+
+#include "gui/layout_scale.h"
+#include "gui/message_sink.h"
+#include "link/link_facade.h"
+#include "link/link_settings.h"
+#include "panels/panel_host.h"
+#include "protocol/printer_records.h"
+
+class QComboBox;
+class QPushButton;
+class QTimer;
+class ClockPanel;
+class EthernetPanel;
+class FactoryDefaultPanel;
+class StatusPanels;
+
+// What the main window takes from outside; tests replace the message box and the clock.
+struct MainWindowServices {
+  MessageSink showMessage = ShowMessageBox;
+  std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+  // Where to look for a printer over the network from the start (the demo's virtual
+  // printer); the interface list then starts on "ETHERNET" instead of "USB".
+  std::optional<NetTarget> startTarget;
+};
+
+// The application's window: the clock, Ethernet, interface and factory-default groups, the
+// status bar with the link settings and the PC's clock. It owns the link settings for the whole
+// run and hands them to the link once; nothing is saved.
+class TFormMain : public QMainWindow, public PanelHost {
+ public:
+  static constexpr int ClientWidth = 568;
+  static constexpr int ClientHeight = 485;
+
+  using Services = MainWindowServices;
+
+  explicit TFormMain(LinkFacade& link, Services services = Services(), QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // PanelHost
+  CommandResult RunPanelOperation(PrinterOperation operation, OperationRecord record) override;
+  QDateTime Now() const override;
+
+  // The link kind the interface list selects now; -1 when typed text matches no item.
+  LinkKind CurrentLinkKind() const;
+  void UpdateStatusBar();
+  void Timer1Timer();
+  QString StatusPanelText(int panel) const;
+  // False while a printer operation runs.
+  bool InputEnabled() const;
+
+  SerialSettings& Serial() { return serial_; }
+  LptDeviceName& LptDevice() { return lptDevice_; }
+  NetTarget& Target() { return target_; }
+  const ClockRecord& ClockValues() const { return clockValues_; }
+  const NetConfigRecord& NetworkValues() const { return networkValues_; }
+  ClockPanel& Clock() { return *clockPanel_; }
+  EthernetPanel& Ethernet() { return *ethernetPanel_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void BuildInterfaceGroup(QWidget* client);
+  void ComboBoxInterFaceChange();
+  void ButtonInterFaceClick();
+  void About1Click();
+  void ButtonExitClick();
+  void SetInputEnabled(bool enabled);
+
+  LinkFacade& link_;
+  Services services_;
+  LayoutScale scale_;
+
+  SerialSettings serial_;
+  LptDeviceName lptDevice_ = DefaultLptDeviceName;
+  NetTarget target_;
+  ClockRecord clockValues_;
+  NetConfigRecord networkValues_;
+  bool busy_ = false;
+
+  QComboBox* comboBoxInterFace_ = nullptr;
+  QPushButton* buttonInterFace_ = nullptr;
+  ClockPanel* clockPanel_ = nullptr;
+  EthernetPanel* ethernetPanel_ = nullptr;
+  FactoryDefaultPanel* factoryPanel_ = nullptr;
+  StatusPanels* statusBar_ = nullptr;
+  QTimer* timer1_ = nullptr;
+};

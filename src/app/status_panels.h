@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+
+#include "gui/layout_scale.h"
+
+class QLabel;
+
+// The main window's status bar: four sunken panels of fixed widths side by side. They are
+// wider together than the window; the last one is cut off at its right edge.
+class StatusPanels : public QWidget {
+ public:
+  static constexpr std::array<int, 4> PanelWidths = {80, 200, 200, 200};
+
+  StatusPanels(const LayoutScale& scale, QWidget* parent);
+
+  void SetPanelText(int panel, const QString& text);
+  QString PanelText(int panel) const;
+
+ private:
+  std::array<QLabel*, 4> panels_{};
+};
