@@ -1,0 +1,326 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "link/network_stream.h"
+#include "panels/ethernet_panel.h"
+#include "printer-sim/sim_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QDateTime FixedNow(QDate(2026, 12, 7), QTime(11, 5, 9));
+
+// The main window with a recorder for its messages, over a link whose only working kind is a
+// TCP connection to the virtual printer.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    printer_sim::SimServerConfig config;
+    config.tcpPort = 0;
+    sim_ = std::make_unique<printer_sim::SimServer>(config);
+    ASSERT_TRUE(sim_->Start());
+    static_cast<Q73580Application*>(qApp)->SetErrorSink(
+        [this](QWidget*, const QString& text, MessageKind) { errors_.push_back(text); });
+  }
+  void TearDown() override {
+    window_.reset();
+    static_cast<Q73580Application*>(qApp)->SetErrorSink(ShowMessageBox);
+  }
+
+  // Starts the window; with `onTcp` it starts on "ETHERNET" pointed at the virtual printer.
+  void Open(bool onTcp) {
+    LinkPorts ports;
+    ports.ethernet = std::make_unique<NetworkStream>();
+    link_ = std::make_unique<LinkFacade>(std::move(ports));
+    TFormMain::Services services;
+    services.now = [] { return FixedNow; };
+    services.showMessage = [this](QWidget*, const QString& text, MessageKind) {
+      messages_.push_back(text);
+      enabledDuringMessage_.push_back(window_ != nullptr && window_->InputEnabled());
+    };
+    if (onTcp) {
+      NetTarget target;
+      target.Host.Assign("127.0.0.1");
+      target.Port = sim_->TcpPort();
+      services.startTarget = target;
+    }
+    window_ = std::make_unique<TFormMain>(*link_, services);
+  }
+
+  template <typename T>
+  T* Find(const char* name) {
+    T* found = window_->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QString Text(const char* edit) { return Find<QLineEdit>(edit)->text(); }
+  void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+  void Select(const QString& interfaceText) {
+    Find<QComboBox>("ComboBoxInterFace")->setEditText(interfaceText);
+  }
+  std::vector<std::string> Received() {
+    std::vector<std::string> lines;
+    for (const auto& entry : sim_->ReceivedCommands()) {
+      lines.push_back(entry.raw);
+    }
+    return lines;
+  }
+  bool WaitReceived(std::uint64_t count) {
+    return sim_->WaitUntil([&] { return sim_->ReceivedCount() >= count; }, 5s);
+  }
+
+  std::unique_ptr<printer_sim::SimServer> sim_;
+  std::unique_ptr<LinkFacade> link_;
+  std::unique_ptr<TFormMain> window_;
+  std::vector<QString> messages_;
+  std::vector<bool> enabledDuringMessage_;
+  std::vector<QString> errors_;
+};
+
+TEST_F(MainWindowTest, Frame_IsTheFixedCaptionedWindowAt60_60) {
+  Open(false);
+  EXPECT_EQ(window_->windowTitle(), "Q73580 Utility");
+  EXPECT_EQ(window_->pos(), QPoint(60, 60));
+  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
+  EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window_->windowFlags() & Qt::WindowMinimizeButtonHint);
+  const QSize client = window_->centralWidget()->size();
+  EXPECT_NEAR(client.width() * 485.0 / 568.0, client.height(), 2.0);
+  EXPECT_GE(client.width(), 568);
+  auto* about = window_->findChild<QAction*>(QStringLiteral("About1"));
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(about->text(), "About");
+}
+
+TEST_F(MainWindowTest, StartWithoutPrinter_OpensSilentlyWithPcTimeAndNetworkDefaults) {
+  Open(false);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(sim_->AcceptedConnections(), 0u);
+  EXPECT_EQ(Text("EditYear"), "2026");
+  EXPECT_EQ(Text("EditMonth"), "12");
+  EXPECT_EQ(Text("EditDate"), "7");
+  EXPECT_EQ(Text("EditSecond"), "9");
+  EXPECT_TRUE(Find<QRadioButton>("RadioDHCP")->isChecked());
+  for (const char* edit : {"EditIP", "EditMask", "EditGateWay"}) {
+    EXPECT_EQ(Text(edit), "0.0.0.0");
+    EXPECT_FALSE(Find<QLineEdit>(edit)->isEnabled());
+  }
+  EXPECT_EQ(Text("EditPrinterName"), "");
+}
+
+TEST_F(MainWindowTest, StatusBar_ShowsLinkSettingsAndTheClockTick) {
+  Open(false);
+  EXPECT_EQ(window_->StatusPanelText(0), "LPT1");
+  EXPECT_EQ(window_->StatusPanelText(1), "COM1 9600,N,8,1 RTS ");
+  EXPECT_EQ(window_->StatusPanelText(2), "");  // until the first tick
+  EXPECT_EQ(window_->StatusPanelText(3), "");
+
+  SerialSettings& serial = window_->Serial();
+  serial.PortName.Assign("COM3");
+  serial.BaudIndex = 6;
+  serial.ParityIndex = 2;
+  serial.DataBitsIndex = 0;
+  serial.StopBitsIndex = 2;
+  serial.HardwareHandshake = 2;
+  serial.SoftwareHandshake = 1;
+  window_->LptDevice().Assign("LPT3");
+  window_->UpdateStatusBar();
+  EXPECT_EQ(window_->StatusPanelText(1), "COM3 115200,E,7,2 RTS/CTS Xon/Xoff");
+  EXPECT_EQ(window_->StatusPanelText(0), "LPT3");
+
+  window_->Timer1Timer();
+  const QLocale locale;
+  EXPECT_TRUE(window_->StatusPanelText(2).startsWith(
+      locale.toString(FixedNow.date(), QLocale::ShortFormat) + ' '));
+  EXPECT_TRUE(window_->StatusPanelText(2).contains("05"));
+  EXPECT_EQ(window_->StatusPanelText(3), "");
+}
+
+TEST_F(MainWindowTest, StatusBar_OutOfRangeIndicesShowThePortsFallbacks) {
+  Open(false);
+  SerialSettings& serial = window_->Serial();
+  serial.BaudIndex = 9;
+  serial.ParityIndex = -1;
+  serial.DataBitsIndex = 4;
+  serial.StopBitsIndex = 7;
+  serial.HardwareHandshake = 5;
+  serial.SoftwareHandshake = 2;
+  window_->UpdateStatusBar();
+  EXPECT_EQ(window_->StatusPanelText(1), "COM1 9600,N,8,1 RTS/CTS ");
+}
+
+struct EnableCase {
+  const char* typed;
+  int kind;
+  bool setup;
+  bool reads;
+};
+
+class InterfaceEnableTest : public MainWindowTest,
+                            public ::testing::WithParamInterface<EnableCase> {};
+
+TEST_P(InterfaceEnableTest, SelectionSetsSetupAndReadButtons) {
+  Open(false);
+  const EnableCase& c = GetParam();
+  Select("LPT");  // a state every row changes, except typed text that selects nothing
+  Select(QString::fromLatin1(c.typed));
+  EXPECT_EQ(static_cast<int>(window_->CurrentLinkKind()), c.kind);
+  EXPECT_EQ(Find<QPushButton>("ButtonInterFace")->isEnabled(), c.setup);
+  EXPECT_EQ(Find<QPushButton>("ButtonRTCRead")->isEnabled(), c.reads);
+  EXPECT_EQ(Find<QPushButton>("ButtonEtherRead")->isEnabled(), c.reads);
+  EXPECT_TRUE(Find<QPushButton>("ButtonSetIP")->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>("ButtonOk")->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, InterfaceEnableTest,
+    ::testing::Values(EnableCase{"USB", 0, false, true}, EnableCase{"COM", 1, true, true},
+                      EnableCase{"LPT", 2, true, false}, EnableCase{"ETHERNET", 3, true, true},
+                      EnableCase{"ethernet", 3, true, true}, EnableCase{"SERIAL", -1, true, false},
+                      EnableCase{"", -1, true, false}));
+
+TEST_F(MainWindowTest, NoInterfaceSelected_EveryPrinterButtonReportsOpenPortError) {
+  Open(false);
+  Select("nothing");
+  for (const char* button : {"ButtonOk", "ButtonRTCRead", "ButtonSetIP", "ButtonEtherRead",
+                             "ButtonSetPrinterName", "ButtonFactoryDefault"}) {
+    Click(button);
+  }
+  EXPECT_EQ(messages_, std::vector<QString>(6, QStringLiteral("Open Port Error")));
+  EXPECT_EQ(sim_->AcceptedConnections(), 0u);
+  EXPECT_TRUE(window_->InputEnabled());
+}
+
+TEST_F(MainWindowTest, StartOnTcp_ReadsClockThenNetworkOverOneProbeAndTwoConnections) {
+  printer_sim::PrinterState state;
+  state.dhcp = true;
+  state.lastUsedIp = "10.0.0.7";
+  state.name = "Bench-2";
+  sim_->SetState(state);
+  Open(true);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(sim_->AcceptedConnections(), 3u);  // the probe, the clock read, the network read
+  const std::vector<std::string> received = Received();
+  ASSERT_EQ(received.size(), 14u);
+  EXPECT_EQ(received[1], "DIAGNOSTIC REPORT YEAR\r\n");
+  EXPECT_EQ(received[8], "DIAGNOSTIC REPORT CONFIGIP\r\n");
+  EXPECT_EQ(Text("EditIP"), "10.0.0.7");
+  EXPECT_FALSE(Find<QLineEdit>("EditIP")->isEnabled());
+  EXPECT_EQ(Text("EditPrinterName"), "Bench-2");
+  EXPECT_TRUE(window_->InputEnabled());
+}
+
+TEST_F(MainWindowTest, StartOnTcp_AFailingClockReadStillReadsTheNetwork) {
+  printer_sim::FaultSwitches faults;
+  faults.silentOn.insert("DIAGNOSTIC REPORT MINUTE");
+  sim_->SetFaults(faults);
+  Open(true);
+  EXPECT_EQ(messages_, std::vector<QString>{QStringLiteral("Receive Data Error")});
+  EXPECT_EQ(enabledDuringMessage_, std::vector<bool>{false});
+  EXPECT_EQ(Text("EditYear"), "2026");  // the PC's time stays
+  EXPECT_EQ(Text("EditMinute"), "5");
+  EXPECT_EQ(Text("EditPrinterName"), "Q73580");
+  EXPECT_TRUE(window_->InputEnabled());
+}
+
+TEST_F(MainWindowTest, Buttons_SendTheirCommandsAndLeaveTheWindowEnabled) {
+  Open(true);
+  sim_->ClearLog();
+  Click("ButtonSetSysTime");  // the fields held the printer's clock; now the PC's
+  Click("ButtonOk");
+  Find<QRadioButton>("RadioStaticIP")->click();
+  Find<QLineEdit>("EditIP")->setText("192.168.3.9");
+  Find<QLineEdit>("EditMask")->setText("255.255.255.0");
+  Find<QLineEdit>("EditGateWay")->setText("192.168.3.1");
+  Click("ButtonSetIP");
+  Find<QLineEdit>("EditPrinterName")->setText("Desk 4");
+  Click("ButtonSetPrinterName");
+  Click("ButtonFactoryDefault");
+  ASSERT_TRUE(WaitReceived(4));
+  const std::vector<std::string> expected = {
+      "TS12,07,26,11,05,09\r\n",
+      "NET IP \"192.168.3.9\",\"255.255.255.0\",\"192.168.3.1\"\r\n",
+      "NET NAME \"Desk 4\"\r\n",
+      "INITIALPRINTER\r\n",
+  };
+  EXPECT_EQ(Received(), expected);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_TRUE(window_->InputEnabled());
+}
+
+TEST_F(MainWindowTest, FailedOperations_ShowTheirMessageWhileDisabledThenEnable) {
+  Open(true);
+  sim_->Stop();
+  Click("ButtonRTCRead");
+  Click("ButtonFactoryDefault");
+  EXPECT_EQ(messages_, std::vector<QString>(2, QStringLiteral("Open Port Error")));
+  EXPECT_EQ(enabledDuringMessage_, std::vector<bool>(2, false));
+  EXPECT_TRUE(window_->InputEnabled());
+}
+
+TEST_F(MainWindowTest, BadNumber_ShowsTheConversionErrorAndSendsNothing) {
+  Open(true);
+  sim_->ClearLog();
+  Find<QLineEdit>("EditMonth")->clear();
+  Click("ButtonOk");
+  EXPECT_EQ(errors_, std::vector<QString>{QStringLiteral("'' is not a valid integer value.")});
+  EXPECT_EQ(sim_->ReceivedCount(), 0u);
+  EXPECT_TRUE(window_->InputEnabled());
+
+  // The program goes on: the next action works.
+  Find<QLineEdit>("EditMonth")->setText("12");
+  Click("ButtonOk");
+  EXPECT_TRUE(WaitReceived(1));
+}
+
+TEST_F(MainWindowTest, NameThePrinterCannotTake_IsRefusedBeforeAnythingIsSent) {
+  Open(true);
+  sim_->ClearLog();
+  const auto accepted = sim_->AcceptedConnections();
+  Find<QLineEdit>("EditPrinterName")->setText(QStringLiteral("Desk \"4\""));
+  Click("ButtonSetPrinterName");
+  Find<QLineEdit>("EditPrinterName")->setText(QStringLiteral("Caf\u00e9 \u20ac"));
+  Click("ButtonSetPrinterName");
+  ASSERT_EQ(errors_.size(), 2u);
+  EXPECT_EQ(sim_->AcceptedConnections(), accepted);
+  EXPECT_EQ(sim_->ReceivedCount(), 0u);
+}
+
+TEST_F(MainWindowTest, AboutWindow_OpensModallyAndItsButtonClosesIt) {
+  Open(false);
+  QString title;
+  QString caption;
+  QTimer::singleShot(0, [&] {
+    QWidget* about = QApplication::activeModalWidget();
+    if (about == nullptr) {
+      return;
+    }
+    title = about->windowTitle();
+    auto* button = about->findChild<QPushButton*>(QStringLiteral("Button1"));
+    caption = button != nullptr ? button->text() : QString();
+    if (button != nullptr) {
+      button->click();
+    }
+  });
+  window_->findChild<QAction*>(QStringLiteral("About1"))->trigger();
+  EXPECT_EQ(title, "Tool Box About ");
+  EXPECT_EQ(caption, "Version 1.00");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QTest>
+#include <QWidget>
+#include <optional>
+#include <stdexcept>
+#include <variant>
+#include <vector>
+
+#include "e2e/sim_fixture.h"
+#include "gui/input_error.h"
+#include "gui/layout_scale.h"
+#include "panels/panel_host.h"
+
+// One RunPanelOperation as the panel asked for it, with a copy of the record it passed.
+struct HostCall {
+  PrinterOperation operation;
+  std::variant<std::monostate, ClockRecord, NetConfigRecord> record;
+};
+
+// Stands in for the main window: runs every operation against the virtual printer over TCP,
+// unless told to answer with a fixed result without touching the link.
+class FakePanelHost : public PanelHost {
+ public:
+  explicit FakePanelHost(std::unique_ptr<LinkFacade>& link) : link_(link) {}
+
+  CommandResult RunPanelOperation(PrinterOperation operation, OperationRecord record) override {
+    HostCall call{operation, std::monostate{}};
+    if (auto* clock = std::get_if<ClockRecord*>(&record); clock != nullptr && *clock != nullptr) {
+      call.record = **clock;
+    } else if (auto* net = std::get_if<NetConfigRecord*>(&record); net != nullptr && *net) {
+      call.record = **net;
+    }
+    calls.push_back(call);
+    if (answer) {
+      return *answer;
+    }
+    return RunPrinterOperation(*link_, operation, LinkKind::Ethernet, record);
+  }
+
+  QDateTime Now() const override { return now; }
+
+  std::optional<CommandResult> answer;  // set: returned without a printer
+  QDateTime now;
+  std::vector<HostCall> calls;
+
+ private:
+  std::unique_ptr<LinkFacade>& link_;  // the fixture replaces it when it restarts the printer
+};
+
+// A panel under test, shown offscreen, with the virtual printer and the host behind it.
+class PanelTest : public SimOverTcp {
+ protected:
+  template <typename Widget = QWidget>
+  Widget* Find(const char* name) const {
+    auto* widget = panel_->findChild<Widget*>(QString::fromLatin1(name));
+    if (widget == nullptr) {
+      throw std::runtime_error(std::string("no control named ") + name);
+    }
+    return widget;
+  }
+  QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
+  QAbstractButton* Button(const char* name) const { return Find<QAbstractButton>(name); }
+  QString Text(const char* name) const { return Edit(name)->text(); }
+
+  // Replaces an edit's text by typing, as the user would; the edit's limit applies.
+  void Type(const char* name, const QString& text) const {
+    QLineEdit* edit = Edit(name);
+    edit->clear();
+    QTest::keyClicks(edit, text);
+  }
+  // Replaces an edit's text at once, as a paste does; for characters a key click cannot give.
+  void Paste(const char* name, const QString& text) const { Edit(name)->setText(text); }
+
+  // Clicks and returns the text of the UserInputError that must come out of the handler.
+  QString ClickRefused(const char* button) const {
+    try {
+      Button(button)->click();
+    } catch (const UserInputError& error) {
+      return error.Message();
+    }
+    ADD_FAILURE() << button << " took the input";
+    return {};
+  }
+
+  // Waits for `count` lines in all to reach the printer; writes get no reply to wait for.
+  std::vector<std::string> ReceivedAfter(std::uint64_t count) {
+    EXPECT_TRUE(WaitReceivedCount(count));
+    return Received();
+  }
+
+  void Show(std::unique_ptr<QWidget> panel) {
+    panel_ = std::move(panel);
+    panel_->show();
+  }
+
+  FakePanelHost host_{link_};
+  LayoutScale scale_;
+  std::unique_ptr<QWidget> panel_;
+};
