@@ -1,0 +1,155 @@
+// Start-up time of the utility to its main window shown, and the process's peak memory, with no
+// printer (the USB link does not open) and with the virtual printer on TCP loopback (the window
+// then reads the printer's clock and network settings before it shows).
+//
+//   q73580_bench_startup [--runs N]     (N from 3 to 1000, default 20)
+//
+// Each run is a fresh process, so loading the libraries and starting Qt are counted. Run it
+// with a display (xvfb-run), or it uses the offscreen platform.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/main_window.h"
+#include "printer-sim/sim_server.h"
+
+namespace {
+
+long long MonotonicMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The child: what main() does, until the window is on the screen.
+int RunChild(int argc, char** argv, long long startMicros, int port) {
+  Q73580Application app(argc, argv);
+  LinkFacade link;
+  TFormMain::Services services;
+  if (port > 0) {
+    NetTarget target;
+    target.Host.Assign("127.0.0.1");
+    target.Port = port;
+    services.startTarget = target;
+  }
+  TFormMain window(link, services);
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window, 5000)) {
+    return 3;
+  }
+  const long long shownMicros = MonotonicMicros() - startMicros;
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("%lld %ld\n", shownMicros, usage.ru_maxrss);
+  return 0;
+}
+
+struct Sample {
+  double ms;
+  double peakMb;
+};
+
+// Starts one child and reads its figures.
+bool RunOnce(const char* self, int port, Sample& sample) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) {
+    return false;
+  }
+  const std::string start = std::to_string(MonotonicMicros());
+  const std::string portText = std::to_string(port);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipeFds[1], STDOUT_FILENO);
+    close(pipeFds[0]);
+    execl(self, self, "--child", start.c_str(), portText.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  std::string out;
+  char buffer[256];
+  ssize_t n;
+  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  long long micros = 0;
+  long kb = 0;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+      std::sscanf(out.c_str(), "%lld %ld", &micros, &kb) != 2) {
+    return false;
+  }
+  sample = {micros / 1000.0, kb / 1024.0};
+  return true;
+}
+
+void Report(const char* what, std::vector<Sample> samples) {
+  std::sort(samples.begin(), samples.end(),
+            [](const Sample& a, const Sample& b) { return a.ms < b.ms; });
+  auto at = [&](double q) {
+    return samples[static_cast<std::size_t>(q * (samples.size() - 1) + 0.5)].ms;
+  };
+  double peak = 0;
+  for (const Sample& s : samples) {
+    peak = std::max(peak, s.peakMb);
+  }
+  std::printf("| %-32s | %8.1f | %8.1f | %8.1f | %8.1f |\n", what, at(0.5), at(0.95),
+              samples.front().ms, peak);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--child") {
+    int childArgc = 1;
+    return RunChild(childArgc, argv, std::atoll(argv[2]), std::atoi(argv[3]));
+  }
+  int runs = 20;
+  if (argc == 3 && std::string(argv[1]) == "--runs") {
+    runs = std::clamp(std::atoi(argv[2]), 3, 1000);
+  } else if (argc != 1) {
+    std::fprintf(stderr, "usage: %s [--runs N]\n", argv[0]);
+    return 2;
+  }
+  if (std::getenv("DISPLAY") == nullptr) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  }
+
+  printer_sim::SimServerConfig config;
+  config.tcpPort = 0;
+  printer_sim::SimServer sim(config);
+  std::string error;
+  if (!sim.Start(&error)) {
+    std::fprintf(stderr, "bench: virtual printer did not start: %s\n", error.c_str());
+    return 1;
+  }
+
+  std::printf("Start-up to the main window shown, %d fresh processes each, platform %s\n\n", runs,
+              std::getenv("DISPLAY") != nullptr ? "xcb" : "offscreen");
+  std::printf("| %-32s | %8s | %8s | %8s | %8s |\n", "start", "median", "p95", "min", "peak MB");
+  std::printf("|----------------------------------|----------|----------|----------|----------|\n");
+  for (const int port : {0, static_cast<int>(sim.TcpPort())}) {
+    std::vector<Sample> samples;
+    for (int i = 0; i < runs; ++i) {
+      Sample sample{};
+      if (!RunOnce(argv[0], port, sample)) {
+        std::fprintf(stderr, "bench: run %d did not show its window\n", i + 1);
+        return 1;
+      }
+      samples.push_back(sample);
+    }
+    Report(port == 0 ? "no printer (ms)" : "printer on TCP, two reads (ms)", samples);
+  }
+  return 0;
+}
