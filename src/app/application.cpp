@@ -28,3 +28,19 @@ bool Q73580Application::notify(QObject* receiver, QEvent* event) {
 void Q73580Application::ShowError(const QString& text) {
   errorSink_(activeWindow(), text, MessageKind::Error);
 }
+
+int RunApplication(Q73580Application& app,
+                   const std::function<std::unique_ptr<QWidget>()>& makeWindow) {
+  try {
+    const std::unique_ptr<QWidget> window = makeWindow();
+    window->show();
+    return app.exec();
+  } catch (const UserInputError& error) {
+    app.ShowError(error.Message());
+  } catch (const std::exception& error) {
+    app.ShowError(QString::fromLocal8Bit(error.what()));
+  } catch (...) {
+    app.ShowError(QString());
+  }
+  return 1;
+}

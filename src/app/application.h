@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QWidget>
+#include <functional>
+#include <memory>
 
 #include "gui/message_sink.h"
 
@@ -19,3 +22,8 @@ class Q73580Application : public QApplication {
  private:
   MessageSink errorSink_ = ShowMessageBox;
 };
+
+// Builds the main window, shows it and runs the message loop. An error that escapes the start-up
+// is shown and ends the program with 1: a start that failed is not reported as a success.
+int RunApplication(Q73580Application& app,
+                   const std::function<std::unique_ptr<QWidget>()>& makeWindow);

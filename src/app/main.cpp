@@ -1,11 +1,10 @@
 #include <QStringList>
 #include <cstdio>
-#include <exception>
+#include <memory>
 #include <optional>
 
 #include "app/application.h"
 #include "app/main_window.h"
-#include "gui/input_error.h"
 
 namespace {
 
@@ -48,17 +47,5 @@ int main(int argc, char** argv) {
   // Timers and painting go on between the chunks of a long write.
   link.SetProcessEventsHook([] { QCoreApplication::processEvents(); });
 
-  try {
-    TFormMain formMain(link, services);
-    formMain.show();
-    return app.exec();
-  } catch (const UserInputError& error) {
-    app.ShowError(error.Message());
-  } catch (const std::exception& error) {
-    app.ShowError(QString::fromLocal8Bit(error.what()));
-  } catch (...) {
-    app.ShowError(QString());
-  }
-  // A start that failed is not a success.
-  return 1;
+  return RunApplication(app, [&] { return std::make_unique<TFormMain>(link, services); });
 }

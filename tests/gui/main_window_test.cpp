@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -321,6 +322,27 @@ TEST_F(MainWindowTest, AboutWindow_OpensModallyAndItsButtonClosesIt) {
   EXPECT_EQ(title, "Tool Box About ");
   EXPECT_EQ(caption, "Version 1.00");
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// An object whose event handling fails the way a bug in a handler would.
+class FailingReceiver : public QObject {
+ public:
+  bool event(QEvent*) override { throw std::runtime_error("handler failed"); }
+};
+
+TEST_F(MainWindowTest, ErrorsEscapingHandlersAreShownAndTheProgramGoesOn) {
+  FailingReceiver receiver;
+  QEvent event(QEvent::User);
+  EXPECT_FALSE(QCoreApplication::sendEvent(&receiver, &event));
+  EXPECT_EQ(errors_, std::vector<QString>{QStringLiteral("handler failed")});
+}
+
+TEST_F(MainWindowTest, StartUpThatFails_IsShownAndEndsWithANonZeroCode) {
+  auto* app = static_cast<Q73580Application*>(qApp);
+  const int code = RunApplication(
+      *app, []() -> std::unique_ptr<QWidget> { throw std::runtime_error("no window today"); });
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(errors_, std::vector<QString>{QStringLiteral("no window today")});
 }
 
 }  // namespace
