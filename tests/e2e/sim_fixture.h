@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "link/link_facade.h"
@@ -36,12 +34,8 @@ class SimOverTcp : public ::testing::Test {
     target_.Port = sim_->TcpPort();
   }
 
-  template <typename Record>
-  CommandResult Run(PrinterOperation operation, Record* record) {
+  CommandResult Run(PrinterOperation operation, OperationRecord record = {}) {
     return RunPrinterOperation(*link_, operation, LinkKind::Ethernet, record);
-  }
-  CommandResult Run(PrinterOperation operation) {
-    return RunPrinterOperation(*link_, operation, LinkKind::Ethernet);
   }
 
   // The lines the printer received, exactly as they came.
@@ -51,10 +45,6 @@ class SimOverTcp : public ::testing::Test {
       lines.push_back(entry.raw);
     }
     return lines;
-  }
-  bool WasReceived(std::string_view line) const {
-    const auto lines = Received();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
   // Waits for a command that gets no reply to reach the printer.
   bool WaitReceivedCount(std::uint64_t count) {

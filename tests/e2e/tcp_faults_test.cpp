@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -9,6 +10,8 @@ namespace {
 
 using printer_sim::FaultSwitches;
 
+// What a faulty printer does to a read over TCP. What the read keeps of the record is left to
+// the unit tests; here the result, the time and what the core sent after the fault count.
 struct FaultCase {
   const char* name;
   std::function<void(FaultSwitches&)> arrange;
@@ -16,7 +19,6 @@ struct FaultCase {
   CommandResult expected;
   double maxSeconds;      // from the link's waits: 1 s of readiness per silent byte
   const char* neverSent;  // a report that must not follow the fault, or nullptr
-  std::function<void(const ClockRecord&, const NetConfigRecord&)> check;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
@@ -33,64 +35,30 @@ std::function<void(FaultSwitches&)> Only(printer_sim::Fault<T> FaultSwitches::*f
   return [=](FaultSwitches& f) { f.*fault = {value, command}; };
 }
 
-constexpr ClockRecord Untouched{-1, -1, -1, -1, -1, -1};
-
 const FaultCase Cases[] = {
-    {"SilentYear", SilentOn("DIAGNOSTIC REPORT YEAR"), PrinterOperation::ReadClock,
-     CommandResult::ReceiveDataError, 2.5, "DIAGNOSTIC REPORT MONTH\r\n",
-     [](const ClockRecord& c, const NetConfigRecord&) { EXPECT_EQ(c, Untouched); }},
     {"SilentHour", SilentOn("DIAGNOSTIC REPORT HOUR"), PrinterOperation::ReadClock,
-     CommandResult::ReceiveDataError, 2.5, "DIAGNOSTIC REPORT MINUTE\r\n",
-     [](const ClockRecord& c, const NetConfigRecord&) {
-       EXPECT_GT(c.year, 2000);
-       EXPECT_GE(c.date, 1);
-       EXPECT_EQ(c.hour, -1);
-       EXPECT_EQ(c.second, -1);
-     }},
+     CommandResult::ReceiveDataError, 2.5, "DIAGNOSTIC REPORT MINUTE\r\n"},
     {"SilentInterface", SilentOn("DIAGNOSTIC INTERFACE NET"), PrinterOperation::ReadNetwork,
-     CommandResult::ReceiveDataError, 2.5, "DIAGNOSTIC REPORT CONFIGIP\r\n", nullptr},
+     CommandResult::ReceiveDataError, 2.5, "DIAGNOSTIC REPORT CONFIGIP\r\n"},
     {"SilentLastUsedIp", SilentOn("DIAGNOSTIC REPORT LASTUSEDIP"), PrinterOperation::ReadNetwork,
-     CommandResult::ReceiveDataError, 2.5, "DIAGNOSTIC REPORT NETNAME\r\n",
-     [](const ClockRecord&, const NetConfigRecord& n) {
-       EXPECT_EQ(n.mask, "255.255.255.0");
-       EXPECT_EQ(n.lastUsedIp, "old");
-     }},
+     CommandResult::ReceiveDataError, 2.5, "DIAGNOSTIC REPORT NETNAME\r\n"},
     {"SilentNetName", SilentOn("DIAGNOSTIC REPORT NETNAME"), PrinterOperation::ReadNetwork,
-     CommandResult::Ok, 2.5, "DIAGNOSTIC REPORT MACADDR\r\n",
-     [](const ClockRecord&, const NetConfigRecord& n) {
-       EXPECT_EQ(n.netName, "");
-       EXPECT_EQ(n.macAddr, "old");
-     }},
+     CommandResult::Ok, 2.5, "DIAGNOSTIC REPORT MACADDR\r\n"},
     {"SilentMacAddr", SilentOn("DIAGNOSTIC REPORT MACADDR"), PrinterOperation::ReadNetwork,
-     CommandResult::Ok, 2.5, nullptr,
-     [](const ClockRecord&, const NetConfigRecord& n) {
-       EXPECT_EQ(n.netName, "Q73580");
-       EXPECT_EQ(n.macAddr, "");
-     }},
-    {"LeadInGarbage", Only(&FaultSwitches::leadInGarbage, std::size_t{500}),
-     PrinterOperation::ReadClock, CommandResult::Ok, 2.0, nullptr, nullptr},
-    {"LeadInAcrossTwoFills",
-     Only(&FaultSwitches::leadInGarbage, std::size_t{5000}, "DIAGNOSTIC REPORT YEAR"),
-     PrinterOperation::ReadClock, CommandResult::Ok, 2.0, nullptr,
-     [](const ClockRecord& c, const NetConfigRecord&) { EXPECT_GT(c.year, 2000); }},
+     CommandResult::Ok, 2.5, nullptr},
     {"EndlessLeadIn", Only(&FaultSwitches::leadInGarbage, std::size_t{200000}),
      PrinterOperation::ReadClock, CommandResult::ReceiveDataError, 3.0,
-     "DIAGNOSTIC REPORT YEAR\r\n", nullptr},
+     "DIAGNOSTIC REPORT YEAR\r\n"},
     {"SlowByteByByte", Only(&FaultSwitches::slowByteDelayMs, 2), PrinterOperation::ReadNetwork,
-     CommandResult::Ok, 5.0, nullptr,
-     [](const ClockRecord&, const NetConfigRecord& n) { EXPECT_EQ(n.netName, "Q73580"); }},
+     CommandResult::Ok, 5.0, nullptr},
     {"ClosedMidFrame", Only(&FaultSwitches::closeMidFrame, true, "DIAGNOSTIC REPORT MONTH"),
      PrinterOperation::ReadClock, CommandResult::ReceiveDataError, 2.5,
-     "DIAGNOSTIC REPORT DATE\r\n", nullptr},
+     "DIAGNOSTIC REPORT DATE\r\n"},
     {"OversizedFrame", Only(&FaultSwitches::oversizedFrame, true, "DIAGNOSTIC REPORT CONFIGIP"),
      PrinterOperation::ReadNetwork, CommandResult::ReceiveDataError, 2.0,
-     "DIAGNOSTIC REPORT GATEWAY\r\n", nullptr},
+     "DIAGNOSTIC REPORT GATEWAY\r\n"},
     {"LengthDoesNotMatch", Only(&FaultSwitches::badLength, true, "DIAGNOSTIC REPORT SECOND"),
-     PrinterOperation::ReadClock, CommandResult::ReceiveDataError, 2.0, nullptr,
-     [](const ClockRecord& c, const NetConfigRecord&) {
-       EXPECT_GE(c.minute, 0);
-       EXPECT_EQ(c.second, -1);
-     }},
+     PrinterOperation::ReadClock, CommandResult::ReceiveDataError, 2.0, nullptr},
 };
 
 class FaultyPrinter : public SimOverTcp, public ::testing::WithParamInterface<FaultCase> {};
@@ -101,10 +69,8 @@ TEST_P(FaultyPrinter, EndsWithItsResultWithinTheLinkWaits) {
   c.arrange(faults);
   sim_->SetFaults(faults);
 
-  ClockRecord clock = Untouched;
+  ClockRecord clock;
   NetConfigRecord config;
-  config.lastUsedIp.Assign("old");
-  config.macAddr.Assign("old");
   const auto start = std::chrono::steady_clock::now();
   const CommandResult result = c.operation == PrinterOperation::ReadClock
                                    ? Run(c.operation, &clock)
@@ -114,10 +80,7 @@ TEST_P(FaultyPrinter, EndsWithItsResultWithinTheLinkWaits) {
   EXPECT_EQ(result, c.expected);
   EXPECT_LT(seconds, c.maxSeconds);
   if (c.neverSent != nullptr) {
-    EXPECT_FALSE(WasReceived(c.neverSent));
-  }
-  if (c.check) {
-    c.check(clock, config);
+    EXPECT_EQ(std::ranges::count(Received(), std::string(c.neverSent)), 0);
   }
   // The link was closed: the next operation works on a fresh connection.
   sim_->SetFaults({});
@@ -143,6 +106,17 @@ TEST_F(SimOverTcp, PeerThatNeverReads_EndsTheWriteAfterItsBoundedOffers) {
                                 static_cast<std::uint32_t>(bulk.size())));
   EXPECT_LT(SecondsSince(start), 10.0);
   link_->CloseLink(LinkKind::Ethernet, handle);
+}
+
+// A printer that closes the connection ends the read at once, long before the readiness wait.
+TEST_F(SimOverTcp, PrinterThatCloses_EndsTheReadBeforeTheReadyWait) {
+  printer_sim::SimServerConfig config;
+  config.faults.closeMidFrame = {true, "DIAGNOSTIC REPORT MONTH"};
+  StartSim(config, NetworkTiming{2000, 10000, 2000, 2});
+  ClockRecord clock;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock), CommandResult::ReceiveDataError);
+  EXPECT_LT(SecondsSince(start), 5.0);
 }
 
 }  // namespace

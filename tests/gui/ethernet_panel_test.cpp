@@ -64,7 +64,6 @@ TEST_F(EthernetPanelTest, ReadUnderDhcp_ShowsTheAddressInUseGreyedUntilStaticIsC
   EXPECT_EQ(Text("EditGateWay"), QStringLiteral("10.0.0.1"));
   EXPECT_EQ(Text("EditPrinterName"), QStringLiteral("Lab-3"));
   ExpectAddressesEnabled(false);
-  EXPECT_EQ(values_.ip, "10.0.0.7");
 
   // Choosing is local: the printer hears of it only on "Set IP".
   const std::size_t calls = host_.calls.size();
@@ -88,44 +87,29 @@ TEST_F(EthernetPanelTest, ReadOfStaticAddress_ShowsItEditableAndTheRadioDiscards
   Type("EditMask", QStringLiteral("255.0.0.0"));
   Button("RadioDHCP")->click();
   EXPECT_EQ(Text("EditMask"), QStringLiteral("255.255.0.0"));
-  EXPECT_EQ(values_.mask, "255.255.0.0");
   ExpectAddressesEnabled(false);
 }
 
-class EthernetPanelFailedRead : public EthernetPanelTest {
- protected:
-  // Shows stored values, types over them, reads, and expects the stored values back.
-  void ReadAndExpectStoredValues() {
-    values_.dhcp = 0;
-    values_.ip.Assign("1.2.3.4");
-    values_.mask.Assign("255.255.255.0");
-    values_.gateway.Assign("1.2.3.1");
-    values_.netName.Assign("Old name");
-    const NetConfigRecord stored = values_;
-    ethernet_->ShowNetworkFields();
-    Type("EditIP", QStringLiteral("9.9.9.9"));
-    Type("EditPrinterName", QStringLiteral("typed"));
-
-    Button("ButtonEtherRead")->click();
-    EXPECT_EQ(values_, stored);
-    EXPECT_EQ(ethernet_->RadioIndex(), 1);
-    EXPECT_EQ(Text("EditIP"), QStringLiteral("1.2.3.4"));
-    EXPECT_EQ(Text("EditPrinterName"), QStringLiteral("Old name"));
-  }
-};
-
-TEST_F(EthernetPanelFailedRead, ThatCannotOpen) {
-  host_.answer = CommandResult::OpenPortError;
-  ReadAndExpectStoredValues();
-}
-
-TEST_F(EthernetPanelFailedRead, BrokenOffAtTheAddressInUse) {
+// A read that fails half-way leaves the stored values and shows them again over what was typed.
+TEST_F(EthernetPanelTest, ReadBrokenOffAtTheAddressInUse_ShowsTheStoredValues) {
   PrinterOnDhcp();
   printer_sim::FaultSwitches faults;
   faults.closeMidFrame.value = true;
   faults.LimitTo("DIAGNOSTIC REPORT LASTUSEDIP");
   sim_->SetFaults(faults);
-  ReadAndExpectStoredValues();
+  values_.dhcp = 0;
+  values_.ip.Assign("1.2.3.4");
+  values_.netName.Assign("Old name");
+  const NetConfigRecord stored = values_;
+  ethernet_->ShowNetworkFields();
+  Type("EditIP", QStringLiteral("9.9.9.9"));
+  Type("EditPrinterName", QStringLiteral("typed"));
+
+  Button("ButtonEtherRead")->click();
+  EXPECT_EQ(values_, stored);
+  EXPECT_EQ(ethernet_->RadioIndex(), 1);
+  EXPECT_EQ(Text("EditIP"), QStringLiteral("1.2.3.4"));
+  EXPECT_EQ(Text("EditPrinterName"), QStringLiteral("Old name"));
 }
 
 TEST_F(EthernetPanelTest, SetIpUnderDhcp_SendsDhcpWhateverTheEditsHold) {
@@ -136,16 +120,6 @@ TEST_F(EthernetPanelTest, SetIpUnderDhcp_SendsDhcpWhateverTheEditsHold) {
   EXPECT_EQ(ReceivedAfter(1), std::vector<std::string>{"NET DHCP\r\n"});
   EXPECT_EQ(values_.dhcp, 1);
   EXPECT_EQ(values_.ip, "not an address");
-  EXPECT_TRUE(sim_->State().dhcp);
-}
-
-TEST_F(EthernetPanelTest, SetIpStatic_SendsTheThreeAddresses) {
-  TypeStaticAddress();
-  Button("ButtonSetIP")->click();
-  EXPECT_EQ(ReceivedAfter(1), std::vector<std::string>{
-                                  "NET IP \"192.168.7.50\",\"255.255.0.0\",\"192.168.7.1\"\r\n"});
-  EXPECT_EQ(values_.dhcp, 0);
-  EXPECT_EQ(sim_->State().ip, "192.168.7.50");
 }
 
 TEST_F(EthernetPanelTest, SetPrinterName_SendsOnlyTheNameButTakesEveryField) {

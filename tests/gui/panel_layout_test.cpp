@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <functional>
 
 #include "panel_fixture.h"
 #include "panels/clock_panel.h"
@@ -12,41 +11,33 @@
 
 namespace {
 
-struct PanelRecords {
-  ClockRecord clock;
-  NetConfigRecord network;
-};
-
-using MakePanel =
-    std::function<std::unique_ptr<QWidget>(PanelHost&, PanelRecords&, const LayoutScale&)>;
-
-std::unique_ptr<QWidget> MakeClock(PanelHost& host, PanelRecords& records,
-                                   const LayoutScale& scale) {
-  return std::make_unique<ClockPanel>(host, records.clock, scale);
-}
-std::unique_ptr<QWidget> MakeEthernet(PanelHost& host, PanelRecords& records,
-                                      const LayoutScale& scale) {
-  return std::make_unique<EthernetPanel>(host, records.network, scale);
-}
-std::unique_ptr<QWidget> MakeFactoryDefault(PanelHost& host, PanelRecords&,
-                                            const LayoutScale& scale) {
-  return std::make_unique<FactoryDefaultPanel>(host, scale);
-}
+enum class Panel { Clock, Ethernet, FactoryDefault };
 
 // The panels without a printer: nothing here runs an operation.
 class PanelWidgets : public ::testing::Test {
  protected:
-  QWidget* Build(const MakePanel& make, int width, int height) {
-    panel_ = make(host_, records_, scale_);
+  // Builds a panel at its size in the main window, at the dialog font.
+  QWidget* Build(Panel which) {
+    int height = 41;
+    if (which == Panel::Clock) {
+      panel_ = std::make_unique<ClockPanel>(host_, clock_, scale_);
+      height = 177;
+    } else if (which == Panel::Ethernet) {
+      panel_ = std::make_unique<EthernetPanel>(host_, network_, scale_);
+      height = 225;
+    } else {
+      panel_ = std::make_unique<FactoryDefaultPanel>(host_, scale_);
+    }
     panel_->setFont(DialogFont());
-    panel_->setGeometry(scale_.Rect(0, 0, width, height));
+    panel_->setGeometry(scale_.Rect(0, 0, 345, height));
     panel_->show();
     return panel_.get();
   }
 
   std::unique_ptr<LinkFacade> noLink_;
   FakePanelHost host_{noLink_};
-  PanelRecords records_;
+  ClockRecord clock_;
+  NetConfigRecord network_;
   LayoutScale scale_ = LayoutScale::ForFont(DialogFont());
   std::unique_ptr<QWidget> panel_;
 };
@@ -54,9 +45,7 @@ class PanelWidgets : public ::testing::Test {
 struct PanelCase {
   const char* groupBox;
   const char* caption;
-  MakePanel make;
-  int width;
-  int height;
+  Panel panel;
   std::vector<const char*> tabOrder;
 };
 
@@ -68,7 +57,7 @@ class PanelLayout : public PanelWidgets, public ::testing::WithParamInterface<Pa
 
 // Every control inside its box, none covering another, every caption whole at the dialog font.
 TEST_P(PanelLayout, ControlsFitAndDoNotOverlap) {
-  QWidget* panel = Build(GetParam().make, GetParam().width, GetParam().height);
+  QWidget* panel = Build(GetParam().panel);
   EXPECT_EQ(panel->objectName(), QString::fromLatin1(GetParam().groupBox));
   EXPECT_EQ(static_cast<QGroupBox*>(panel)->title(), QString::fromLatin1(GetParam().caption));
 
@@ -98,7 +87,7 @@ TEST_P(PanelLayout, ControlsFitAndDoNotOverlap) {
 }
 
 TEST_P(PanelLayout, TabVisitsTheControlsInOrder) {
-  QWidget* panel = Build(GetParam().make, GetParam().width, GetParam().height);
+  QWidget* panel = Build(GetParam().panel);
   const auto& expected = GetParam().tabOrder;
   std::vector<std::string> visited;
   QWidget* widget = panel->findChild<QWidget*>(QString::fromLatin1(expected.front()));
@@ -118,52 +107,36 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PanelCase{"GroupBox1",
                   "RTC Setup",
-                  MakeClock,
-                  345,
-                  177,
+                  Panel::Clock,
                   {"EditYear", "EditMonth", "EditDate", "EditHour", "EditMinute", "EditSecond",
                    "ButtonSetSysTime", "ButtonOk", "ButtonRTCRead"}},
         PanelCase{"GroupBox2",
                   "Ethernet Setup",
-                  MakeEthernet,
-                  345,
-                  225,
+                  Panel::Ethernet,
                   {"RadioDHCP", "RadioStaticIP", "EditIP", "EditMask", "ButtonSetIP",
                    "ButtonEtherRead", "EditGateWay", "EditPrinterName", "ButtonSetPrinterName"}},
-        PanelCase{
-            "GroupBox4", "Factory Default", MakeFactoryDefault, 345, 41, {"ButtonFactoryDefault"}}),
+        PanelCase{"GroupBox4", "Factory Default", Panel::FactoryDefault, {"ButtonFactoryDefault"}}),
     [](const auto& info) { return std::string(info.param.groupBox); });
 
 // Typing past an edit's limit is ignored: the clock fields have room for a sign, the
 // addresses exactly their record fields, the name what the printer keeps.
-struct EditLimit {
-  bool ethernet;
-  const char* edit;
-  int limit;
-};
-
-void PrintTo(const EditLimit& e, std::ostream* os) {
-  *os << e.edit;
+TEST_F(PanelWidgets, EditsStopTypingAtTheirLimit) {
+  const struct {
+    Panel panel;
+    const char* edit;
+    int limit;
+  } limits[] = {{Panel::Clock, "EditYear", 4},        {Panel::Clock, "EditMonth", 3},
+                {Panel::Clock, "EditDate", 3},        {Panel::Clock, "EditHour", 3},
+                {Panel::Clock, "EditMinute", 3},      {Panel::Clock, "EditSecond", 3},
+                {Panel::Ethernet, "EditIP", 63},      {Panel::Ethernet, "EditMask", 63},
+                {Panel::Ethernet, "EditGateWay", 63}, {Panel::Ethernet, "EditPrinterName", 15}};
+  for (const auto& l : limits) {
+    auto* edit = Build(l.panel)->findChild<QLineEdit*>(QString::fromLatin1(l.edit));
+    ASSERT_NE(edit, nullptr) << l.edit;
+    edit->clear();
+    QTest::keyClicks(edit, QString(l.limit + 3, QLatin1Char('7')));
+    EXPECT_EQ(edit->text(), QString(l.limit, QLatin1Char('7'))) << l.edit;
+  }
 }
-
-class EditLimits : public PanelWidgets, public ::testing::WithParamInterface<EditLimit> {};
-
-TEST_P(EditLimits, StopTypingAtTheLimit) {
-  QWidget* panel = GetParam().ethernet ? Build(MakeEthernet, 345, 225) : Build(MakeClock, 345, 177);
-  auto* edit = panel->findChild<QLineEdit*>(QString::fromLatin1(GetParam().edit));
-  ASSERT_NE(edit, nullptr);
-  edit->clear();
-  QTest::keyClicks(edit, QString(GetParam().limit + 3, QLatin1Char('7')));
-  EXPECT_EQ(edit->text(), QString(GetParam().limit, QLatin1Char('7')));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Edits, EditLimits,
-    ::testing::Values(EditLimit{false, "EditYear", 4}, EditLimit{false, "EditMonth", 3},
-                      EditLimit{false, "EditDate", 3}, EditLimit{false, "EditHour", 3},
-                      EditLimit{false, "EditMinute", 3}, EditLimit{false, "EditSecond", 3},
-                      EditLimit{true, "EditIP", 63}, EditLimit{true, "EditMask", 63},
-                      EditLimit{true, "EditGateWay", 63}, EditLimit{true, "EditPrinterName", 15}),
-    [](const auto& info) { return std::string(info.param.edit); });
 
 }  // namespace

@@ -49,28 +49,13 @@ TEST_P(QueryTest, RepliesWithFrame) {
   EXPECT_EQ(Ask(GetParam().query), GetParam().frame);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Defaults, QueryTest,
-    testing::Values(QueryCase{{}, "DIAGNOSTIC REPORT YEAR", "{4|2026}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT MONTH", "{1|3}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT DATE", "{1|4}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT HOUR", "{2|13}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT MINUTE", "{1|7}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT SECOND", "{1|9}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT CONFIGIP", "{7|0.0.0.0}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT GATEWAY", "{7|0.0.0.0}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT IPMASK", "{13|255.255.255.0}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT LASTUSEDIP", "{13|192.168.1.100}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT NETNAME", "{6|Q73580}"},
-                    QueryCase{{}, "DIAGNOSTIC REPORT MACADDR", "{17|00:11:22:33:44:55}"},
-                    QueryCase{{}, "DIAGNOSTIC INTERFACE LPT", "{2|OK}"}));
-
 const std::string kSetClock = "TS12,07,26,11,05,09";
 const std::string kStatic = "NET IP \"10.0.0.5\",\"255.0.0.0\",\"10.0.0.1\"";
 
 INSTANTIATE_TEST_SUITE_P(
-    AfterSet, QueryTest,
+    Table, QueryTest,
     testing::Values(
+        QueryCase{{}, "DIAGNOSTIC INTERFACE LPT", "{2|OK}"},
         QueryCase{{kSetClock}, "DIAGNOSTIC REPORT YEAR", "{4|2026}"},
         QueryCase{{kSetClock}, "DIAGNOSTIC REPORT MONTH", "{2|12}"},
         QueryCase{{kSetClock}, "DIAGNOSTIC REPORT DATE", "{1|7}"},
@@ -156,61 +141,45 @@ TEST_F(InterpreterTest, EndlessLineIsCutRatherThanBuffered) {
 
 struct FaultCase {
   std::string label;
-  FaultSwitches faults;
-  ReplyPlan plan;  // for DIAGNOSTIC REPORT YEAR, whose frame is {4|2026}
+  std::size_t garbage;
+  int slowMs;
+  bool closeMidFrame;
+  bool badLength;
+  const char* limitTo;  // nullptr: every query
+  ReplyPlan plan;       // for DIAGNOSTIC REPORT YEAR, whose frame is {4|2026}
 };
-
-FaultSwitches With(void (*set)(FaultSwitches&)) {
-  FaultSwitches faults;
-  set(faults);
-  return faults;
-}
 
 class FaultPlanTest : public InterpreterTest, public testing::WithParamInterface<FaultCase> {};
 
 TEST_P(FaultPlanTest, ShapesTheReply) {
-  faults_ = GetParam().faults;
+  const FaultCase& c = GetParam();
+  faults_.leadInGarbage.value = c.garbage;
+  faults_.slowByteDelayMs.value = c.slowMs;
+  faults_.closeMidFrame.value = c.closeMidFrame;
+  faults_.badLength.value = c.badLength;
+  if (c.limitTo != nullptr) {
+    faults_.LimitTo(c.limitTo);
+  }
   auto outcomes = Feed("DIAGNOSTIC REPORT YEAR\r\n");
   ASSERT_EQ(outcomes.size(), 1u);
   ASSERT_TRUE(outcomes[0].reply);
-  EXPECT_EQ(*outcomes[0].reply, GetParam().plan);
+  EXPECT_EQ(*outcomes[0].reply, c.plan);
 }
+
+const char* const kMinute = "DIAGNOSTIC REPORT MINUTE";
+const char* const kYear = "DIAGNOSTIC REPORT YEAR";
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultPlanTest,
-    testing::Values(FaultCase{"None", {}, {"{4|2026}", 0ms, false}},
-                    FaultCase{"Garbage",
-                              With([](auto& f) { f.leadInGarbage.value = 10; }),
-                              {"NOISE 0123{4|2026}", 0ms, false}},
-                    FaultCase{"Slow",
-                              With([](auto& f) { f.slowByteDelayMs.value = 7; }),
-                              {"{4|2026}", 7ms, false}},
-                    FaultCase{"CloseMidFrame",
-                              With([](auto& f) { f.closeMidFrame.value = true; }),
-                              {"{4|2", 0ms, true}},
-                    FaultCase{"BadLength",
-                              With([](auto& f) { f.badLength.value = true; }),
-                              {"{6|2026}", 0ms, false}},
-                    FaultCase{"Combined",
-                              With([](auto& f) {
-                                f.leadInGarbage.value = 3;
-                                f.closeMidFrame.value = true;
-                                f.slowByteDelayMs.value = 1;
-                              }),
-                              {"NOI{4|2", 1ms, true}},
-                    FaultCase{"LimitedToAnother",
-                              With([](auto& f) {
-                                f.badLength.value = true;
-                                f.leadInGarbage.value = 5;
-                                f.LimitTo("DIAGNOSTIC REPORT MINUTE");
-                              }),
-                              {"{4|2026}", 0ms, false}},
-                    FaultCase{"LimitedToThis",
-                              With([](auto& f) {
-                                f.badLength.value = true;
-                                f.LimitTo("DIAGNOSTIC REPORT YEAR");
-                              }),
-                              {"{6|2026}", 0ms, false}}),
+    testing::Values(
+        FaultCase{"None", 0, 0, false, false, nullptr, {"{4|2026}", 0ms, false}},
+        FaultCase{"Garbage", 10, 0, false, false, nullptr, {"NOISE 0123{4|2026}", 0ms, false}},
+        FaultCase{"Slow", 0, 7, false, false, nullptr, {"{4|2026}", 7ms, false}},
+        FaultCase{"CloseMidFrame", 0, 0, true, false, nullptr, {"{4|2", 0ms, true}},
+        FaultCase{"BadLength", 0, 0, false, true, nullptr, {"{6|2026}", 0ms, false}},
+        FaultCase{"Combined", 3, 1, true, false, nullptr, {"NOI{4|2", 1ms, true}},
+        FaultCase{"LimitedToAnother", 5, 0, false, true, kMinute, {"{4|2026}", 0ms, false}},
+        FaultCase{"LimitedToThis", 0, 0, false, true, kYear, {"{6|2026}", 0ms, false}}),
     [](const auto& info) { return info.param.label; });
 
 TEST_F(InterpreterTest, SilencedQueryGetsNoReplyButOthersDo) {
@@ -235,12 +204,6 @@ TEST_F(InterpreterTest, OversizedFrameIsWellFormedButTooLarge) {
   EXPECT_GT(frame.size() - 2, 1024u);
   EXPECT_EQ(frame.substr(1, bar - 1), std::to_string(data.size()));
   EXPECT_TRUE(data.starts_with("Q73580"));
-}
-
-TEST(LeadInGarbage, LargeNoiseNeverContainsFrameCharacters) {
-  std::string noise = LeadInGarbage(100000);
-  EXPECT_EQ(noise.size(), 100000u);
-  EXPECT_EQ(noise.find_first_of("{|}"), std::string::npos);
 }
 
 }  // namespace

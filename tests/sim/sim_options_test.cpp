@@ -74,8 +74,6 @@ TEST(SimOptions, BuildsInitialStateFactoryDefaultsAndFaults) {
   EXPECT_EQ(server.faults.leadInGarbage.value, 100000u);
   EXPECT_EQ(server.faults.silentOn.size(), 2u);
   EXPECT_TRUE(server.pty);
-  EXPECT_EQ(server.tcpHost, "127.0.0.1");
-  EXPECT_EQ(server.tcpPort, 9100);
 }
 
 }  // namespace

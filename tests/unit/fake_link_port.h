@@ -1,8 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,19 +21,11 @@ inline void PrintTo(LinkKind kind, std::ostream* out) {
 // A port that records every call and plays back scripted results.
 class FakeLinkPort : public LinkPort {
  public:
-  // What the port saw in the owner's records at an open.
-  struct OpenSeen {
-    std::string serialPort;
-    std::string lptDevice;
-    std::string host;
-    std::int32_t port = 0;
-  };
-
   LinkHandle openResult = 7;
   std::deque<std::uint32_t> chunkResults;  // counts taken per chunk; all bytes once empty
   std::deque<std::string> fills;           // one block per Fill; silence once empty
 
-  std::vector<OpenSeen> opens;
+  std::vector<LinkTargets> opens;  // the owner's records as handed to each open
   std::vector<std::string> chunks;
   int fillCalls = 0;
   int closeCalls = 0;
@@ -36,9 +33,7 @@ class FakeLinkPort : public LinkPort {
 
   LinkHandle Open(const LinkTargets& targets) override {
     events.push_back("open");
-    opens.push_back({std::string(targets.serial->PortName.View()),
-                     std::string(targets.lptDevice->View()), std::string(targets.net->Host.View()),
-                     targets.net->Port});
+    opens.push_back(targets);
     return openResult;
   }
 
@@ -72,14 +67,6 @@ class FakeLinkPort : public LinkPort {
   void Close(LinkHandle) override {
     events.push_back("close");
     ++closeCalls;
-  }
-
-  std::string Written() const {
-    std::string all;
-    for (const std::string& chunk : chunks) {
-      all += chunk;
-    }
-    return all;
   }
 
  protected:
@@ -120,3 +107,41 @@ class ScriptedPrinter : public FakeLinkPort {
  private:
   std::string pending_;
 };
+
+// A facade whose four ports are fakes of type P, with the owner's records set. Pauses of the
+// serial waiting rule and runs of the event hook are counted, not waited for.
+template <typename P>
+class FakePortsTest : public ::testing::Test {
+ protected:
+  FakePortsTest() {
+    auto make = [this](LinkKind kind) {
+      auto port = std::make_unique<P>();
+      ports_[static_cast<std::size_t>(kind)] = port.get();
+      return port;
+    };
+    facade_ = std::make_unique<LinkFacade>(LinkPorts{
+        make(LinkKind::Usb), make(LinkKind::Com), make(LinkKind::Lpt), make(LinkKind::Ethernet)});
+    facade_->SetLinkTargets(serial_, lptDevice_, net_);
+    facade_->SetProcessEventsHook([this] { ++processEvents_; });
+    facade_->SetPauseHook([this](std::chrono::milliseconds ms) { pauses_.push_back(ms); });
+  }
+
+  P& Port(LinkKind kind = LinkKind::Usb) { return *ports_[static_cast<std::size_t>(kind)]; }
+
+  SerialSettings serial_;
+  LptDeviceName lptDevice_{DefaultLptDeviceName};
+  NetTarget net_;
+  std::array<P*, 4> ports_{};
+  std::unique_ptr<LinkFacade> facade_;
+  int processEvents_ = 0;
+  std::vector<std::chrono::milliseconds> pauses_;
+};
+
+// Text of `size` bytes in which a shifted or repeated block shows.
+inline std::string Pattern(std::size_t size) {
+  std::string text(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    text[i] = static_cast<char>('a' + i % 26);
+  }
+  return text;
+}

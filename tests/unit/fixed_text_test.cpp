@@ -15,19 +15,17 @@ TEST(FixedText, Assign_KeepsWhatFitsAndReportsTheCut) {
   EXPECT_FALSE(text.Assign("abcdefgh"));
   EXPECT_EQ(text, "abcd");
   EXPECT_EQ(text.CStr()[4], '\0');
+
+  FixedText<1> terminatorOnly;
+  EXPECT_FALSE(terminatorOnly.Assign("x"));
+  EXPECT_TRUE(terminatorOnly.Empty());
 }
 
-TEST(FixedText, Assign_ShorterTextLeavesNothingOfTheOldOne) {
+TEST(FixedText, Assign_StopsAtEmbeddedNulAndLeavesNothingOfTheOldText) {
   FixedText<8> text{"1234567"};
-  text.Assign("ab");
-  EXPECT_EQ(std::string_view(text.CStr(), 8), "ab\0\0\0\0\0\0"sv);
-}
-
-TEST(FixedText, Assign_StopsAtEmbeddedNul) {
-  FixedText<8> text;
   EXPECT_TRUE(text.Assign("ab\0cdefghijk"sv));
-  EXPECT_EQ(text, "ab");
   EXPECT_EQ(text.Length(), 2u);
+  EXPECT_EQ(std::string_view(text.CStr(), 8), "ab\0\0\0\0\0\0"sv);
 }
 
 // Trimming a field in place hands Assign a view of its own storage.
@@ -35,12 +33,6 @@ TEST(FixedText, Assign_FromItsOwnTextKeepsTheTail) {
   FixedText<64> text{"  Label-7 on the second floor, next to the stairs"};
   text.Assign(text.View().substr(2));
   EXPECT_EQ(text, "Label-7 on the second floor, next to the stairs");
-}
-
-TEST(FixedText, SingleByteFieldHoldsOnlyTheTerminator) {
-  FixedText<1> text;
-  EXPECT_FALSE(text.Assign("x"));
-  EXPECT_TRUE(text.Empty());
 }
 
 }  // namespace

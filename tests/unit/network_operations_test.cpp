@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -7,16 +8,6 @@
 #include "protocol/network_commands.h"
 
 namespace {
-
-NetConfigRecord StaticConfig() {
-  NetConfigRecord config;
-  config.dhcp = 0;
-  config.ip.Assign("192.168.1.50");
-  config.mask.Assign("255.255.255.0");
-  config.gateway.Assign("192.168.1.1");
-  config.netName.Assign("Label-7");
-  return config;
-}
 
 // A record full of values that a read must replace or must leave alone.
 NetConfigRecord OldConfig() {
@@ -30,34 +21,6 @@ NetConfigRecord OldConfig() {
   config.macAddr.Assign("old-mac");
   config.accepted = 9;
   return config;
-}
-
-TEST_F(PrinterOperationTest, SetNetwork_StaticSendsTheThreeQuotedAddresses) {
-  NetConfigRecord config = StaticConfig();
-  EXPECT_EQ(Run(PrinterOperation::SetNetwork, &config), CommandResult::Ok);
-  EXPECT_EQ(Printer().commands,
-            Commands{"NET IP \"192.168.1.50\",\"255.255.255.0\",\"192.168.1.1\"\r\n"});
-  EXPECT_EQ(Printer().fillCalls, 0);
-}
-
-TEST_F(PrinterOperationTest, SetNetwork_DhcpIgnoresWhateverTheAddressesHold) {
-  NetConfigRecord config = StaticConfig();
-  config.dhcp = 1;
-  config.ip.Assign("1.2.3.4\"\r\nINITIALPRINTER");
-  config.mask.Assign("\t");
-  EXPECT_EQ(Run(PrinterOperation::SetNetwork, &config), CommandResult::Ok);
-  EXPECT_EQ(Printer().commands, Commands{"NET DHCP\r\n"});
-}
-
-TEST_F(PrinterOperationTest, SetPrinterName_QuotesTheName) {
-  NetConfigRecord config = StaticConfig();
-  EXPECT_EQ(Run(PrinterOperation::SetPrinterName, &config), CommandResult::Ok);
-  config.netName.Clear();
-  EXPECT_EQ(Run(PrinterOperation::SetPrinterName, &config), CommandResult::Ok);
-  config.netName.Assign("Caf\xE9 \xFF");
-  EXPECT_EQ(Run(PrinterOperation::SetPrinterName, &config), CommandResult::Ok);
-  EXPECT_EQ(Printer().commands, (Commands{"NET NAME \"Label-7\"\r\n", "NET NAME \"\"\r\n",
-                                          "NET NAME \"Caf\xE9 \xFF\"\r\n"}));
 }
 
 struct UnquotableCase {
@@ -75,7 +38,7 @@ class UnquotableTextTest : public PrinterOperationTest,
                            public ::testing::WithParamInterface<UnquotableCase> {};
 
 TEST_P(UnquotableTextTest, IsRefusedBeforeAnythingIsOpened) {
-  NetConfigRecord config = StaticConfig();
+  NetConfigRecord config = Config(0, "192.168.1.50", "255.255.255.0", "192.168.1.1", "Label-7");
   (config.*GetParam().field).Assign(GetParam().text);
   EXPECT_EQ(Run(GetParam().operation, &config), CommandResult::InvalidOperation);
   EXPECT_TRUE(Printer().events.empty());
@@ -114,8 +77,10 @@ TEST_F(PrinterOperationTest, ReadNetwork_AsksEveryReportInOrderAndFillsTheRecord
   EXPECT_EQ(Printer(LinkKind::Ethernet).closeCalls, 1);
 }
 
+using AddressAndDhcp = std::pair<std::string, int>;
+
 class DhcpFromAddressTest : public PrinterOperationTest,
-                            public ::testing::WithParamInterface<std::pair<std::string, int>> {};
+                            public ::testing::WithParamInterface<AddressAndDhcp> {};
 
 TEST_P(DhcpFromAddressTest, ReadNetwork_DhcpOnlyForTheExactAnyAddress) {
   Printer().answers["DIAGNOSTIC REPORT CONFIGIP"] = Frame(GetParam().first);
@@ -126,58 +91,52 @@ TEST_P(DhcpFromAddressTest, ReadNetwork_DhcpOnlyForTheExactAnyAddress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DhcpFromAddressTest,
-                         ::testing::Values(std::pair<std::string, int>{"0.0.0.0", 1},
-                                           std::pair<std::string, int>{"", 0},
-                                           std::pair<std::string, int>{"0.0.0.00", 0},
-                                           std::pair<std::string, int>{"0.0.0.0 ", 0},
-                                           std::pair<std::string, int>{"10.0.0.0", 0}));
+                         ::testing::Values(AddressAndDhcp{"0.0.0.0", 1}, AddressAndDhcp{"", 0},
+                                           AddressAndDhcp{"0.0.0.00", 0},
+                                           AddressAndDhcp{"0.0.0.0 ", 0},
+                                           AddressAndDhcp{"10.0.0.0", 0}));
 
-class RequiredReportTest : public PrinterOperationTest,
-                           public ::testing::WithParamInterface<int> {};
+// The reports in the order asked, with the field each fills; the first four are required.
+const std::array<std::pair<const char*, NetConfigRecord::Text NetConfigRecord::*>, 6> Reports = {{
+    {"CONFIGIP", &NetConfigRecord::ip},
+    {"GATEWAY", &NetConfigRecord::gateway},
+    {"IPMASK", &NetConfigRecord::mask},
+    {"LASTUSEDIP", &NetConfigRecord::lastUsedIp},
+    {"NETNAME", &NetConfigRecord::netName},
+    {"MACADDR", &NetConfigRecord::macAddr},
+}};
 
-TEST_P(RequiredReportTest, ReadNetwork_FailsAtASilentRequiredReport) {
-  const std::vector<std::string> reports = {"CONFIGIP", "GATEWAY", "IPMASK", "LASTUSEDIP"};
-  const std::vector<NetConfigRecord::Text NetConfigRecord::*> fields = {
-      &NetConfigRecord::ip, &NetConfigRecord::gateway, &NetConfigRecord::mask,
-      &NetConfigRecord::lastUsedIp};
-  const int silent = GetParam();
-  Printer().answers.erase("DIAGNOSTIC REPORT " + reports[silent]);
+class SilentReportTest : public PrinterOperationTest,
+                         public ::testing::WithParamInterface<std::size_t> {};
+
+// A silent required report fails the read; a silent name or MAC address empties that field and
+// ends a read that still succeeds. Either way the fields read before it are taken, the later
+// ones are left alone and nothing more is asked.
+TEST_P(SilentReportTest, ReadNetwork_StopsAtTheSilentReport) {
+  const std::size_t silent = GetParam();
+  const std::string report = std::string("DIAGNOSTIC REPORT ") + Reports[silent].first;
+  Printer().answers.erase(report);
   const NetConfigRecord old = OldConfig();
   NetConfigRecord config = old;
 
-  EXPECT_EQ(Run(PrinterOperation::ReadNetwork, &config), CommandResult::ReceiveDataError);
-  EXPECT_EQ(Printer().commands.back(), "DIAGNOSTIC REPORT " + reports[silent] + "\r\n");
-  for (int i = 0; i < 4; ++i) {
+  EXPECT_EQ(Run(PrinterOperation::ReadNetwork, &config),
+            silent < 4 ? CommandResult::ReceiveDataError : CommandResult::Ok);
+  EXPECT_EQ(Printer().commands.back(), report + "\r\n");
+  for (std::size_t i = 0; i < Reports.size(); ++i) {
+    const auto field = Reports[i].second;
     if (i < silent) {
-      EXPECT_NE(config.*fields[i], old.*fields[i]) << reports[i];
+      EXPECT_NE(config.*field, old.*field) << Reports[i].first;
+    } else if (i == silent && silent >= 4) {
+      EXPECT_TRUE((config.*field).Empty()) << Reports[i].first;
     } else {
-      EXPECT_EQ(config.*fields[i], old.*fields[i]) << reports[i];
+      EXPECT_EQ(config.*field, old.*field) << Reports[i].first;
     }
   }
   EXPECT_EQ(config.dhcp, silent == 0 ? old.dhcp : 0);
-  EXPECT_EQ(config.netName, old.netName);
-  EXPECT_EQ(config.macAddr, old.macAddr);
   EXPECT_EQ(Printer().closeCalls, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachReport, RequiredReportTest, ::testing::Range(0, 4));
-
-TEST_F(PrinterOperationTest, ReadNetwork_SilentNameStillSucceedsAndSkipsMacAddress) {
-  Printer().answers.erase("DIAGNOSTIC REPORT NETNAME");
-  NetConfigRecord config = OldConfig();
-  EXPECT_EQ(Run(PrinterOperation::ReadNetwork, &config), CommandResult::Ok);
-  EXPECT_TRUE(config.netName.Empty());
-  EXPECT_EQ(config.macAddr, "old-mac");
-  EXPECT_EQ(Printer().commands.back(), "DIAGNOSTIC REPORT NETNAME\r\n");
-}
-
-TEST_F(PrinterOperationTest, ReadNetwork_SilentMacAddressStillSucceedsWithItEmpty) {
-  Printer().answers.erase("DIAGNOSTIC REPORT MACADDR");
-  NetConfigRecord config = OldConfig();
-  EXPECT_EQ(Run(PrinterOperation::ReadNetwork, &config), CommandResult::Ok);
-  EXPECT_EQ(config.netName, "Label-7");
-  EXPECT_TRUE(config.macAddr.Empty());
-}
+INSTANTIATE_TEST_SUITE_P(EachReport, SilentReportTest, ::testing::Range<std::size_t>(0, 6));
 
 TEST_F(PrinterOperationTest, ReadNetwork_CutsLongRepliesToTheField) {
   const std::string longName(200, 'n');

@@ -14,43 +14,38 @@ namespace {
 const ClockRecord OldClock{1999, 1, 2, 3, 4, 5};
 const ClockRecord ReadBackClock{2026, 3, 14, 9, 26, 53};
 
-TEST_F(PrinterOperationTest, UnknownOperationCode_IsRefusedBeforeOpening) {
-  ClockRecord clock;
-  for (int code : {7, -1}) {
-    EXPECT_EQ(Run(static_cast<PrinterOperation>(code), &clock), CommandResult::InvalidOperation);
-  }
-  EXPECT_TRUE(Printer().events.empty());
-}
-
-struct WrongRecordCase {
+// Requests that cannot be carried out: an operation code outside the table or a record of the
+// wrong type.
+struct RefusedCase {
   PrinterOperation operation;
   OperationRecord record;
 };
 
-void PrintTo(const WrongRecordCase& c, std::ostream* out) {
+void PrintTo(const RefusedCase& c, std::ostream* out) {
   *out << "operation " << static_cast<int>(c.operation) << ", record #" << c.record.index();
 }
 
-class WrongRecordTest : public PrinterOperationTest,
-                        public ::testing::WithParamInterface<WrongRecordCase> {};
+class RefusedRequestTest : public PrinterOperationTest,
+                           public ::testing::WithParamInterface<RefusedCase> {};
 
 NetConfigRecord someConfig;
 ClockRecord someClock;
 
-TEST_P(WrongRecordTest, IsRefusedBeforeOpening) {
+TEST_P(RefusedRequestTest, IsRefusedBeforeOpening) {
   EXPECT_EQ(Run(GetParam().operation, GetParam().record), CommandResult::InvalidOperation);
   EXPECT_TRUE(Printer().events.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, WrongRecordTest,
-    ::testing::Values(WrongRecordCase{PrinterOperation::ReadClock, &someConfig},
-                      WrongRecordCase{PrinterOperation::ReadClock,
-                                      static_cast<ClockRecord*>(nullptr)},
-                      WrongRecordCase{PrinterOperation::SetClock, {}},
-                      WrongRecordCase{PrinterOperation::SetNetwork, &someClock},
-                      WrongRecordCase{PrinterOperation::SetPrinterName, {}},
-                      WrongRecordCase{PrinterOperation::ReadNetwork, &someClock}));
+    Table, RefusedRequestTest,
+    ::testing::Values(RefusedCase{static_cast<PrinterOperation>(7), &someClock},
+                      RefusedCase{static_cast<PrinterOperation>(-1), &someClock},
+                      RefusedCase{PrinterOperation::ReadClock, &someConfig},
+                      RefusedCase{PrinterOperation::ReadClock, static_cast<ClockRecord*>(nullptr)},
+                      RefusedCase{PrinterOperation::SetClock, {}},
+                      RefusedCase{PrinterOperation::SetNetwork, &someClock},
+                      RefusedCase{PrinterOperation::SetPrinterName, {}},
+                      RefusedCase{PrinterOperation::ReadNetwork, &someClock}));
 
 TEST_F(PrinterOperationTest, OpenFailure_LeavesRecordAndClosesNothing) {
   Printer().openResult = InvalidLink;
@@ -66,34 +61,61 @@ TEST_F(PrinterOperationTest, ProbeLink_OnlyOpensAndCloses) {
   EXPECT_EQ(Printer().events, (Commands{"open", "close"}));
 }
 
-TEST_F(PrinterOperationTest, FactoryReset_WritesTheResetAndReadsNothing) {
-  EXPECT_EQ(Run(PrinterOperation::FactoryReset), CommandResult::Ok);
-  EXPECT_EQ(Printer().commands, Commands{"INITIALPRINTER\r\n"});
+// The operations that only write: exactly their command, no read, the link closed after.
+struct WriteCase {
+  PrinterOperation operation;
+  ClockRecord clock;       // for SetClock
+  NetConfigRecord config;  // for SetNetwork and SetPrinterName
+  std::string command;
+};
+
+void PrintTo(const WriteCase& c, std::ostream* out) {
+  ::testing::internal::UniversalPrint(c.command, out);
+}
+
+WriteCase Clock(ClockRecord clock, std::string command) {
+  return {PrinterOperation::SetClock, clock, {}, std::move(command)};
+}
+
+WriteCase Net(PrinterOperation operation, NetConfigRecord config, std::string command) {
+  return {operation, {}, config, std::move(command)};
+}
+
+class WriteOnlyTest : public PrinterOperationTest,
+                      public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(WriteOnlyTest, WritesOnlyItsCommand) {
+  WriteCase c = GetParam();
+  OperationRecord record;
+  if (c.operation == PrinterOperation::SetClock) {
+    record = &c.clock;
+  } else if (c.operation != PrinterOperation::FactoryReset) {
+    record = &c.config;
+  }
+  EXPECT_EQ(Run(c.operation, record), CommandResult::Ok);
+  EXPECT_EQ(Printer().commands, Commands{c.command});
   EXPECT_EQ(Printer().fillCalls, 0);
   EXPECT_EQ(Printer().closeCalls, 1);
 }
 
-struct SetClockCase {
-  ClockRecord clock;
-  std::string command;
-};
-
-class SetClockTest : public PrinterOperationTest,
-                     public ::testing::WithParamInterface<SetClockCase> {};
-
-TEST_P(SetClockTest, WritesOnlyTheClockCommand) {
-  ClockRecord clock = GetParam().clock;
-  EXPECT_EQ(Run(PrinterOperation::SetClock, &clock), CommandResult::Ok);
-  EXPECT_EQ(Printer().commands, Commands{GetParam().command});
-  EXPECT_EQ(Printer().fillCalls, 0);
-}
+constexpr auto SetNetwork = PrinterOperation::SetNetwork;
+constexpr auto SetName = PrinterOperation::SetPrinterName;
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, SetClockTest,
-    ::testing::Values(SetClockCase{{2026, 12, 7, 11, 5, 9}, "TS12,07,26,11,05,09\r\n"},
-                      SetClockCase{{2005, 1, 31, 0, 0, 0}, "TS01,31,05,00,00,00\r\n"},
-                      SetClockCase{{26, 6, 1, 23, 59, 59}, "TS06,01,26,23,59,59\r\n"},
-                      SetClockCase{{2026, 100, 1, 1, 1, 1}, "TS100,01,26,01,01,01\r\n"}));
+    Table, WriteOnlyTest,
+    ::testing::Values(
+        WriteCase{PrinterOperation::FactoryReset, {}, {}, "INITIALPRINTER\r\n"},
+        Clock({2026, 12, 7, 11, 5, 9}, "TS12,07,26,11,05,09\r\n"),
+        Clock({2005, 1, 31, 0, 0, 0}, "TS01,31,05,00,00,00\r\n"),
+        Clock({26, 6, 1, 23, 59, 59}, "TS06,01,26,23,59,59\r\n"),
+        Clock({2026, 100, 1, 1, 1, 1}, "TS100,01,26,01,01,01\r\n"),
+        Net(SetNetwork, Config(0, "192.168.1.50", "255.255.255.0", "192.168.1.1", "Label-7"),
+            "NET IP \"192.168.1.50\",\"255.255.255.0\",\"192.168.1.1\"\r\n"),
+        // Under DHCP the addresses are not sent, so nothing in them can break the command.
+        Net(SetNetwork, Config(1, "1.2.3.4\"\r\nINITIALPRINTER", "\t", "", ""), "NET DHCP\r\n"),
+        Net(SetName, Config(0, "", "", "", "Label-7"), "NET NAME \"Label-7\"\r\n"),
+        Net(SetName, Config(0, "", "", "", ""), "NET NAME \"\"\r\n"),
+        Net(SetName, Config(0, "", "", "", "Caf\xE9 \xFF"), "NET NAME \"Caf\xE9 \xFF\"\r\n")));
 
 class ReadClockKindTest : public PrinterOperationTest,
                           public ::testing::WithParamInterface<LinkKind> {};
@@ -116,40 +138,50 @@ TEST_P(ReadClockKindTest, NamesTheInterfaceThenAsksEachFieldInOrder) {
 INSTANTIATE_TEST_SUITE_P(Kinds, ReadClockKindTest,
                          ::testing::Values(LinkKind::Usb, LinkKind::Com, LinkKind::Ethernet));
 
-TEST_F(PrinterOperationTest, ReadClock_StopsAtFirstSilentReport) {
-  Printer().answers.erase("DIAGNOSTIC REPORT HOUR");
-  ClockRecord clock = OldClock;
-  EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock), CommandResult::ReceiveDataError);
-  EXPECT_EQ(clock, (ClockRecord{2026, 3, 14, OldClock.hour, OldClock.minute, OldClock.second}));
-  EXPECT_EQ(Printer().commands.back(), "DIAGNOSTIC REPORT HOUR\r\n");
-  EXPECT_EQ(Printer().closeCalls, 1);
+// A read that breaks off keeps the fields read so far, sends nothing more and closes the link.
+struct BreakOffCase {
+  const char* name;
+  LinkKind kind;
+  const char* silent;   // a query left unanswered
+  const char* refused;  // a command whose write fails
+  CommandResult result;
+  std::string lastSent;
+  ClockRecord clock;
+};
+
+void PrintTo(const BreakOffCase& c, std::ostream* out) {
+  *out << c.name;
 }
 
-TEST_F(PrinterOperationTest, ReadClock_SendsNoReportWhenInterfaceGoesUnanswered) {
-  Printer().answers.erase("DIAGNOSTIC INTERFACE USB");
+class ReadClockBreakOffTest : public PrinterOperationTest,
+                              public ::testing::WithParamInterface<BreakOffCase> {};
+
+TEST_P(ReadClockBreakOffTest, KeepsWhatWasReadAndSendsNothingMore) {
+  const BreakOffCase& c = GetParam();
+  Printer(c.kind).answers.erase(c.silent);
+  Printer(c.kind).refuseWriteOf = c.refused;
   ClockRecord clock = OldClock;
-  EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock), CommandResult::ReceiveDataError);
-  EXPECT_EQ(Printer().commands, Commands{"DIAGNOSTIC INTERFACE USB\r\n"});
-  EXPECT_EQ(clock, OldClock);
+  EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock, c.kind), c.result);
+  EXPECT_EQ(Printer(c.kind).chunks.back(), c.lastSent);
+  EXPECT_EQ(clock, c.clock);
+  EXPECT_EQ(Printer(c.kind).closeCalls, 1);
 }
 
-TEST_F(PrinterOperationTest, ReadClock_OverLptWritesInterfaceThenCannotRead) {
-  ClockRecord clock = OldClock;
-  EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock, LinkKind::Lpt),
-            CommandResult::ReceiveDataError);
-  EXPECT_EQ(Printer(LinkKind::Lpt).commands, Commands{"DIAGNOSTIC INTERFACE LPT\r\n"});
-  EXPECT_EQ(clock, OldClock);
-}
-
-TEST_F(PrinterOperationTest, ReadClock_FailedWriteStopsEverything) {
-  Printer().refuseWriteOf = "DIAGNOSTIC REPORT MONTH";
-  ClockRecord clock = OldClock;
-  EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock), CommandResult::TransmitDataError);
-  EXPECT_EQ(Printer().chunks.back(), "DIAGNOSTIC REPORT MONTH\r\n");
-  EXPECT_EQ(clock.year, 2026);
-  EXPECT_EQ(clock.month, OldClock.month);
-  EXPECT_EQ(Printer().closeCalls, 1);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReadClockBreakOffTest,
+    ::testing::Values(
+        BreakOffCase{"SilentInterface", LinkKind::Usb, "DIAGNOSTIC INTERFACE USB", "",
+                     CommandResult::ReceiveDataError, "DIAGNOSTIC INTERFACE USB\r\n", OldClock},
+        BreakOffCase{"SilentHour", LinkKind::Usb, "DIAGNOSTIC REPORT HOUR", "",
+                     CommandResult::ReceiveDataError, "DIAGNOSTIC REPORT HOUR\r\n",
+                     ClockRecord{2026, 3, 14, OldClock.hour, OldClock.minute, OldClock.second}},
+        BreakOffCase{"LptCannotRead", LinkKind::Lpt, "", "", CommandResult::ReceiveDataError,
+                     "DIAGNOSTIC INTERFACE LPT\r\n", OldClock},
+        BreakOffCase{"FailedWrite", LinkKind::Usb, "", "DIAGNOSTIC REPORT MONTH",
+                     CommandResult::TransmitDataError, "DIAGNOSTIC REPORT MONTH\r\n",
+                     ClockRecord{2026, OldClock.month, OldClock.date, OldClock.hour,
+                                 OldClock.minute, OldClock.second}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct NumberCase {
   std::string text;
@@ -177,15 +209,9 @@ INSTANTIATE_TEST_SUITE_P(Table, ReportNumberTest,
                                            NumberCase{"99999999999999999999999", INT_MAX},
                                            NumberCase{"-99999999999999999999999", INT_MIN}));
 
-TEST(ResultMessage, ReadsTheTableAndTreatsOtherCodesAsUnknown) {
-  const std::vector<std::string_view> expected = {"",
-                                                  "Open Port Error",
-                                                  "Transmit Data Error",
-                                                  "Receive Data Error",
-                                                  "Open File Error",
-                                                  "Unknow Error"};
-  for (int code = 0; code < 6; ++code) {
-    EXPECT_EQ(ResultMessage(static_cast<CommandResult>(code)), expected[code]);
+TEST(ResultMessage, GivesEachCodeItsTextAndOtherCodesTheUnknownError) {
+  for (std::size_t code = 0; code < ResultMessages.size(); ++code) {
+    EXPECT_EQ(ResultMessage(static_cast<CommandResult>(code)), ResultMessages[code]);
   }
   for (int code : {6, -1, 99}) {
     EXPECT_EQ(ResultMessage(static_cast<CommandResult>(code)), "Unknow Error");

@@ -11,18 +11,8 @@ namespace {
 
 using namespace std::string_literals;
 
-class ReplyFrameTest : public ::testing::Test {
+class ReplyFrameTest : public FakePortsTest<FakeLinkPort> {
  protected:
-  ReplyFrameTest() {
-    LinkPorts ports;
-    auto usb = std::make_unique<FakeLinkPort>();
-    port_ = usb.get();
-    ports.usb = std::move(usb);
-    facade_ = std::make_unique<LinkFacade>(std::move(ports));
-    facade_->SetLinkTargets(serial_, lptDevice_, net_);
-    handle_ = facade_->OpenLink(LinkKind::Usb);
-  }
-
   // The frame's text, or nothing when the read failed.
   std::optional<std::string> ReadFrame() {
     ReplyBuffer data{};
@@ -34,12 +24,7 @@ class ReplyFrameTest : public ::testing::Test {
     return std::string(data.data(), length);
   }
 
-  SerialSettings serial_;
-  LptDeviceName lptDevice_;
-  NetTarget net_;
-  FakeLinkPort* port_ = nullptr;
-  std::unique_ptr<LinkFacade> facade_;
-  LinkHandle handle_ = InvalidLink;
+  LinkHandle handle_ = facade_->OpenLink(LinkKind::Usb);
 };
 
 struct FrameCase {
@@ -55,7 +40,7 @@ void PrintTo(const FrameCase& c, std::ostream* out) {
 class FrameTableTest : public ReplyFrameTest, public ::testing::WithParamInterface<FrameCase> {};
 
 TEST_P(FrameTableTest, ReadReplyFrame) {
-  port_->fills = {GetParam().wire};
+  Port().fills = {GetParam().wire};
   EXPECT_EQ(ReadFrame(), GetParam().data);
 }
 
@@ -63,29 +48,30 @@ const std::string Content1024 = "1019|" + std::string(1019, 'd');
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FrameTableTest,
-    ::testing::Values(
-        FrameCase{"Year", "{4|2009}", "2009"}, FrameCase{"Address", "{7|0.0.0.0}", "0.0.0.0"},
-        FrameCase{"EmptyWithoutLength", "{|}", ""}, FrameCase{"EmptyWithZeroLength", "{0|}", ""},
-        FrameCase{"DataWithoutLength", "{|abc}", std::nullopt},
-        FrameCase{"OnlyFirstBarSeparates", "{3|a|c}", "a|c"},
-        FrameCase{"LengthTooLarge", "{5|abc}", std::nullopt},
-        FrameCase{"LengthTooSmall", "{2|abc}", std::nullopt},
-        FrameCase{"NegativeLength", "{-3|abc}", std::nullopt},
-        FrameCase{"SpaceAfterLength", "{3 |abc}", std::nullopt},
-        FrameCase{"NoSeparator", "{abc}", std::nullopt},
-        FrameCase{"LeadingZeros", "{004|2009}", "2009"},
-        FrameCase{"LeadInSkipped", "\r\nOK> }|{4|2009}", "2009"},
-        FrameCase{"ClosingBraceMissing", "{3|abc", "abc"},
-        FrameCase{"ClosingBraceMissingLengthWrong", "{4|abc", std::nullopt},
-        FrameCase{"OnlyLeadIn", "\r\n", std::nullopt},
-        FrameCase{"Content1024", "{" + Content1024 + "}", Content1024.substr(5)},
-        FrameCase{"LengthOf31Digits", "{" + std::string(30, '0') + "4|2009}", "2009"},
-        FrameCase{"LengthOf32Digits", "{" + std::string(31, '0') + "4|2009}", std::nullopt},
-        FrameCase{"DataWithNul", "{3|a\0b}"s, "a\0b"s}),
+    ::testing::Values(FrameCase{"Year", "{4|2009}", "2009"},
+                      FrameCase{"EmptyWithoutLength", "{|}", ""},
+                      FrameCase{"EmptyWithZeroLength", "{0|}", ""},
+                      FrameCase{"DataWithoutLength", "{|abc}", std::nullopt},
+                      FrameCase{"OnlyFirstBarSeparates", "{3|a|c}", "a|c"},
+                      FrameCase{"LengthTooLarge", "{5|abc}", std::nullopt},
+                      FrameCase{"LengthTooSmall", "{2|abc}", std::nullopt},
+                      FrameCase{"NegativeLength", "{-3|abc}", std::nullopt},
+                      FrameCase{"SpaceAfterLength", "{3 |abc}", std::nullopt},
+                      FrameCase{"NoSeparator", "{abc}", std::nullopt},
+                      FrameCase{"LeadingZeros", "{004|2009}", "2009"},
+                      FrameCase{"LeadInSkipped", "\r\nOK> }|{4|2009}", "2009"},
+                      FrameCase{"ClosingBraceMissing", "{3|abc", "abc"},
+                      FrameCase{"ClosingBraceMissingLengthWrong", "{4|abc", std::nullopt},
+                      FrameCase{"OnlyLeadIn", "\r\n", std::nullopt},
+                      FrameCase{"Content1024", "{" + Content1024 + "}", Content1024.substr(5)},
+                      FrameCase{"LengthOf31Digits", "{" + std::string(30, '0') + "4|2009}", "2009"},
+                      FrameCase{"LengthOf32Digits", "{" + std::string(31, '0') + "4|2009}",
+                                std::nullopt},
+                      FrameCase{"DataWithNul", "{3|a\0b}"s, "a\0b"s}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ReplyFrameTest, ReadReplyFrame_FailsAtThe1025thContentByteWithoutReadingOn) {
-  port_->fills = {"{" + std::string(1025, 'x') + "!}"};
+  Port().fills = {"{" + std::string(1025, 'x') + "!}"};
   EXPECT_EQ(ReadFrame(), std::nullopt);
   std::uint8_t next = 0;
   ASSERT_TRUE(facade_->ReadLinkByte(handle_, LinkKind::Usb, next));
@@ -93,25 +79,25 @@ TEST_F(ReplyFrameTest, ReadReplyFrame_FailsAtThe1025thContentByteWithoutReadingO
 }
 
 TEST_F(ReplyFrameTest, ReadReplyFrame_ReadsFramesOneAfterAnother) {
-  port_->fills = {"\r\n{4|2009}\r\n{1|5}"};
+  Port().fills = {"\r\n{4|2009}\r\n{1|5}"};
   EXPECT_EQ(ReadFrame(), "2009");
   EXPECT_EQ(ReadFrame(), "5");
 }
 
 TEST_F(ReplyFrameTest, ReadReplyFrame_AcceptsLeadInOfExactly64KiB) {
   for (int i = 0; i < 16; ++i) {
-    port_->fills.push_back(std::string(4096, '~'));
+    Port().fills.push_back(std::string(4096, '~'));
   }
-  port_->fills.push_back("{1|x}");
+  Port().fills.push_back("{1|x}");
   EXPECT_EQ(ReadFrame(), "x");
 }
 
 TEST_F(ReplyFrameTest, ReadReplyFrame_GivesUpOnEndlessLeadIn) {
   for (int i = 0; i < 40; ++i) {
-    port_->fills.push_back(std::string(4096, '~'));
+    Port().fills.push_back(std::string(4096, '~'));
   }
   EXPECT_EQ(ReadFrame(), std::nullopt);
-  EXPECT_EQ(port_->fillCalls, 17);  // 64 KiB plus the one byte too many
+  EXPECT_EQ(Port().fillCalls, 17);  // 64 KiB plus the one byte too many
 }
 
 TEST(ReplyText, StopsAtFirstNul) {
