@@ -13,6 +13,7 @@
 
 #include "app/about_window.h"
 #include "app/status_panels.h"
+#include "dialogs/serial_settings_dialog.h"
 #include "panels/clock_panel.h"
 #include "panels/ethernet_panel.h"
 #include "panels/factory_default_panel.h"
@@ -189,7 +190,12 @@ void TFormMain::ComboBoxInterFaceChange() {
 }
 
 void TFormMain::ButtonInterFaceClick() {
-  // The serial, parallel and network setup windows open from here once they exist.
+  // The parallel and network setup windows open from here once they exist.
+  if (CurrentLinkKind() == LinkKind::Com) {
+    TFormRs232Setup dialog(scale_, this);
+    dialog.AttachSettings(serial_);
+    dialog.exec();
+  }
   UpdateStatusBar();
 }
 

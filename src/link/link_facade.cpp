@@ -11,10 +11,11 @@ constexpr LinkHandle EthernetHandle = 1;
 
 }  // namespace
 
-LinkFacade::LinkFacade(LinkPorts ports)
-    : ports_(std::move(ports)),
-      processEvents_([] {}),
-      pause_([](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }) {
+void LinkPort::WaitForData(LinkHandle, std::chrono::milliseconds timeout) {
+  std::this_thread::sleep_for(timeout);
+}
+
+LinkFacade::LinkFacade(LinkPorts ports) : ports_(std::move(ports)), processEvents_([] {}) {
   // A missing port behaves like one this build cannot drive.
   for (auto* port : {&ports_.usb, &ports_.com, &ports_.lpt, &ports_.ethernet}) {
     if (!*port) {
@@ -34,9 +35,7 @@ void LinkFacade::SetProcessEventsHook(std::function<void()> hook) {
 }
 
 void LinkFacade::SetPauseHook(std::function<void(std::chrono::milliseconds)> hook) {
-  if (hook) {
-    pause_ = std::move(hook);
-  }
+  pause_ = std::move(hook);
 }
 
 LinkPort* LinkFacade::PortOf(LinkKind kind) const {
@@ -134,13 +133,18 @@ bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& by
       return false;
     }
     if (kind == LinkKind::Com) {
-      // The serial read returns at once, so the wait is made of short pauses between fills.
+      // The serial read returns at once, so the wait is made of short pauses between fills;
+      // a pause ends early when a byte arrives.
       for (int attempt = 0; attempt < ComFillAttempts; ++attempt) {
         port->Fill(handle, *buffer);
         if (buffer->Unread() != 0) {
           break;
         }
-        pause_(ComFillPause);
+        if (pause_) {
+          pause_(ComFillPause);
+        } else {
+          port->WaitForData(handle, ComFillPause);
+        }
       }
     } else {
       port->Fill(handle, *buffer);

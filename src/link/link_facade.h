@@ -49,7 +49,7 @@ class LinkFacade {
   // Runs once after every chunk written so that timers and painting go on during a long write.
   // A no-op until a GUI installs its event processing.
   void SetProcessEventsHook(std::function<void()> hook);
-  // The pause of the serial waiting rule; tests replace the real sleep.
+  // The pause of the serial waiting rule; tests replace the port's wait for data.
   void SetPauseHook(std::function<void(std::chrono::milliseconds)> hook);
 
  private:

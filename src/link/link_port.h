@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "link/link_settings.h"
@@ -25,6 +26,10 @@ class LinkPort {
   virtual bool Fill(LinkHandle handle, ReceiveBuffer& buffer) = 0;
 
   virtual void Close(LinkHandle handle) = 0;
+
+  // Waits up to `timeout` for received data; returns at once when some arrives. Ports that
+  // cannot tell simply wait the whole time.
+  virtual void WaitForData(LinkHandle handle, std::chrono::milliseconds timeout);
 };
 
 // A port kind that this build cannot drive: every open fails, so nothing pretends to work.

@@ -1,0 +1,141 @@
+#include "dialogs/serial_settings_dialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "link/serial_port_names.h"
+
+namespace {
+
+constexpr int LabelLeft = 24;
+constexpr int ListLeft = 192;
+constexpr int ListWidth = 145;
+
+// The record's index fields in the order of the lists below the port list.
+constexpr std::array<std::int32_t SerialSettings::*, 6> LineFields = {
+    &SerialSettings::BaudIndex,         &SerialSettings::DataBitsIndex,
+    &SerialSettings::ParityIndex,       &SerialSettings::StopBitsIndex,
+    &SerialSettings::HardwareHandshake, &SerialSettings::SoftwareHandshake,
+};
+
+}  // namespace
+
+int PortNumberOf(std::string_view portName) {
+  std::size_t pos = 3;
+  while (pos < portName.size() && portName[pos] == ' ') {
+    ++pos;
+  }
+  bool negative = false;
+  if (pos < portName.size() && (portName[pos] == '+' || portName[pos] == '-')) {
+    negative = portName[pos] == '-';
+    ++pos;
+  }
+  long long number = 0;
+  while (pos < portName.size() && portName[pos] >= '0' && portName[pos] <= '9' &&
+         number < 1'000'000) {
+    number = number * 10 + (portName[pos] - '0');
+    ++pos;
+  }
+  return static_cast<int>(negative ? -number : number);
+}
+
+TFormRs232Setup::TFormRs232Setup(const LayoutScale& scale, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      scale_(scale) {
+  setObjectName(QStringLiteral("FormRs232Setup"));
+  setWindowTitle(QStringLiteral("RS232 Setup"));
+  setFixedSize(scale_(369), scale_(311));
+  move(165, 119);
+
+  comboBoxComPort_ = AddList("ComboBoxComPort", "COMPort:", 16, {});
+  for (int number = 1; number <= PortCount; ++number) {
+    const QString name = QStringLiteral("COM%1").arg(number);
+    comboBoxComPort_->addItem(name);
+    // Which device the name stands for here, and whether it is there now.
+    const QByteArray latin = name.toLatin1();
+    const std::string_view view(latin.constData(), static_cast<std::size_t>(latin.size()));
+    const bool present = SerialDevicePresent(view);
+    comboBoxComPort_->setItemData(
+        number - 1,
+        SerialDevicePath(view) + (present ? QStringLiteral(" (present)") : QStringLiteral("")),
+        Qt::ToolTipRole);
+  }
+  lineLists_ = {
+      AddList("ComboBoxBaudRate", "BaudRate:", 48,
+              {"2400", "4800", "9600", "19200", "38400", "57600", "115200"}),
+      AddList("ComboBoxDataBit", "Data Bits:", 80, {"7", "8"}),
+      AddList("ComboBoxParity", "Parity:", 112, {"None", "Odd", "Even"}),
+      AddList("ComboBoxStopBit", "Stop Bit(s):", 144, {"1", "1.5", "2"}),
+      AddList("ComboBoxHdShak", "Hardware Shaking:", 176, {"None", "RTS", "RTS/CTS"}),
+      AddList("ComboBoxSWShak", "Software Shaking:", 208, {"None", "Xon/Xoff"}),
+  };
+
+  auto* buttonSet = new QPushButton(QStringLiteral("Set"), this);
+  buttonSet->setObjectName(QStringLiteral("ButtonSet"));
+  buttonSet->setGeometry(scale_.Rect(280, 248, 75, 25));
+  connect(buttonSet, &QPushButton::clicked, this, &TFormRs232Setup::ButtonSetClick);
+  auto* buttonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  buttonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+  buttonCancel->setGeometry(scale_.Rect(280, 280, 75, 25));
+  connect(buttonCancel, &QPushButton::clicked, this, &TFormRs232Setup::ButtonCancelClick);
+
+  QWidget* previous = comboBoxComPort_;
+  for (QWidget* next : {static_cast<QWidget*>(lineLists_[0]), static_cast<QWidget*>(lineLists_[1]),
+                        static_cast<QWidget*>(lineLists_[2]), static_cast<QWidget*>(lineLists_[3]),
+                        static_cast<QWidget*>(lineLists_[4]), static_cast<QWidget*>(lineLists_[5]),
+                        static_cast<QWidget*>(buttonSet), static_cast<QWidget*>(buttonCancel)}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
+}
+
+QComboBox* TFormRs232Setup::AddList(const char* name, const char* label, int top,
+                                    std::initializer_list<const char*> items) {
+  auto* caption = new QLabel(QLatin1String(label), this);
+  caption->setGeometry(scale_.Rect(LabelLeft, top + 8, ListLeft - LabelLeft - 8, 13));
+  auto* list = new QComboBox(this);
+  list->setObjectName(QLatin1String(name));
+  list->setGeometry(scale_.Rect(ListLeft, top, ListWidth, 21));
+  for (const char* item : items) {
+    list->addItem(QLatin1String(item));
+  }
+  caption->setBuddy(list);
+  return list;
+}
+
+void TFormRs232Setup::AttachSettings(SerialSettings& settings) {
+  settings_ = &settings;
+  ShowSettings();
+}
+
+void TFormRs232Setup::ShowSettings() {
+  const int number = PortNumberOf(settings_->PortName.View());
+  // A name outside COM1 to COM30 (a device path) selects no item.
+  comboBoxComPort_->setCurrentIndex(number >= 1 && number <= PortCount ? number - 1 : -1);
+  for (std::size_t i = 0; i < LineFields.size(); ++i) {
+    const std::int32_t index = settings_->*LineFields[i];
+    lineLists_[i]->setCurrentIndex(index >= 0 && index < lineLists_[i]->count() ? index : -1);
+  }
+}
+
+void TFormRs232Setup::TakeSettings() {
+  // With no port chosen (the record named a device path) the name stays as it was.
+  const int port = comboBoxComPort_->currentIndex();
+  if (port >= 0) {
+    settings_->PortName.Assign(QStringLiteral("COM%1").arg(port + 1).toStdString());
+  }
+  for (std::size_t i = 0; i < LineFields.size(); ++i) {
+    settings_->*LineFields[i] = lineLists_[i]->currentIndex();
+  }
+}
+
+void TFormRs232Setup::ButtonSetClick() {
+  TakeSettings();
+  accept();
+}
+
+void TFormRs232Setup::ButtonCancelClick() {
+  reject();
+}

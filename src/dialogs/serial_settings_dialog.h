@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "gui/layout_scale.h"
+#include "link/link_settings.h"
+
+class QComboBox;
+
+// Chooses the COM port and its line settings. Edits the caller's record in place, and only
+// when "Set" is pressed.
+class TFormRs232Setup : public QDialog {
+ public:
+  static constexpr int PortCount = 30;
+
+  TFormRs232Setup(const LayoutScale& scale, QWidget* parent);
+
+  void AttachSettings(SerialSettings& settings);
+  void ShowSettings();
+  void TakeSettings();
+
+ private:
+  QComboBox* AddList(const char* name, const char* label, int top,
+                     std::initializer_list<const char*> items);
+  void ButtonSetClick();
+  void ButtonCancelClick();
+
+  const LayoutScale scale_;
+  SerialSettings* settings_ = nullptr;
+  QComboBox* comboBoxComPort_ = nullptr;
+  // Baud rate, data bits, parity, stop bits, hardware and software handshake.
+  std::array<QComboBox*, 6> lineLists_{};
+};
+
+// The port number in a port name: read from its fourth character on, leading blanks and one
+// sign allowed, up to the first non-digit; 0 when there is none.
+int PortNumberOf(std::string_view portName);

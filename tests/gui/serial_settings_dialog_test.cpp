@@ -1,0 +1,139 @@
+#include "dialogs/serial_settings_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+#include <array>
+
+#include "app/main_window.h"
+#include "link/serial_port_names.h"
+
+namespace {
+
+class SerialDialogTest : public ::testing::Test {
+ protected:
+  SerialDialogTest() : dialog_(LayoutScale(), nullptr) { dialog_.AttachSettings(settings_); }
+
+  QComboBox* List(const char* name) {
+    auto* list = dialog_.findChild<QComboBox*>(QLatin1String(name));
+    EXPECT_NE(list, nullptr) << name;
+    return list;
+  }
+  std::array<QString, 7> Shown() {
+    return {List("ComboBoxComPort")->currentText(), List("ComboBoxBaudRate")->currentText(),
+            List("ComboBoxDataBit")->currentText(), List("ComboBoxParity")->currentText(),
+            List("ComboBoxStopBit")->currentText(), List("ComboBoxHdShak")->currentText(),
+            List("ComboBoxSWShak")->currentText()};
+  }
+  void Click(const char* button) {
+    dialog_.findChild<QPushButton*>(QLatin1String(button))->click();
+  }
+
+  SerialSettings settings_;
+  TFormRs232Setup dialog_;
+};
+
+TEST_F(SerialDialogTest, ShowsTheStartValues) {
+  EXPECT_EQ(Shown(), (std::array<QString, 7>{"COM1", "9600", "8", "None", "1", "RTS", "None"}));
+  for (const char* name : {"ComboBoxComPort", "ComboBoxBaudRate", "ComboBoxSWShak"}) {
+    EXPECT_FALSE(List(name)->isEditable()) << name;
+  }
+  EXPECT_EQ(List("ComboBoxComPort")->count(), 30);
+}
+
+TEST_F(SerialDialogTest, Set_WritesThePositionsAndThePortName) {
+  List("ComboBoxComPort")->setCurrentIndex(11);
+  List("ComboBoxBaudRate")->setCurrentIndex(6);
+  List("ComboBoxDataBit")->setCurrentIndex(0);
+  List("ComboBoxParity")->setCurrentIndex(2);
+  List("ComboBoxStopBit")->setCurrentIndex(2);
+  List("ComboBoxHdShak")->setCurrentIndex(2);
+  List("ComboBoxSWShak")->setCurrentIndex(1);
+  Click("ButtonSet");
+  EXPECT_EQ(dialog_.result(), QDialog::Accepted);
+  EXPECT_EQ(settings_.PortName, "COM12");
+  EXPECT_EQ((std::array{settings_.BaudIndex, settings_.DataBitsIndex, settings_.ParityIndex,
+                        settings_.StopBitsIndex, settings_.HardwareHandshake,
+                        settings_.SoftwareHandshake}),
+            (std::array<std::int32_t, 6>{6, 0, 2, 2, 2, 1}));
+
+  TFormRs232Setup again(LayoutScale(), nullptr);
+  again.AttachSettings(settings_);
+  EXPECT_EQ(again.findChild<QComboBox*>(QStringLiteral("ComboBoxComPort"))->currentText(), "COM12");
+}
+
+TEST_F(SerialDialogTest, CancelAndTheCloseBox_LeaveTheRecordAsItWas) {
+  const SerialSettings before = settings_;
+  for (const char* name :
+       {"ComboBoxComPort", "ComboBoxBaudRate", "ComboBoxDataBit", "ComboBoxParity",
+        "ComboBoxStopBit", "ComboBoxHdShak", "ComboBoxSWShak"}) {
+    List(name)->setCurrentIndex(0);
+  }
+  Click("ButtonCancel");
+  dialog_.close();
+  EXPECT_EQ(settings_.PortName, before.PortName);
+  EXPECT_EQ(settings_.BaudIndex, before.BaudIndex);
+  EXPECT_EQ(settings_.DataBitsIndex, before.DataBitsIndex);
+  EXPECT_EQ(settings_.HardwareHandshake, before.HardwareHandshake);
+}
+
+TEST_F(SerialDialogTest, ADevicePathSelectsNoPortAndSetKeepsIt) {
+  settings_.PortName.Assign("/dev/pts/7");
+  dialog_.ShowSettings();
+  EXPECT_EQ(List("ComboBoxComPort")->currentIndex(), -1);
+  Click("ButtonSet");
+  EXPECT_EQ(settings_.PortName, "/dev/pts/7");
+}
+
+TEST_F(SerialDialogTest, EachPortShowsItsDeviceAsTooltip) {
+  QComboBox* ports = List("ComboBoxComPort");
+  EXPECT_TRUE(ports->itemData(0, Qt::ToolTipRole).toString().startsWith("/dev/ttyUSB0"));
+  EXPECT_TRUE(ports->itemData(29, Qt::ToolTipRole).toString().startsWith("/dev/ttyS9"));
+}
+
+TEST(PortNumberOf, ReadsTheNumberAfterTheFirstThreeCharacters) {
+  EXPECT_EQ(PortNumberOf("COM1"), 1);
+  EXPECT_EQ(PortNumberOf("COM30"), 30);
+  EXPECT_EQ(PortNumberOf("COM 7"), 7);
+  EXPECT_EQ(PortNumberOf("XYZ12abc"), 12);
+  EXPECT_EQ(PortNumberOf("COM-2"), -2);
+  EXPECT_EQ(PortNumberOf("COM"), 0);
+  EXPECT_EQ(PortNumberOf("/dev/ttyS0"), 0);
+}
+
+TEST(SerialDevicePath, ComNamesFollowTheTableAndPathsStayAsTheyAre) {
+  EXPECT_EQ(SerialDevicePath("COM1"), "/dev/ttyUSB0");
+  EXPECT_EQ(SerialDevicePath("COM10"), "/dev/ttyUSB9");
+  EXPECT_EQ(SerialDevicePath("COM11"), "/dev/ttyACM0");
+  EXPECT_EQ(SerialDevicePath("COM21"), "/dev/ttyS0");
+  EXPECT_EQ(SerialDevicePath("COM30"), "/dev/ttyS9");
+  EXPECT_EQ(SerialDevicePath("/tmp/q73580-com"), "/tmp/q73580-com");
+  for (const char* other : {"COM0", "COM31", "COM1x", "COM", "LPT1"}) {
+    EXPECT_EQ(SerialDevicePath(other), QLatin1String(other)) << other;
+  }
+}
+
+TEST(SerialDialogFromMainWindow, SetupOnComOpensTheDialogAndTheStatusBarFollows) {
+  LinkFacade link{LinkPorts()};
+  TFormMain::Services services;
+  services.showMessage = [](QWidget*, const QString&, MessageKind) {};
+  TFormMain window(link, services);
+  window.findChild<QComboBox*>(QStringLiteral("ComboBoxInterFace"))->setEditText("COM");
+  QTimer::singleShot(0, [] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr) {
+      return;
+    }
+    dialog->findChild<QComboBox*>(QStringLiteral("ComboBoxComPort"))->setCurrentIndex(4);
+    dialog->findChild<QComboBox*>(QStringLiteral("ComboBoxBaudRate"))->setCurrentIndex(3);
+    dialog->findChild<QPushButton*>(QStringLiteral("ButtonSet"))->click();
+  });
+  window.findChild<QPushButton*>(QStringLiteral("ButtonInterFace"))->click();
+  EXPECT_EQ(window.Serial().PortName, "COM5");
+  EXPECT_TRUE(window.StatusPanelText(1).startsWith("COM5 19200,"));
+}
+
+}  // namespace
