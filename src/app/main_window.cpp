@@ -13,6 +13,7 @@
 
 #include "app/about_window.h"
 #include "app/status_panels.h"
+#include "dialogs/parallel_port_dialog.h"
 #include "dialogs/serial_settings_dialog.h"
 #include "panels/clock_panel.h"
 #include "panels/ethernet_panel.h"
@@ -190,10 +191,14 @@ void TFormMain::ComboBoxInterFaceChange() {
 }
 
 void TFormMain::ButtonInterFaceClick() {
-  // The parallel and network setup windows open from here once they exist.
+  // The network setup window opens from here once it exists.
   if (CurrentLinkKind() == LinkKind::Com) {
     TFormRs232Setup dialog(scale_, this);
     dialog.AttachSettings(serial_);
+    dialog.exec();
+  } else if (CurrentLinkKind() == LinkKind::Lpt) {
+    TFormLPTSetup dialog(scale_, this);
+    dialog.AttachSettings(lptDevice_);
     dialog.exec();
   }
   UpdateStatusBar();

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "dialogs/port_number.h"
 #include "link/serial_port_names.h"
 
 namespace {
@@ -20,25 +21,6 @@ constexpr std::array<std::int32_t SerialSettings::*, 6> LineFields = {
 };
 
 }  // namespace
-
-int PortNumberOf(std::string_view portName) {
-  std::size_t pos = 3;
-  while (pos < portName.size() && portName[pos] == ' ') {
-    ++pos;
-  }
-  bool negative = false;
-  if (pos < portName.size() && (portName[pos] == '+' || portName[pos] == '-')) {
-    negative = portName[pos] == '-';
-    ++pos;
-  }
-  long long number = 0;
-  while (pos < portName.size() && portName[pos] >= '0' && portName[pos] <= '9' &&
-         number < 1'000'000) {
-    number = number * 10 + (portName[pos] - '0');
-    ++pos;
-  }
-  return static_cast<int>(negative ? -number : number);
-}
 
 TFormRs232Setup::TFormRs232Setup(const LayoutScale& scale, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

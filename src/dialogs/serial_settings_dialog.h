@@ -32,7 +32,3 @@ class TFormRs232Setup : public QDialog {
   // Baud rate, data bits, parity, stop bits, hardware and software handshake.
   std::array<QComboBox*, 6> lineLists_{};
 };
-
-// The port number in a port name: read from its fourth character on, leading blanks and one
-// sign allowed, up to the first non-digit; 0 when there is none.
-int PortNumberOf(std::string_view portName);

@@ -9,6 +9,7 @@
 #include <array>
 
 #include "app/main_window.h"
+#include "dialogs/port_number.h"
 #include "link/serial_port_names.h"
 
 namespace {

@@ -1,0 +1,61 @@
+#include "dialogs/parallel_port_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/main_window.h"
+
+namespace {
+
+QComboBox* PortList(QWidget* dialog) {
+  return dialog->findChild<QComboBox*>(QStringLiteral("ComboBoxLPT"));
+}
+
+TEST(ParallelDialog, OpensOnTheCurrentNameWithSetFocused) {
+  LptDeviceName name{"LPT3"};
+  TFormLPTSetup dialog(LayoutScale(), nullptr);
+  dialog.AttachSettings(name);
+  EXPECT_EQ(PortList(&dialog)->currentText(), "LPT3");
+  EXPECT_FALSE(PortList(&dialog)->isEditable());
+  EXPECT_EQ(PortList(&dialog)->count(), 4);
+  EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("ButtonSet"))->hasFocus() ||
+              dialog.focusWidget() == dialog.findChild<QPushButton*>(QStringLiteral("ButtonSet")));
+}
+
+TEST(ParallelDialog, CancelAndTheCloseBoxLeaveTheName) {
+  LptDeviceName name{"LPT2"};
+  TFormLPTSetup dialog(LayoutScale(), nullptr);
+  dialog.AttachSettings(name);
+  PortList(&dialog)->setCurrentIndex(3);
+  dialog.findChild<QPushButton*>(QStringLiteral("ButtonCancel"))->click();
+  dialog.close();
+  EXPECT_EQ(name, "LPT2");
+}
+
+TEST(ParallelDialogFromMainWindow, SetWritesTheNameAndPanelZeroFollows) {
+  LinkFacade link{LinkPorts()};
+  TFormMain::Services services;
+  services.showMessage = [](QWidget*, const QString&, MessageKind) {};
+  TFormMain window(link, services);
+  window.findChild<QComboBox*>(QStringLiteral("ComboBoxInterFace"))->setEditText("LPT");
+  QString shownOnOpen;
+  QTimer::singleShot(0, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr) {
+      return;
+    }
+    shownOnOpen = PortList(dialog)->currentText();
+    PortList(dialog)->setCurrentIndex(2);
+    dialog->findChild<QPushButton*>(QStringLiteral("ButtonSet"))->click();
+  });
+  window.findChild<QPushButton*>(QStringLiteral("ButtonInterFace"))->click();
+  EXPECT_EQ(shownOnOpen, "LPT1");
+  EXPECT_EQ(window.LptDevice(), "LPT3");
+  EXPECT_EQ(window.StatusPanelText(0), "LPT3");
+}
+
+}  // namespace
