@@ -1,12 +1,15 @@
+#include "link/libusb_bus.h"
 #include "link/link_facade.h"
 #include "link/network_stream.h"
 #include "link/parallel_port.h"
+#include "link/serial_port.h"
+#include "link/usb_printer_port.h"
 
-// The USB, serial and parallel ports are not built yet: their opens fail honestly.
+// The real port of every link kind on this platform.
 LinkPorts MakeSystemPorts() {
   LinkPorts ports;
-  ports.usb = std::make_unique<UnavailablePort>();
-  ports.com = std::make_unique<UnavailablePort>();
+  ports.usb = std::make_unique<UsbPrinterPort>(std::make_unique<LibusbBus>());
+  ports.com = std::make_unique<SerialPort>();
   ports.lpt = std::make_unique<ParallelPort>();
   ports.ethernet = std::make_unique<NetworkStream>();
   return ports;

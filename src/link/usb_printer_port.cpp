@@ -42,7 +42,7 @@ int ChooseUsbPrinter(const std::vector<std::string>& paths, std::string_view ven
 }
 
 std::uint32_t UsbPrinterPort::ReceiveRequestSize(std::uint16_t maxPacket) {
-  // A descriptor that names no size gets the smallest bulk size of a full-speed device.
+  // A descriptor that names no size is taken as 64, the largest full-speed bulk packet.
   const std::uint32_t packet = maxPacket != 0 ? maxPacket : 64;
   return packet * std::max<std::uint32_t>(1, ReceiveTarget / packet);
 }

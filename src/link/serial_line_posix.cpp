@@ -1,0 +1,139 @@
+#include <sys/ioctl.h>
+#include <termios.h>
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
+#include <QSerialPort>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "link/serial_port.h"
+
+namespace {
+
+constexpr cc_t Xon = 0x11;
+constexpr cc_t Xoff = 0x13;
+
+speed_t SpeedOf(std::int32_t baudRate) {
+  switch (baudRate) {
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    default:
+      return B0;
+  }
+}
+
+bool Has(tcflag_t flags, tcflag_t bits) {
+  return (flags & bits) == bits;
+}
+
+// What the driver kept, against what was asked.
+bool Matches(const termios& kept, const SerialLineSettings& line) {
+  const speed_t speed = SpeedOf(line.baudRate);
+  const speed_t inSpeed = cfgetispeed(&kept);
+  const bool parity = line.parity != SerialParity::None;
+  return cfgetospeed(&kept) == speed && (inSpeed == speed || inSpeed == B0) &&
+         (kept.c_cflag & CSIZE) == (line.dataBits == 7 ? CS7 : CS8) &&
+         Has(kept.c_cflag, PARENB) == parity &&
+         (!parity || Has(kept.c_cflag, PARODD) == (line.parity == SerialParity::Odd)) &&
+         Has(kept.c_cflag, CSTOPB) == (line.stopBits == SerialStopBits::Two) &&
+         Has(kept.c_cflag, CRTSCTS) == line.ctsOutputFlow &&
+         Has(kept.c_iflag, INPCK) == line.checkParity &&
+         Has(kept.c_iflag, IXON | IXOFF) == line.xonXoff &&
+         (line.xonXoff || (kept.c_iflag & (IXON | IXOFF)) == 0);
+}
+
+}  // namespace
+
+namespace serial_line {
+
+// Linux has no 1.5 stop bits: Qt takes them and quietly sends one.
+bool Realisable(const SerialLineSettings& line) {
+  return line.stopBits != SerialStopBits::OneAndHalf && SpeedOf(line.baudRate) != B0;
+}
+
+// DSR output flow and DTR handshaking have no termios counterpart: CTS flow (CRTSCTS) stands in.
+bool ApplyRest(QSerialPort& port, const SerialLineSettings& line) {
+  const int fd = port.handle();
+  termios tio{};
+  if (fd < 0 || tcgetattr(fd, &tio) != 0) {
+    return false;
+  }
+  // Qt never checks parity. Where it is asked, a byte that fails reads as NUL (no IGNPAR, no
+  // PARMRK), so a damaged reply cannot pass as a good one.
+  tio.c_iflag &= ~(INPCK | PARMRK);
+  if (line.checkParity) {
+    tio.c_iflag |= INPCK;
+    tio.c_iflag &= ~IGNPAR;
+  }
+#ifdef CMSPAR
+  tio.c_cflag &= ~CMSPAR;  // a mark or space parity left by another program
+#endif
+  // Qt drops Xon/Xoff under hardware flow control; both together are set here.
+  tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+  if (line.xonXoff) {
+    tio.c_iflag |= IXON | IXOFF;
+    tio.c_cc[VSTART] = Xon;
+    tio.c_cc[VSTOP] = Xoff;
+  }
+  if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+    return false;
+  }
+  // tcsetattr succeeds when any part took effect: read back what the driver kept.
+  termios kept{};
+  return tcgetattr(fd, &kept) == 0 && Matches(kept, line);
+}
+
+std::int64_t PendingOutput(QSerialPort& port) {
+  int pending = 0;
+  if (port.handle() < 0 || ioctl(port.handle(), TIOCOUTQ, &pending) != 0) {
+    return 0;
+  }
+  return pending;
+}
+
+void FinishSending(QSerialPort& port, const SerialLineSettings& line, std::int64_t written) {
+#ifdef __linux__
+  const int fd = port.handle();
+  serial_struct info{};
+  // Only a UART holds bytes the driver has let go of; a pseudo-terminal has none.
+  if (fd < 0 || written <= 0 || line.baudRate <= 0 || ioctl(fd, TIOCGSERIAL, &info) != 0) {
+    return;
+  }
+  const int bitsPerChar = 1 + line.dataBits + (line.parity != SerialParity::None ? 1 : 0) +
+                          (line.stopBits == SerialStopBits::Two ? 2 : 1);
+  const std::chrono::microseconds charTime(bitsPerChar * 1000000LL / line.baudRate + 1);
+  const std::int64_t held = std::min<std::int64_t>(
+      {written, info.xmit_fifo_size > 0 ? info.xmit_fifo_size : written, 4096});
+  const auto end = std::chrono::steady_clock::now() + charTime * held;
+  unsigned int status = 0;
+  while (ioctl(fd, TIOCSERGETLSR, &status) == 0) {
+    if ((status & TIOCSER_TEMT) != 0 || std::chrono::steady_clock::now() >= end) {
+      return;
+    }
+    std::this_thread::sleep_for(charTime);
+  }
+  // The driver cannot tell when its UART is empty: allow the time the held bytes take.
+  std::this_thread::sleep_until(end);
+#else
+  (void)port;
+  (void)line;
+  (void)written;
+#endif
+}
+
+}  // namespace serial_line

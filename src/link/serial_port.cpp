@@ -1,0 +1,210 @@
+#include "link/serial_port.h"
+
+#include <QDeadlineTimer>
+#include <QSerialPort>
+#include <algorithm>
+#include <array>
+#include <thread>
+
+#include "link/serial_port_names.h"
+
+namespace {
+
+// The serial link has one open port at a time; its handle is only a token.
+constexpr LinkHandle OpenHandle = 1;
+
+constexpr std::array<std::int32_t, 7> BaudRates = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr std::int32_t FallbackBaudRate = 9600;
+
+// How often a write looks again whether the driver has sent what it holds.
+constexpr std::chrono::milliseconds DrainPoll{2};
+
+QSerialPort::Parity QtParity(SerialParity parity) {
+  switch (parity) {
+    case SerialParity::Odd:
+      return QSerialPort::OddParity;
+    case SerialParity::Even:
+      return QSerialPort::EvenParity;
+    case SerialParity::None:
+      break;
+  }
+  return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits QtStopBits(SerialStopBits stopBits) {
+  switch (stopBits) {
+    case SerialStopBits::OneAndHalf:
+      return QSerialPort::OneAndHalfStop;
+    case SerialStopBits::Two:
+      return QSerialPort::TwoStop;
+    case SerialStopBits::One:
+      break;
+  }
+  return QSerialPort::OneStop;
+}
+
+// Qt has one flow control at a time; Xon/Xoff beside hardware flow is left to the platform.
+QSerialPort::FlowControl QtFlowControl(const SerialLineSettings& line) {
+  if (line.ctsOutputFlow) {
+    return QSerialPort::HardwareControl;
+  }
+  return line.xonXoff ? QSerialPort::SoftwareControl : QSerialPort::NoFlowControl;
+}
+
+bool ApplyLine(QSerialPort& port, const SerialLineSettings& line) {
+  return port.setBaudRate(line.baudRate) &&
+         port.setDataBits(line.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8) &&
+         port.setParity(QtParity(line.parity)) && port.setStopBits(QtStopBits(line.stopBits)) &&
+         port.setFlowControl(QtFlowControl(line)) && serial_line::ApplyRest(port, line);
+}
+
+}  // namespace
+
+SerialLineSettings MapSerialSettings(const SerialSettings& settings) {
+  SerialLineSettings line;
+  const std::int32_t baud = settings.BaudIndex;
+  line.baudRate = baud >= 0 && baud < static_cast<std::int32_t>(BaudRates.size())
+                      ? BaudRates[static_cast<std::size_t>(baud)]
+                      : FallbackBaudRate;
+  line.dataBits = settings.DataBitsIndex == 0 ? 7 : 8;
+  switch (settings.ParityIndex) {
+    case 1:
+      line.parity = SerialParity::Odd;
+      line.checkParity = true;
+      break;
+    case 2:
+      line.parity = SerialParity::Even;
+      break;
+    default:
+      break;
+  }
+  switch (settings.StopBitsIndex) {
+    case 1:
+      line.stopBits = SerialStopBits::OneAndHalf;
+      break;
+    case 2:
+      line.stopBits = SerialStopBits::Two;
+      break;
+    default:
+      break;
+  }
+  if (settings.HardwareHandshake != 0) {
+    line.ctsOutputFlow = true;
+    line.dsrOutputFlow = true;
+    const LineControl control =
+        settings.HardwareHandshake == 1 ? LineControl::On : LineControl::Handshake;
+    line.dtr = control;
+    line.rts = control;
+  }
+  line.xonXoff = settings.SoftwareHandshake == 1;
+  return line;
+}
+
+SerialPort::SerialPort() = default;
+
+SerialPort::~SerialPort() {
+  Close(OpenHandle);
+}
+
+LinkHandle SerialPort::Open(const LinkTargets& targets) {
+  Close(OpenHandle);
+  if (targets.serial == nullptr) {
+    return InvalidLink;
+  }
+  const SerialLineSettings line = MapSerialSettings(*targets.serial);
+  // Refused before the device is touched, so its lines do not even move.
+  if (!serial_line::Realisable(line)) {
+    return InvalidLink;
+  }
+  auto port = std::make_unique<QSerialPort>();
+  port->setPortName(SerialDevicePath(targets.serial->PortName.View()));
+  port->setReadBufferSize(ReadBufferSize);
+  if (!port->open(QIODevice::ReadWrite)) {
+    return InvalidLink;
+  }
+  // Whatever arrived before this open (a reply nobody read) is not an answer to us.
+  port->clear(QSerialPort::AllDirections);
+  if (!ApplyLine(*port, line)) {
+    port->close();
+    return InvalidLink;
+  }
+  // Pseudo-terminals refuse these, and Qt refuses RTS under hardware flow control, where the
+  // driver already holds it on.
+  port->setDataTerminalReady(true);
+  port->setRequestToSend(true);
+  port_ = std::move(port);
+  line_ = line;
+  unsent_ = false;
+  unanswered_ = 0;
+  return OpenHandle;
+}
+
+std::uint32_t SerialPort::WriteChunk(LinkHandle, const std::uint8_t* data, std::uint32_t count) {
+  if (!port_ || count == 0) {
+    return 0;
+  }
+  const QDeadlineTimer deadline(WritePerByte * count + WriteAllowance);
+  const qint64 queued = port_->write(reinterpret_cast<const char*>(data), count);
+  if (queued <= 0) {
+    return 0;
+  }
+  // Qt hands bytes to the driver only inside a wait; each wait returns after one hand-over.
+  while (port_->bytesToWrite() > 0 && !deadline.hasExpired()) {
+    if (!port_->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+      break;
+    }
+  }
+  std::int64_t taken = queued - port_->bytesToWrite();
+  // The driver may still hold them, e.g. while CTS is off: a byte counts once it has left.
+  std::int64_t pending = serial_line::PendingOutput(*port_);
+  while (pending > 0 && !deadline.hasExpired()) {
+    std::this_thread::sleep_for(
+        std::min(DrainPoll, std::chrono::milliseconds(deadline.remainingTime())));
+    pending = serial_line::PendingOutput(*port_);
+  }
+  taken -= std::clamp<std::int64_t>(pending, 0, taken);
+  unsent_ = unsent_ || taken < count;
+  unanswered_ += std::max<std::int64_t>(taken, 0);
+  return static_cast<std::uint32_t>(std::clamp<std::int64_t>(taken, 0, count));
+}
+
+bool SerialPort::Fill(LinkHandle, ReceiveBuffer& buffer) {
+  if (!port_) {
+    return false;
+  }
+  if (port_->bytesAvailable() == 0) {
+    port_->waitForReadyRead(0);  // pulls in what the driver has, without waiting
+  }
+  char byte = 0;
+  if (port_->read(&byte, 1) != 1) {
+    return false;
+  }
+  buffer.Append(reinterpret_cast<const std::uint8_t*>(&byte), 1);
+  unanswered_ = 0;  // the printer answered, so what it answered has left
+  return true;
+}
+
+void SerialPort::WaitForData(LinkHandle handle, std::chrono::milliseconds timeout) {
+  if (!port_) {
+    LinkPort::WaitForData(handle, timeout);
+    return;
+  }
+  if (port_->bytesAvailable() == 0) {
+    port_->waitForReadyRead(static_cast<int>(timeout.count()));
+  }
+}
+
+void SerialPort::Close(LinkHandle) {
+  if (!port_) {
+    return;
+  }
+  // Bytes a blocked line did not send in time already failed their write; left in the driver
+  // they would go out late and hold the close for its closing wait (30 s on Linux).
+  if (unsent_) {
+    port_->clear(QSerialPort::Output);
+  } else if (unanswered_ > 0) {
+    serial_line::FinishSending(*port_, line_, unanswered_);
+  }
+  port_->close();
+  port_.reset();
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+#include "link/link_port.h"
+#include "link/link_settings.h"
+
+class QSerialPort;
+
+enum class SerialParity { None, Odd, Even };
+enum class SerialStopBits { One, OneAndHalf, Two };
+
+// Who drives an output line (DTR or RTS) while the port is open.
+enum class LineControl {
+  Off,        // not driven by the driver
+  On,         // held on
+  Handshake,  // the driver's flow control drives it
+};
+
+// What the serial settings record asks of the line, before any platform had a say.
+struct SerialLineSettings {
+  std::int32_t baudRate = 9600;
+  int dataBits = 8;
+  SerialParity parity = SerialParity::None;
+  bool checkParity = false;  // received bytes with a parity error are marked bad
+  SerialStopBits stopBits = SerialStopBits::One;
+  bool ctsOutputFlow = false;  // output waits for CTS
+  bool dsrOutputFlow = false;  // output waits for DSR
+  LineControl dtr = LineControl::Off;
+  LineControl rts = LineControl::Off;
+  bool xonXoff = false;  // both directions
+
+  bool operator==(const SerialLineSettings&) const = default;
+};
+
+// The dialog's indices as line settings; out-of-range values take the documented fallbacks.
+SerialLineSettings MapSerialSettings(const SerialSettings& settings);
+
+// What Qt SerialPort leaves to each platform (serial_line_<platform>.cpp).
+namespace serial_line {
+
+// False when this platform cannot drive `line` at all.
+bool Realisable(const SerialLineSettings& line);
+
+// Runs after Qt's setters on the open port: applies what Qt cannot express, then checks that the
+// driver kept every setting. False when it did not.
+bool ApplyRest(QSerialPort& port, const SerialLineSettings& line);
+
+// Bytes the driver still holds for sending; 0 when it cannot tell.
+std::int64_t PendingOutput(QSerialPort& port);
+
+// Qt puts back the line it found at open as it closes: waits, bounded, until the UART has sent
+// the last of `written` bytes so that they do not leave at another speed.
+void FinishSending(QSerialPort& port, const SerialLineSettings& line, std::int64_t written);
+
+}  // namespace serial_line
+
+// The COM kind: a serial device opened at every open and closed at every close. Blocking calls
+// only, so it needs no running event loop (a QCoreApplication must exist).
+class SerialPort final : public LinkPort {
+ public:
+  static constexpr std::int64_t ReadBufferSize = 32768;
+  // A chunk may take this long per byte, plus a fixed allowance, before it counts as short.
+  static constexpr std::chrono::milliseconds WritePerByte{10};
+  static constexpr std::chrono::milliseconds WriteAllowance{5000};
+
+  SerialPort();
+  ~SerialPort() override;
+
+  LinkHandle Open(const LinkTargets& targets) override;
+  std::uint32_t WriteChunk(LinkHandle handle, const std::uint8_t* data,
+                           std::uint32_t count) override;
+  bool Fill(LinkHandle handle, ReceiveBuffer& buffer) override;
+  void Close(LinkHandle handle) override;
+  void WaitForData(LinkHandle handle, std::chrono::milliseconds timeout) override;
+
+ private:
+  std::unique_ptr<QSerialPort> port_;  // empty while no link is open
+  SerialLineSettings line_;
+  bool unsent_ = false;          // a write came up short on this link
+  std::int64_t unanswered_ = 0;  // bytes written since the last byte received
+};

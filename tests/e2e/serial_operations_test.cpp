@@ -1,0 +1,268 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+#include "sim_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+
+const std::string InterfaceCom = "DIAGNOSTIC INTERFACE COM\r\n";
+const Lines ReadClockLines = {
+    InterfaceCom,
+    "DIAGNOSTIC REPORT YEAR\r\n",
+    "DIAGNOSTIC REPORT MONTH\r\n",
+    "DIAGNOSTIC REPORT DATE\r\n",
+    "DIAGNOSTIC REPORT HOUR\r\n",
+    "DIAGNOSTIC REPORT MINUTE\r\n",
+    "DIAGNOSTIC REPORT SECOND\r\n",
+};
+
+SerialSettings Line(std::int32_t baud, std::int32_t bits, std::int32_t parity, std::int32_t stop,
+                    std::int32_t hardware, std::int32_t software) {
+  SerialSettings s;
+  s.BaudIndex = baud;
+  s.DataBitsIndex = bits;
+  s.ParityIndex = parity;
+  s.StopBitsIndex = stop;
+  s.HardwareHandshake = hardware;
+  s.SoftwareHandshake = software;
+  return s;
+}
+
+// The core talking to the virtual printer over a real pseudo-terminal, as over a COM port.
+class SimOverPty : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(StartSim(sim_));
+    LinkPorts ports;
+    ports.com = std::make_unique<SerialPort>();
+    link_ = std::make_unique<LinkFacade>(std::move(ports));
+    link_->SetLinkTargets(serial_, lptDevice_, target_);
+    UseLine(SerialSettings{});
+  }
+
+  static void StartSim(std::unique_ptr<printer_sim::SimServer>& sim) {
+    printer_sim::SimServerConfig config;
+    config.tcp = false;
+    config.pty = true;
+    sim = std::make_unique<printer_sim::SimServer>(std::move(config));
+    std::string error;
+    ASSERT_TRUE(sim->Start(&error)) << error;
+    ASSERT_LT(sim->PtyPath().size(), SerialSettings{}.PortName.Capacity);
+  }
+  void UseLine(const SerialSettings& line) {
+    serial_ = line;
+    serial_.PortName.Assign(sim_->PtyPath());
+  }
+
+  CommandResult Run(PrinterOperation operation, OperationRecord record = {}) {
+    return RunPrinterOperation(*link_, operation, LinkKind::Com, record);
+  }
+  static Lines Received(const printer_sim::SimServer& sim) {
+    Lines lines;
+    for (const auto& entry : sim.ReceivedCommands()) {
+      EXPECT_EQ(entry.transport, printer_sim::Transport::Pty);
+      lines.push_back(entry.raw);
+    }
+    return lines;
+  }
+  // Also the way to let the printer read a command before the next open discards it: on a pty
+  // that discard reaches what the other end has not read yet.
+  bool WaitReceivedCount(std::uint64_t count) {
+    return sim_->WaitUntil([&] { return sim_->ReceivedCount() >= count; }, 5s);
+  }
+
+  SerialSettings serial_;
+  LptDeviceName lptDevice_ = DefaultLptDeviceName;
+  NetTarget target_;
+  std::unique_ptr<printer_sim::SimServer> sim_;
+  std::unique_ptr<LinkFacade> link_;
+};
+
+TEST_F(SimOverPty, SetClock_ThenReadClock_ShowsTheNewTime) {
+  ClockRecord set{2027, 3, 4, 5, 6, 7};
+  ASSERT_EQ(Run(PrinterOperation::SetClock, &set), CommandResult::Ok);
+  ASSERT_TRUE(WaitReceivedCount(1));
+
+  ClockRecord read{};
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
+  // Seven replies: waits for data that did not end when a byte came would take 1.4 s.
+  EXPECT_LT(SecondsSince(start), 1.0);
+  EXPECT_EQ(read, (ClockRecord{2027, 3, 4, 5, 6, read.second}));
+  EXPECT_GE(read.second, 7);
+  EXPECT_LE(read.second, 12);
+  Lines expected{"TS03,04,27,05,06,07\r\n"};
+  expected.insert(expected.end(), ReadClockLines.begin(), ReadClockLines.end());
+  EXPECT_EQ(Received(*sim_), expected);
+}
+
+TEST_F(SimOverPty, SetNetworkAndLongName_ThenReadNetwork_ShowsThem) {
+  NetConfigRecord set;
+  set.dhcp = 0;
+  set.ip.Assign("192.168.7.50");
+  set.mask.Assign("255.255.0.0");
+  set.gateway.Assign("192.168.7.1");
+  const std::string name = "Lab printer 3 in the east wing, second floor, next to the door";
+  set.netName.Assign(name);  // its command takes two 64-byte chunks
+  ASSERT_EQ(Run(PrinterOperation::SetNetwork, &set), CommandResult::Ok);
+  ASSERT_TRUE(WaitReceivedCount(1));
+  ASSERT_EQ(Run(PrinterOperation::SetPrinterName, &set), CommandResult::Ok);
+  ASSERT_TRUE(WaitReceivedCount(2));
+
+  NetConfigRecord read;
+  ASSERT_EQ(Run(PrinterOperation::ReadNetwork, &read), CommandResult::Ok);
+  EXPECT_EQ(read.dhcp, 0);
+  EXPECT_EQ(read.ip, "192.168.7.50");
+  EXPECT_EQ(read.mask, "255.255.0.0");
+  EXPECT_EQ(read.gateway, "192.168.7.1");
+  EXPECT_EQ(read.netName, name);
+  EXPECT_EQ(read.macAddr, "00:11:22:33:44:55");
+  const Lines received = Received(*sim_);
+  ASSERT_GE(received.size(), 3u);
+  EXPECT_EQ(received[1], "NET NAME \"" + name + "\"\r\n");
+  EXPECT_EQ(received[2], InterfaceCom);
+}
+
+TEST_F(SimOverPty, ProbeSendsNothing_FactoryResetRestoresTheDefaults) {
+  printer_sim::PrinterState changed;
+  changed.name = "renamed";
+  sim_->SetState(changed);
+  ASSERT_EQ(Run(PrinterOperation::ProbeLink), CommandResult::Ok);
+  ASSERT_EQ(Run(PrinterOperation::FactoryReset), CommandResult::Ok);
+  ASSERT_TRUE(WaitReceivedCount(1));
+  EXPECT_EQ(Received(*sim_), Lines{"INITIALPRINTER\r\n"});
+  EXPECT_EQ(sim_->State().name, printer_sim::PrinterState{}.name);
+}
+
+// A reply another program left unread in the pty must not be taken for the first report's.
+TEST_F(SimOverPty, ReplyWaitingBeforeTheOpen_IsDiscarded) {
+  const int fd = ::open(sim_->PtyPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const std::string query = "DIAGNOSTIC REPORT MACADDR\r\n";
+  ASSERT_EQ(::write(fd, query.data(), query.size()), static_cast<ssize_t>(query.size()));
+  pollfd ready{fd, POLLIN, 0};
+  const int polled = ::poll(&ready, 1, 5000);
+  ::close(fd);
+  ASSERT_EQ(polled, 1) << "the reply never came";
+
+  ClockRecord read{};
+  EXPECT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
+  EXPECT_GE(read.year, 2024);
+}
+
+TEST_F(SimOverPty, SilentPrinter_FailsAfterTheSixWaits) {
+  printer_sim::FaultSwitches faults;
+  faults.silentOn.insert("DIAGNOSTIC REPORT YEAR");
+  sim_->SetFaults(faults);
+  ClockRecord read{};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::ReceiveDataError);
+  EXPECT_GE(SecondsSince(start), 1.0);  // six pauses of 200 ms
+  EXPECT_LT(SecondsSince(start), 3.0);
+  EXPECT_EQ(Received(*sim_), Lines(ReadClockLines.begin(), ReadClockLines.begin() + 2));
+}
+
+// The name is read afresh at every open, as the settings dialog expects.
+TEST_F(SimOverPty, NewPortName_IsUsedByTheNextOperation) {
+  std::unique_ptr<printer_sim::SimServer> second;
+  ASSERT_NO_FATAL_FAILURE(StartSim(second));
+  ClockRecord read{};
+  ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
+  serial_.PortName.Assign(second->PtyPath());
+  ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
+  EXPECT_EQ(Received(*sim_), ReadClockLines);
+  EXPECT_EQ(Received(*second), ReadClockLines);
+}
+
+struct OpenFailure {
+  const char* name;
+  const char* device;  // nullptr = the virtual printer's pty
+  SerialSettings line;
+};
+void PrintTo(const OpenFailure& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class SerialOpenFailure : public SimOverPty, public ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(SerialOpenFailure, IsAnOpenPortErrorAndSendsNothing) {
+  UseLine(GetParam().line);
+  if (GetParam().device != nullptr) {
+    serial_.PortName.Assign(GetParam().device);
+  }
+  ClockRecord read{};
+  EXPECT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::OpenPortError);
+  // A good read afterwards is the first thing the printer hears.
+  UseLine(SerialSettings{});
+  ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
+  EXPECT_EQ(Received(*sim_), ReadClockLines);
+}
+
+// A pty always carries 8 bits without parity: a setting the driver does not keep fails the open
+// just as one refused outright.
+INSTANTIATE_TEST_SUITE_P(
+    Serial, SerialOpenFailure,
+    ::testing::Values(OpenFailure{"OneAndAHalfStopBits", nullptr, Line(2, 1, 0, 1, 1, 0)},
+                      OpenFailure{"SevenBitsNotKept", nullptr, Line(2, 0, 0, 0, 1, 0)},
+                      OpenFailure{"EvenParityNotKept", nullptr, Line(2, 1, 2, 0, 1, 0)},
+                      OpenFailure{"OddParityNotKept", nullptr, Line(2, 1, 1, 0, 0, 0)},
+                      OpenFailure{"MissingDevice", "/dev/q73580-no-such-tty", SerialSettings{}},
+                      OpenFailure{"NotATerminal", "/dev/null", SerialSettings{}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// How the line reaches the device, seen through a second descriptor of the same pty.
+struct LineCase {
+  const char* name;
+  SerialSettings line;
+  speed_t speed;
+  bool twoStopBits, ctsFlow, xonXoff;
+};
+void PrintTo(const LineCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class SerialLineOnDevice : public SimOverPty, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(SerialLineOnDevice, IsRealisedAndCarriesAnOperation) {
+  const LineCase& c = GetParam();
+  UseLine(c.line);
+  // Opened before the link, which takes the device for itself.
+  const int fd = ::open(sim_->PtyPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const LinkHandle handle = link_->OpenLink(LinkKind::Com);
+  termios line{};
+  const int got = ::tcgetattr(fd, &line);
+  ::close(fd);
+  ASSERT_NE(handle, InvalidLink);
+  link_->CloseLink(LinkKind::Com, handle);
+  ASSERT_EQ(got, 0);
+  EXPECT_EQ(cfgetospeed(&line), c.speed);
+  EXPECT_EQ((line.c_cflag & CSTOPB) != 0, c.twoStopBits);
+  EXPECT_EQ((line.c_cflag & CRTSCTS) != 0, c.ctsFlow);
+  EXPECT_EQ((line.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF), c.xonXoff);
+  EXPECT_EQ(line.c_iflag & (IXON | IXOFF | INPCK), c.xonXoff ? (IXON | IXOFF) : 0u);
+
+  ClockRecord read{};
+  EXPECT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Serial, SerialLineOnDevice,
+    ::testing::Values(LineCase{"Defaults", SerialSettings{}, B9600, false, true, false},
+                      LineCase{"FastTwoStopXonXoff", Line(6, 1, 0, 2, 0, 1), B115200, true, false,
+                               true},
+                      LineCase{"BothHandshakes", Line(0, 1, 0, 0, 2, 1), B2400, false, true, true},
+                      LineCase{"Fallbacks", Line(7, 3, 9, 5, 0, 2), B9600, false, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
