@@ -1,10 +1,12 @@
 // Latency of every printer operation over TCP on loopback against the virtual printer, next to
 // the floor of the same link measured in the same run: a bare connect and close, and a bare
-// request/reply round trip on an open connection.
+// request/reply round trip on an open connection. Then the same over the virtual printer's
+// pseudo-terminal as a COM port, next to a bare open and close and a bare round trip on it.
 //
 //   q73580_bench_operations [--runs N]     (N from 10 to 100000, default 500)
 
 #include <QCoreApplication>
+#include <QSerialPort>
 #include <QTcpSocket>
 #include <algorithm>
 #include <chrono>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "link/link_facade.h"
+#include "link/serial_port.h"
 #include "printer-sim/sim_server.h"
 #include "protocol/printer_operations.h"
 
@@ -53,6 +56,107 @@ Summary Measure(int runs, const std::function<bool()>& step, const char* name) {
 void PrintRow(const char* name, const Summary& s, const char* note = "") {
   std::printf("| %-22s | %8.3f | %8.3f | %8.3f | %8.3f | %s\n", name, s.median, s.p95, s.min, s.max,
               note);
+}
+
+void PrintHeader(const char* title, int runs) {
+  std::printf("%s, %d runs each, times in ms\n\n", title, runs);
+  std::printf("| %-22s | %8s | %8s | %8s | %8s |\n", "what", "median", "p95", "min", "max");
+  std::printf("|%s|%s|%s|%s|%s|\n", std::string(24, '-').c_str(), std::string(10, '-').c_str(),
+              std::string(10, '-').c_str(), std::string(10, '-').c_str(),
+              std::string(10, '-').c_str());
+}
+
+// One query on a port already open; false when no whole reply came within 3 s.
+bool SerialRoundTrip(QSerialPort& port) {
+  port.write("DIAGNOSTIC REPORT YEAR\r\n");
+  while (port.bytesToWrite() > 0) {
+    if (!port.waitForBytesWritten(3000)) {
+      return false;
+    }
+  }
+  QByteArray reply;
+  while (!reply.contains('}') && reply.size() < 4096) {
+    if (port.bytesAvailable() == 0 && !port.waitForReadyRead(3000)) {
+      return false;
+    }
+    reply += port.readAll();
+  }
+  return reply.contains('}');
+}
+
+// The operations over the virtual printer's pty, driven as a COM port.
+int RunPtySection(int runs) {
+  printer_sim::SimServerConfig config;
+  config.tcp = false;
+  config.pty = true;
+  config.logCapacity = 1000;
+  printer_sim::SimServer sim(config);
+  std::string error;
+  if (!sim.Start(&error)) {
+    std::fprintf(stderr, "bench: virtual printer on a pty did not start: %s\n", error.c_str());
+    return 1;
+  }
+  const QString path = QString::fromStdString(sim.PtyPath());
+
+  SerialSettings serial;
+  serial.PortName.Assign(sim.PtyPath());
+  LptDeviceName lpt = DefaultLptDeviceName;
+  NetTarget target;
+  LinkPorts ports;
+  ports.com = std::make_unique<SerialPort>();
+  LinkFacade link(std::move(ports));
+  link.SetLinkTargets(serial, lpt, target);
+
+  auto run = [&](PrinterOperation operation, OperationRecord record) {
+    return [&link, operation, record] {
+      return RunPrinterOperation(link, operation, LinkKind::Com, record) == CommandResult::Ok;
+    };
+  };
+  ClockRecord clock{2026, 12, 8, 10, 30, 0};
+  NetConfigRecord config1;
+  config1.dhcp = 0;
+  config1.ip.Assign("192.168.10.20");
+  config1.mask.Assign("255.255.255.0");
+  config1.gateway.Assign("192.168.10.1");
+  config1.netName.Assign("bench");
+
+  const Summary openClose = Measure(
+      runs,
+      [&] {
+        QSerialPort port(path);
+        const bool ok = port.open(QIODevice::ReadWrite);
+        port.close();
+        return ok;
+      },
+      "pty floor: open+close");
+  QSerialPort bare(path);
+  if (!bare.open(QIODevice::ReadWrite)) {
+    std::fprintf(stderr, "bench: cannot open %s\n", sim.PtyPath().c_str());
+    return 1;
+  }
+  const Summary roundTrip = Measure(
+      runs, [&] { return SerialRoundTrip(bare); }, "pty floor: round trip");
+  bare.close();
+
+  std::printf("\n");
+  PrintHeader("Printer operations over a pty as COM port", runs);
+  PrintRow("floor: open+close", openClose);
+  PrintRow("floor: round trip", roundTrip, "one request/reply on an open port");
+  PrintRow("ProbeLink", Measure(runs, run(PrinterOperation::ProbeLink, {}), "pty ProbeLink"));
+  PrintRow("SetClock", Measure(runs, run(PrinterOperation::SetClock, &clock), "pty SetClock"));
+  PrintRow("ReadClock", Measure(runs, run(PrinterOperation::ReadClock, &clock), "pty ReadClock"),
+           "target < 20 ms; 7 round trips");
+  PrintRow("SetNetwork",
+           Measure(runs, run(PrinterOperation::SetNetwork, &config1), "pty SetNetwork"));
+  PrintRow("SetPrinterName",
+           Measure(runs, run(PrinterOperation::SetPrinterName, &config1), "pty SetPrinterName"));
+  PrintRow("ReadNetwork",
+           Measure(runs, run(PrinterOperation::ReadNetwork, &config1), "pty ReadNetwork"),
+           "7 round trips");
+  PrintRow("FactoryReset",
+           Measure(runs, run(PrinterOperation::FactoryReset, {}), "pty FactoryReset"));
+  sim.Stop();
+  return 0;
 }
 
 }  // namespace
@@ -152,5 +256,5 @@ int main(int argc, char** argv) {
            "target < 3 ms; 7 round trips");
   PrintRow("FactoryReset", Measure(runs, run(PrinterOperation::FactoryReset, {}), "FactoryReset"));
   sim.Stop();
-  return 0;
+  return RunPtySection(runs);
 }
