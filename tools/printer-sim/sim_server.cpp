@@ -94,6 +94,11 @@ struct SimServer::Impl {
     channels.push_back(std::move(channel));
   }
   void CloseAll();
+  std::size_t TcpChannelCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(channels.begin(), channels.end(),
+                      [](const auto& channel) { return channel->transport == Transport::Tcp; }));
+  }
 
   const SimServerConfig config;
 
@@ -191,7 +196,9 @@ void SimServer::Impl::BuildPollSet(std::vector<pollfd>& fds, int& timeoutMs, boo
   fds.clear();
   fds.push_back({wakeRead.Get(), POLLIN, 0});
   if (listener.Valid()) {
-    fds.push_back({listener.Get(), POLLIN, 0});
+    // At the limit, new connections wait in the listen queue until one of ours closes.
+    fds.push_back(
+        {listener.Get(), TcpChannelCount() < kMaxTcpConnections ? short{POLLIN} : short{0}, 0});
   }
   for (const auto& channel : channels) {
     short events = 0;
@@ -213,13 +220,10 @@ void SimServer::Impl::BuildPollSet(std::vector<pollfd>& fds, int& timeoutMs, boo
 
 void SimServer::Impl::AcceptAll(bool neverRead) {
   std::string peer;
-  for (UniqueFd fd; (fd = AcceptConnection(listener.Get(), &peer)).Valid();) {
-    std::size_t open = std::count_if(channels.begin(), channels.end(), [](const auto& channel) {
-      return channel->transport == Transport::Tcp;
-    });
-    if (open >= kMaxTcpConnections) {
-      Emit(LogTimestamp() + " refused " + peer + ": too many connections");
-      continue;
+  while (TcpChannelCount() < kMaxTcpConnections) {
+    UniqueFd fd = AcceptConnection(listener.Get(), &peer);
+    if (!fd.Valid()) {
+      break;
     }
     if (neverRead) {
       SetReceiveBuffer(fd.Get(), kNeverReadReceiveBuffer);
