@@ -52,24 +52,6 @@ class SimOverFifo : public ::testing::Test {
   std::unique_ptr<LinkFacade> link_;
 };
 
-TEST_F(SimOverFifo, SetOperationsAndFactoryReset_ArriveWhole) {
-  ClockRecord clock{2026, 12, 7, 11, 5, 9};
-  NetConfigRecord config;
-  config.ip.Assign("10.1.2.3");
-  config.mask.Assign("255.0.0.0");
-  config.gateway.Assign("10.0.0.1");
-  config.netName.Assign(std::string(15, 'n'));
-  ASSERT_EQ(Run(PrinterOperation::SetClock, &clock), CommandResult::Ok);
-  ASSERT_EQ(Run(PrinterOperation::SetNetwork, &config), CommandResult::Ok);
-  ASSERT_EQ(Run(PrinterOperation::SetPrinterName, &config), CommandResult::Ok);
-  ASSERT_EQ(Run(PrinterOperation::FactoryReset), CommandResult::Ok);
-  ASSERT_TRUE(WaitReceived(4));
-  EXPECT_EQ(Line(0), "TS12,07,26,11,05,09\r\n");
-  EXPECT_EQ(Line(1), "NET IP \"10.1.2.3\",\"255.0.0.0\",\"10.0.0.1\"\r\n");
-  EXPECT_EQ(Line(2), "NET NAME \"nnnnnnnnnnnnnnn\"\r\n");
-  EXPECT_EQ(Line(3), "INITIALPRINTER\r\n");
-}
-
 TEST_F(SimOverFifo, ALongTextGoesOutInOneWrite) {
   const std::string text = "NET NAME \"" + std::string(2987, 'x') + "\"\r\n";
   ASSERT_EQ(text.size(), 3000u);

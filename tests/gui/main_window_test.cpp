@@ -150,11 +150,8 @@ TEST_F(MainWindowTest, StatusBar_ShowsLinkSettingsAndTheClockTick) {
       locale.toString(FixedNow.date(), QLocale::ShortFormat) + ' '));
   EXPECT_TRUE(window_->StatusPanelText(2).contains("05"));
   EXPECT_EQ(window_->StatusPanelText(3), "");
-}
 
-TEST_F(MainWindowTest, StatusBar_OutOfRangeIndicesShowThePortsFallbacks) {
-  Open(false);
-  SerialSettings& serial = window_->Serial();
+  // Indices out of range show the port's fallbacks.
   serial.BaudIndex = 9;
   serial.ParityIndex = -1;
   serial.DataBitsIndex = 4;
@@ -162,7 +159,7 @@ TEST_F(MainWindowTest, StatusBar_OutOfRangeIndicesShowThePortsFallbacks) {
   serial.HardwareHandshake = 5;
   serial.SoftwareHandshake = 2;
   window_->UpdateStatusBar();
-  EXPECT_EQ(window_->StatusPanelText(1), "COM1 9600,N,8,1 RTS/CTS ");
+  EXPECT_EQ(window_->StatusPanelText(1), "COM3 9600,N,8,1 RTS/CTS ");
 }
 
 struct EnableCase {
@@ -244,22 +241,10 @@ TEST_F(MainWindowTest, Buttons_SendTheirCommandsAndLeaveTheWindowEnabled) {
   sim_->ClearLog();
   Click("ButtonSetSysTime");  // the fields held the printer's clock; now the PC's
   Click("ButtonOk");
-  Find<QRadioButton>("RadioStaticIP")->click();
-  Find<QLineEdit>("EditIP")->setText("192.168.3.9");
-  Find<QLineEdit>("EditMask")->setText("255.255.255.0");
-  Find<QLineEdit>("EditGateWay")->setText("192.168.3.1");
-  Click("ButtonSetIP");
-  Find<QLineEdit>("EditPrinterName")->setText("Desk 4");
-  Click("ButtonSetPrinterName");
-  Click("ButtonFactoryDefault");
-  ASSERT_TRUE(WaitReceived(4));
-  const std::vector<std::string> expected = {
-      "TS12,07,26,11,05,09\r\n",
-      "NET IP \"192.168.3.9\",\"255.255.255.0\",\"192.168.3.1\"\r\n",
-      "NET NAME \"Desk 4\"\r\n",
-      "INITIALPRINTER\r\n",
-  };
-  EXPECT_EQ(Received(), expected);
+  Click("ButtonFactoryDefault");  // the network buttons' commands: ethernet_panel_test
+  ASSERT_TRUE(WaitReceived(2));
+  EXPECT_EQ(Received(),
+            (std::vector<std::string>{"TS12,07,26,11,05,09\r\n", "INITIALPRINTER\r\n"}));
   EXPECT_TRUE(messages_.empty());
   EXPECT_TRUE(window_->InputEnabled());
 }
@@ -287,19 +272,6 @@ TEST_F(MainWindowTest, BadNumber_ShowsTheConversionErrorAndSendsNothing) {
   Find<QLineEdit>("EditMonth")->setText("12");
   Click("ButtonOk");
   EXPECT_TRUE(WaitReceived(1));
-}
-
-TEST_F(MainWindowTest, NameThePrinterCannotTake_IsRefusedBeforeAnythingIsSent) {
-  Open(true);
-  sim_->ClearLog();
-  const auto accepted = sim_->AcceptedConnections();
-  Find<QLineEdit>("EditPrinterName")->setText(QStringLiteral("Desk \"4\""));
-  Click("ButtonSetPrinterName");
-  Find<QLineEdit>("EditPrinterName")->setText(QStringLiteral("Caf\u00e9 \u20ac"));
-  Click("ButtonSetPrinterName");
-  ASSERT_EQ(errors_.size(), 2u);
-  EXPECT_EQ(sim_->AcceptedConnections(), accepted);
-  EXPECT_EQ(sim_->ReceivedCount(), 0u);
 }
 
 TEST_F(MainWindowTest, AboutWindow_OpensModallyAndItsButtonClosesIt) {

@@ -76,9 +76,8 @@ TEST_F(SerialDialogTest, CancelAndTheCloseBox_LeaveTheRecordAsItWas) {
   Click("ButtonCancel");
   dialog_.close();
   EXPECT_EQ(settings_.PortName, before.PortName);
-  EXPECT_EQ(settings_.BaudIndex, before.BaudIndex);
-  EXPECT_EQ(settings_.DataBitsIndex, before.DataBitsIndex);
-  EXPECT_EQ(settings_.HardwareHandshake, before.HardwareHandshake);
+  EXPECT_EQ((std::array{settings_.BaudIndex, settings_.DataBitsIndex, settings_.HardwareHandshake}),
+            (std::array{before.BaudIndex, before.DataBitsIndex, before.HardwareHandshake}));
 }
 
 TEST_F(SerialDialogTest, ADevicePathSelectsNoPortAndSetKeepsIt) {

@@ -41,7 +41,6 @@ class FakeUsbBus : public UsbBus {
   std::vector<std::size_t> openAttempts;  // slots, in order
   int claims = 0;
   int releases = 0;
-  int closes = 0;
   std::vector<std::uint32_t> outSizes;
   std::vector<std::uint32_t> inRequests;
   std::vector<std::string> commands;  // complete lines the printer received
@@ -133,12 +132,7 @@ class FakeUsbBus : public UsbBus {
     }
   }
 
-  void CloseDevice() override {
-    if (Open()) {
-      ++closes;
-      openedSlot.reset();
-    }
-  }
+  void CloseDevice() override { openedSlot.reset(); }
 
  private:
   printer_sim::CommandInterpreter interpreter_{printer_sim::PrinterState{},

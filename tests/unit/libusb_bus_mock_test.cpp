@@ -25,25 +25,16 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+constexpr std::uint8_t Lo(std::uint16_t v) {
+  return static_cast<std::uint8_t>(v);
+}
+constexpr std::uint8_t Hi(std::uint16_t v) {
+  return static_cast<std::uint8_t>(v >> 8);
+}
+
 Bytes DeviceDescriptor(std::uint16_t vendor, std::uint16_t product, std::uint8_t deviceClass) {
-  return {18,
-          1,
-          0x00,
-          0x02,
-          deviceClass,
-          0,
-          0,
-          64,
-          static_cast<std::uint8_t>(vendor),
-          static_cast<std::uint8_t>(vendor >> 8),
-          static_cast<std::uint8_t>(product),
-          static_cast<std::uint8_t>(product >> 8),
-          0x00,
-          0x01,
-          0,
-          0,
-          0,
-          1};
+  return {18,         1,           0,           2, deviceClass, 0, 0, 64, Lo(vendor),
+          Hi(vendor), Lo(product), Hi(product), 0, 1,           0, 0, 0,  1};
 }
 
 Bytes Interface(std::uint8_t number, std::uint8_t alternate, std::uint8_t endpoints,
@@ -52,13 +43,7 @@ Bytes Interface(std::uint8_t number, std::uint8_t alternate, std::uint8_t endpoi
 }
 
 Bytes Endpoint(std::uint8_t address, std::uint8_t attributes, std::uint16_t maxPacket) {
-  return {7,
-          5,
-          address,
-          attributes,
-          static_cast<std::uint8_t>(maxPacket),
-          static_cast<std::uint8_t>(maxPacket >> 8),
-          0};
+  return {7, 5, address, attributes, Lo(maxPacket), Hi(maxPacket), 0};
 }
 
 constexpr std::uint8_t Bulk = 2;
@@ -72,8 +57,8 @@ Bytes Descriptors(Bytes device, const std::vector<Bytes>& body, std::uint8_t int
   for (const Bytes& part : body) {
     config.insert(config.end(), part.begin(), part.end());
   }
-  config[2] = static_cast<std::uint8_t>(config.size());
-  config[3] = static_cast<std::uint8_t>(config.size() >> 8);
+  config[2] = Lo(static_cast<std::uint16_t>(config.size()));
+  config[3] = Hi(static_cast<std::uint16_t>(config.size()));
   device.insert(device.end(), config.begin(), config.end());
   return device;
 }
@@ -85,7 +70,6 @@ Bytes Hub(std::uint16_t vendor) {
 std::uint16_t OurVendor() {
   return static_cast<std::uint16_t>(std::stoul(std::string(PrinterVendorId), nullptr, 16));
 }
-
 std::uint16_t OtherVendor() {
   return OurVendor() ^ 0x0101;
 }
@@ -109,12 +93,8 @@ class MockBusTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (handler_ != nullptr) {
-      g_object_unref(handler_);
-    }
-    if (testbed_ != nullptr) {
-      g_object_unref(testbed_);
-    }
+    g_clear_object(&handler_);
+    g_clear_object(&testbed_);
   }
 
   // Adds the device at sysfs name `name` ("usb1", "1-2", "1-2.3") below `parent`.
@@ -122,17 +102,15 @@ class MockBusTest : public ::testing::Test {
            const Bytes& descriptors) {
     char node[32];
     std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", bus, address);
-    const std::string busText = std::to_string(bus);
-    const std::string addressText = std::to_string(address);
-    std::string record = "P: " + parent + "/" + name + "\nN: " + std::string(node + 5) + "\n";
-    record += "E: DEVNAME=" + std::string(node) + "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\n";
-    record += "E: BUSNUM=" + busText + "\nE: DEVNUM=" + addressText + "\n";
-    record += "A: busnum=" + busText + "\nA: devnum=" + addressText + "\n";
-    record += "A: speed=480\nA: bConfigurationValue=1\nH: descriptors=";
+    const std::string busText = std::to_string(bus), addressText = std::to_string(address);
+    std::string record =
+        "P: " + parent + "/" + name + "\nN: " + std::string(node + 5) + "\nE: DEVNAME=" + node +
+        "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: BUSNUM=" + busText +
+        "\nE: DEVNUM=" + addressText + "\nA: busnum=" + busText + "\nA: devnum=" + addressText +
+        "\nA: speed=480\nA: bConfigurationValue=1\nH: descriptors=";
     for (std::uint8_t byte : descriptors) {
-      char hex[3];
-      std::snprintf(hex, sizeof hex, "%02X", byte);
-      record += hex;
+      record += "0123456789ABCDEF"[byte >> 4];
+      record += "0123456789ABCDEF"[byte & 15];
     }
     record += '\n';
     GError* error = nullptr;

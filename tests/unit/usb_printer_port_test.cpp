@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/fake_usb_bus.h"
@@ -85,8 +86,6 @@ class UsbPortTest : public ::testing::Test {
     EXPECT_FALSE(bus_->Open());
   }
 
-  static std::uint16_t OtherVendor() { return PrinterVendorNumber() ^ 0x0101; }
-
   FakeUsbBus* bus_ = nullptr;
   SerialSettings serial_;
   LptDeviceName lptDevice_{DefaultLptDeviceName};
@@ -96,62 +95,25 @@ class UsbPortTest : public ::testing::Test {
   NetConfigRecord config_;
 };
 
-struct OperationCase {
-  const char* name;
-  PrinterOperation operation;
-  Lines received;
-};
-
-class UsbOperationTest : public UsbPortTest, public ::testing::WithParamInterface<OperationCase> {};
-
-const Lines ClockReads = {"DIAGNOSTIC INTERFACE USB\r\n", "DIAGNOSTIC REPORT YEAR\r\n",
-                          "DIAGNOSTIC REPORT MONTH\r\n",  "DIAGNOSTIC REPORT DATE\r\n",
-                          "DIAGNOSTIC REPORT HOUR\r\n",   "DIAGNOSTIC REPORT MINUTE\r\n",
-                          "DIAGNOSTIC REPORT SECOND\r\n"};
-const Lines NetworkReads = {"DIAGNOSTIC INTERFACE USB\r\n",     "DIAGNOSTIC REPORT CONFIGIP\r\n",
-                            "DIAGNOSTIC REPORT GATEWAY\r\n",    "DIAGNOSTIC REPORT IPMASK\r\n",
-                            "DIAGNOSTIC REPORT LASTUSEDIP\r\n", "DIAGNOSTIC REPORT NETNAME\r\n",
-                            "DIAGNOSTIC REPORT MACADDR\r\n"};
-
-TEST_P(UsbOperationTest, ReachesThePrinterAndReleasesTheDevice) {
+// Every operation opens the device once and leaves nothing open or claimed; what each one sends
+// is checked on the fake link (printer_operations_test, network_operations_test).
+TEST_F(UsbPortTest, EveryOperation_OpensOnceAndReleasesTheDevice) {
   config_.ip.Assign("10.1.2.3");
-  config_.mask.Assign("255.0.0.0");
-  config_.gateway.Assign("10.0.0.1");
-  config_.netName.Assign("Usb-Desk");
-  OperationRecord record;
-  switch (GetParam().operation) {
-    case PrinterOperation::SetClock:
-    case PrinterOperation::ReadClock:
-      record = &clock_;
-      break;
-    case PrinterOperation::SetNetwork:
-    case PrinterOperation::SetPrinterName:
-    case PrinterOperation::ReadNetwork:
-      record = &config_;
-      break;
-    default:
-      break;
+  const std::pair<PrinterOperation, OperationRecord> runs[] = {
+      {PrinterOperation::ProbeLink, {}},
+      {PrinterOperation::SetClock, &clock_},
+      {PrinterOperation::FactoryReset, {}},
+      {PrinterOperation::SetNetwork, &config_},
+      {PrinterOperation::SetPrinterName, &config_},
+      {PrinterOperation::ReadClock, &clock_},
+      {PrinterOperation::ReadNetwork, &config_}};
+  for (std::size_t i = 0; i < std::size(runs); ++i) {
+    EXPECT_EQ(Run(runs[i].first, runs[i].second), CommandResult::Ok) << i;
+    EXPECT_EQ(bus_->openAttempts.size(), i + 1);
+    ExpectAllReleased();
   }
-  EXPECT_EQ(Run(GetParam().operation, record), CommandResult::Ok);
-  EXPECT_EQ(bus_->commands, GetParam().received);
-  EXPECT_EQ(bus_->openAttempts.size(), 1u);
-  ExpectAllReleased();
+  EXPECT_EQ(bus_->commands.front(), "TS12,07,26,11,05,09\r\n");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, UsbOperationTest,
-    ::testing::Values(
-        OperationCase{"ProbeLink", PrinterOperation::ProbeLink, {}},
-        OperationCase{"SetClock", PrinterOperation::SetClock, {"TS12,07,26,11,05,09\r\n"}},
-        OperationCase{"FactoryReset", PrinterOperation::FactoryReset, {"INITIALPRINTER\r\n"}},
-        OperationCase{"SetNetwork",
-                      PrinterOperation::SetNetwork,
-                      {"NET IP \"10.1.2.3\",\"255.0.0.0\",\"10.0.0.1\"\r\n"}},
-        OperationCase{
-            "SetPrinterName", PrinterOperation::SetPrinterName, {"NET NAME \"Usb-Desk\"\r\n"}},
-        OperationCase{"ReadClock", PrinterOperation::ReadClock, ClockReads},
-        OperationCase{"ReadNetwork", PrinterOperation::ReadNetwork, NetworkReads}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A timeout that brought part of a reply still hands over every byte it brought.
 TEST_F(UsbPortTest, InTimeoutWithData_KeepsTheData) {
@@ -227,6 +189,14 @@ TEST_P(UsbPacketSizeTest, InRequestsAreWholePacketsOfAtLeast64Bytes) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, UsbPacketSizeTest, ::testing::Values(0, 8, 16, 64, 100, 512, 1024));
 
+UsbDeviceEntry Ours(std::uint16_t product, std::uint8_t bus, std::vector<std::uint8_t> ports) {
+  return FakeUsbBus::Device(PrinterVendorNumber(), product, bus, std::move(ports));
+}
+
+UsbDeviceEntry Other(std::uint8_t bus, std::vector<std::uint8_t> ports) {
+  return FakeUsbBus::Device(PrinterVendorNumber() ^ 0x0101, 0x0009, bus, std::move(ports));
+}
+
 // Opens that fail report OpenPortError and leave nothing open or claimed.
 struct OpenFailureCase {
   const char* name;
@@ -245,15 +215,11 @@ TEST_P(UsbOpenFailureTest, IsAnOpenErrorWithEverythingReleased) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, UsbOpenFailureTest,
-    ::testing::Values(OpenFailureCase{"NoDevice", [](FakeUsbBus& bus) { bus.devices.clear(); }},
-                      OpenFailureCase{"OtherVendorOnly",
-                                      [](FakeUsbBus& bus) {
-                                        bus.devices = {FakeUsbBus::Device(
-                                            PrinterVendorNumber() ^ 0x0101, 0x0001, 1, {1})};
-                                      }},
-                      OpenFailureCase{"OpenFails", [](FakeUsbBus& bus) { bus.openFails = true; }},
-                      OpenFailureCase{"ClaimFails",
-                                      [](FakeUsbBus& bus) { bus.claimFails = true; }}),
+    ::testing::Values(
+        OpenFailureCase{"NoDevice", [](FakeUsbBus& bus) { bus.devices.clear(); }},
+        OpenFailureCase{"OtherVendorOnly", [](FakeUsbBus& bus) { bus.devices = {Other(1, {1})}; }},
+        OpenFailureCase{"OpenFails", [](FakeUsbBus& bus) { bus.openFails = true; }},
+        OpenFailureCase{"ClaimFails", [](FakeUsbBus& bus) { bus.claimFails = true; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Which device is opened: the first of our vendor by bus number, then port path, as numbers.
@@ -277,14 +243,6 @@ TEST_P(UsbDeviceChoiceTest, OpensTheFirstPrinterInBusOrder) {
   EXPECT_EQ(result, CommandResult::Ok);
   ASSERT_EQ(bus_->openAttempts.size(), 1u);
   EXPECT_EQ(bus_->devices.at(bus_->openAttempts[0]).productId, GetParam().openedProduct);
-}
-
-UsbDeviceEntry Ours(std::uint16_t product, std::uint8_t bus, std::vector<std::uint8_t> ports) {
-  return FakeUsbBus::Device(PrinterVendorNumber(), product, bus, std::move(ports));
-}
-
-UsbDeviceEntry Other(std::uint8_t bus, std::vector<std::uint8_t> ports) {
-  return FakeUsbBus::Device(PrinterVendorNumber() ^ 0x0101, 0x0009, bus, std::move(ports));
 }
 
 // `count` devices of another vendor on bus 1, then our printer on bus 2.
