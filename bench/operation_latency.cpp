@@ -84,6 +84,34 @@ bool SerialRoundTrip(QSerialPort& port) {
   return reply.contains('}');
 }
 
+// Every printer operation over `kind`, one row each.
+void PrintOperationRows(LinkFacade& link, LinkKind kind, int runs, const char* readNote,
+                        const char* setClockNote) {
+  auto run = [&link, kind](PrinterOperation operation, OperationRecord record) {
+    return [&link, kind, operation, record] {
+      return RunPrinterOperation(link, operation, kind, record) == CommandResult::Ok;
+    };
+  };
+  ClockRecord clock{2026, 12, 8, 10, 30, 0};
+  NetConfigRecord config;
+  config.dhcp = 0;
+  config.ip.Assign("192.168.10.20");
+  config.mask.Assign("255.255.255.0");
+  config.gateway.Assign("192.168.10.1");
+  config.netName.Assign("bench");
+  PrintRow("ProbeLink", Measure(runs, run(PrinterOperation::ProbeLink, {}), "ProbeLink"));
+  PrintRow("SetClock", Measure(runs, run(PrinterOperation::SetClock, &clock), "SetClock"),
+           setClockNote);
+  PrintRow("ReadClock", Measure(runs, run(PrinterOperation::ReadClock, &clock), "ReadClock"),
+           readNote);
+  PrintRow("SetNetwork", Measure(runs, run(PrinterOperation::SetNetwork, &config), "SetNetwork"));
+  PrintRow("SetPrinterName",
+           Measure(runs, run(PrinterOperation::SetPrinterName, &config), "SetPrinterName"));
+  PrintRow("ReadNetwork", Measure(runs, run(PrinterOperation::ReadNetwork, &config), "ReadNetwork"),
+           readNote);
+  PrintRow("FactoryReset", Measure(runs, run(PrinterOperation::FactoryReset, {}), "FactoryReset"));
+}
+
 // The operations over the virtual printer's pty, driven as a COM port.
 int RunPtySection(int runs) {
   printer_sim::SimServerConfig config;
@@ -107,19 +135,6 @@ int RunPtySection(int runs) {
   LinkFacade link(std::move(ports));
   link.SetLinkTargets(serial, lpt, target);
 
-  auto run = [&](PrinterOperation operation, OperationRecord record) {
-    return [&link, operation, record] {
-      return RunPrinterOperation(link, operation, LinkKind::Com, record) == CommandResult::Ok;
-    };
-  };
-  ClockRecord clock{2026, 12, 8, 10, 30, 0};
-  NetConfigRecord config1;
-  config1.dhcp = 0;
-  config1.ip.Assign("192.168.10.20");
-  config1.mask.Assign("255.255.255.0");
-  config1.gateway.Assign("192.168.10.1");
-  config1.netName.Assign("bench");
-
   const Summary openClose = Measure(
       runs,
       [&] {
@@ -142,19 +157,7 @@ int RunPtySection(int runs) {
   PrintHeader("Printer operations over a pty as COM port", runs);
   PrintRow("floor: open+close", openClose);
   PrintRow("floor: round trip", roundTrip, "one request/reply on an open port");
-  PrintRow("ProbeLink", Measure(runs, run(PrinterOperation::ProbeLink, {}), "pty ProbeLink"));
-  PrintRow("SetClock", Measure(runs, run(PrinterOperation::SetClock, &clock), "pty SetClock"));
-  PrintRow("ReadClock", Measure(runs, run(PrinterOperation::ReadClock, &clock), "pty ReadClock"),
-           "target < 20 ms; 7 round trips");
-  PrintRow("SetNetwork",
-           Measure(runs, run(PrinterOperation::SetNetwork, &config1), "pty SetNetwork"));
-  PrintRow("SetPrinterName",
-           Measure(runs, run(PrinterOperation::SetPrinterName, &config1), "pty SetPrinterName"));
-  PrintRow("ReadNetwork",
-           Measure(runs, run(PrinterOperation::ReadNetwork, &config1), "pty ReadNetwork"),
-           "7 round trips");
-  PrintRow("FactoryReset",
-           Measure(runs, run(PrinterOperation::FactoryReset, {}), "pty FactoryReset"));
+  PrintOperationRows(link, LinkKind::Com, runs, "target < 20 ms; 7 round trips", "");
   sim.Stop();
   return 0;
 }
@@ -191,19 +194,6 @@ int main(int argc, char** argv) {
   target.Port = sim.TcpPort();
   LinkFacade link;
   link.SetLinkTargets(serial, lpt, target);
-
-  auto run = [&](PrinterOperation operation, OperationRecord record) {
-    return [&link, operation, record] {
-      return RunPrinterOperation(link, operation, LinkKind::Ethernet, record) == CommandResult::Ok;
-    };
-  };
-  ClockRecord clock{2026, 12, 8, 10, 30, 0};
-  NetConfigRecord config1;
-  config1.dhcp = 0;
-  config1.ip.Assign("192.168.10.20");
-  config1.mask.Assign("255.255.255.0");
-  config1.gateway.Assign("192.168.10.1");
-  config1.netName.Assign("bench");
 
   // The floors: what the link itself costs on this machine.
   const Summary connect = Measure(
@@ -243,18 +233,8 @@ int main(int argc, char** argv) {
               std::string(10, '-').c_str());
   PrintRow("floor: connect+close", connect);
   PrintRow("floor: round trip", roundTrip, "one request/reply on an open connection");
-  PrintRow("ProbeLink", Measure(runs, run(PrinterOperation::ProbeLink, {}), "ProbeLink"));
-  PrintRow("SetClock", Measure(runs, run(PrinterOperation::SetClock, &clock), "SetClock"),
-           "target < 1 ms");
-  PrintRow("ReadClock", Measure(runs, run(PrinterOperation::ReadClock, &clock), "ReadClock"),
-           "target < 3 ms; 7 round trips");
-  PrintRow("SetNetwork", Measure(runs, run(PrinterOperation::SetNetwork, &config1), "SetNetwork"));
-  PrintRow("SetPrinterName",
-           Measure(runs, run(PrinterOperation::SetPrinterName, &config1), "SetPrinterName"));
-  PrintRow("ReadNetwork",
-           Measure(runs, run(PrinterOperation::ReadNetwork, &config1), "ReadNetwork"),
-           "target < 3 ms; 7 round trips");
-  PrintRow("FactoryReset", Measure(runs, run(PrinterOperation::FactoryReset, {}), "FactoryReset"));
+  PrintOperationRows(link, LinkKind::Ethernet, runs, "target < 3 ms; 7 round trips",
+                     "target < 1 ms");
   sim.Stop();
   return RunPtySection(runs);
 }
