@@ -32,23 +32,28 @@ TEST_P(OptionsAcceptanceTest, AcceptsOrRefuses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, OptionsAcceptanceTest,
-    testing::Values(OptionsCase{{}, true}, OptionsCase{{"--tcp", "127.0.0.1:0"}, true},
-                    OptionsCase{{"--tcp=127.5.6.7:9100"}, true},
-                    // Only loopback unless asked; names are never looked up.
-                    OptionsCase{{"--tcp", "10.1.2.3:9100"}, false},
-                    OptionsCase{{"--tcp", "0.0.0.0:9100"}, false},
-                    OptionsCase{{"--tcp", "localhost:9100"}, false},
-                    OptionsCase{{"--tcp", "localhost:9100", "--allow-any-address"}, false},
-                    OptionsCase{{"--allow-any-address", "--tcp", "0.0.0.0:9100"}, true},
-                    OptionsCase{{"--no-tcp", "--tcp", "127.0.0.1:70000"}, false},
-                    OptionsCase{{"--tcp", "127.0.0.1"}, false},
-                    OptionsCase{{"--tcp", "10.1.2.3:1", "--no-tcp"}, true},
-                    OptionsCase{{"--name"}, false}, OptionsCase{{"--name", "a\"b"}, false},
-                    OptionsCase{{"--pty=1"}, false}, OptionsCase{{"--bogus"}, false},
-                    OptionsCase{{"--mac", "00:11:22:33:44"}, false},
-                    OptionsCase{{"--ip", "printer.local"}, false},
-                    OptionsCase{{"--lead-in-garbage", "-1"}, false},
-                    OptionsCase{{"--slow-byte-ms", "60001"}, false}));
+    testing::Values(
+        OptionsCase{{}, true}, OptionsCase{{"--tcp", "127.0.0.1:0"}, true},
+        OptionsCase{{"--tcp=127.5.6.7:9100"}, true},
+        // Only loopback unless asked; names are never looked up.
+        OptionsCase{{"--tcp", "10.1.2.3:9100"}, false},
+        OptionsCase{{"--tcp", "0.0.0.0:9100"}, false},
+        OptionsCase{{"--tcp", "localhost:9100"}, false},
+        OptionsCase{{"--tcp", "localhost:9100", "--allow-any-address"}, false},
+        OptionsCase{{"--allow-any-address", "--tcp", "0.0.0.0:9100"}, true},
+        OptionsCase{{"--no-tcp", "--tcp", "127.0.0.1:70000"}, false},
+        OptionsCase{{"--tcp", "127.0.0.1"}, false},
+        OptionsCase{{"--tcp", "10.1.2.3:1", "--no-tcp"}, true}, OptionsCase{{"--name"}, false},
+        OptionsCase{{"--name", "a\"b"}, false}, OptionsCase{{"--pty=1"}, false},
+        OptionsCase{{"--bogus"}, false}, OptionsCase{{"--mac", "00:11:22:33:44"}, false},
+        OptionsCase{{"--ip", "printer.local"}, false},
+        OptionsCase{{"--lead-in-garbage", "-1"}, false},
+        OptionsCase{{"--slow-byte-ms", "60001"}, false}, OptionsCase{{"--printers", "1000"}, true},
+        OptionsCase{{"--printers", "0"}, false}, OptionsCase{{"--printers", "1001"}, false},
+        OptionsCase{{"--udp-port", "65536"}, false}, OptionsCase{{"--state", "256"}, false},
+        OptionsCase{{"--error-flags", "0x1G"}, false},
+        OptionsCase{{"--error-flags", "0x100"}, false},
+        OptionsCase{{"--flood-replies", "100001"}, false}, OptionsCase{{"--udp-silent=1"}, false}));
 
 TEST(SimOptions, BuildsInitialStateFactoryDefaultsAndFaults) {
   SimOptions options;
@@ -74,6 +79,34 @@ TEST(SimOptions, BuildsInitialStateFactoryDefaultsAndFaults) {
   EXPECT_EQ(server.faults.leadInGarbage.value, 100000u);
   EXPECT_EQ(server.faults.silentOn.size(), 2u);
   EXPECT_TRUE(server.pty);
+}
+
+TEST(SimOptions, BuildsUdpSettings) {
+  SimOptions defaults;
+  ASSERT_TRUE(ParseSimOptions({}, defaults, nullptr));
+  EXPECT_TRUE(defaults.server.udp);
+  EXPECT_FALSE(defaults.server.udpAnswerAny);
+  EXPECT_EQ(defaults.server.udpPort, 22368);
+
+  SimOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseSimOptions({"--udp-port", "0", "--printers=3", "--state", "3", "--error-flags",
+                               "0x41", "--flood-replies", "5", "--short-reply", "--udp-answer-any"},
+                              options, &error))
+      << error;
+  const SimServerConfig& server = options.server;
+  EXPECT_EQ(server.udpPort, 0);
+  EXPECT_EQ(server.printerCount, 3);
+  EXPECT_TRUE(server.udpAnswerAny);
+  EXPECT_EQ(server.initialState.udpState, 3);
+  EXPECT_EQ(server.initialState.udpErrorFlags, 0x41);
+  EXPECT_EQ(server.factoryDefaults.udpErrorFlags, 0x41);  // kept by a factory reset
+  EXPECT_EQ(server.faults.floodReplies, 5u);
+  EXPECT_TRUE(server.faults.shortReply);
+  EXPECT_FALSE(server.faults.duplicateReplies);
+
+  ASSERT_TRUE(ParseSimOptions({"--no-udp"}, options, &error));
+  EXPECT_FALSE(options.server.udp);
 }
 
 }  // namespace

@@ -84,6 +84,9 @@ class SimServerTest : public testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     config_.tcpPort = 0;
+    config_.udp = true;
+    config_.udpHost = "127.0.0.1";
+    config_.udpPort = 0;
     config_.pty = true;
     config_.ptyLink = dir_ + "/ttyS9";
     config_.fifoPath = dir_ + "/lp0";

@@ -18,6 +18,8 @@ std::string_view ToString(Transport transport) {
       return "pty";
     case Transport::Fifo:
       return "fifo";
+    case Transport::Udp:
+      return "udp";
   }
   return "?";
 }

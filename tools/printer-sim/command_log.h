@@ -11,7 +11,7 @@
 
 namespace printer_sim {
 
-enum class Transport { Tcp, Pty, Fifo };
+enum class Transport { Tcp, Pty, Fifo, Udp };
 
 std::string_view ToString(Transport transport);
 
@@ -19,8 +19,9 @@ std::string_view ToString(Transport transport);
 struct LogEntry {
   Transport transport = Transport::Tcp;
   int channel = 0;  // which connection; numbered from 1 in order of opening
-  std::string raw;  // exactly as received, line ending included
+  std::string raw;  // exactly as received, line ending included; a whole datagram for UDP
   CommandKind kind = CommandKind::Unknown;
+  std::string peer;  // UDP only: the sender, "a.b.c.d:port"
 };
 
 // The most recent received lines; the oldest are dropped beyond the capacity so that a long

@@ -36,6 +36,15 @@ struct FaultSwitches {
   // TCP connections are accepted but never read, so a writing client eventually blocks.
   bool neverRead = false;
 
+  // UDP: every reply datagram goes out twice.
+  bool duplicateReplies = false;
+  // UDP: a 31-byte datagram, which the utility must drop, precedes every reply.
+  bool shortReply = false;
+  // UDP: this many extra copies of every reply.
+  std::size_t floodReplies = 0;
+  // UDP: requests are logged but never answered.
+  bool udpSilent = false;
+
   // Limits every reply-shaping fault to `command`.
   void LimitTo(const std::string& command) {
     leadInGarbage.onlyFor = command;

@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
   if (options.server.pty) {
     std::printf("pty %s\n", server.PtyPath().c_str());
   }
+  if (options.server.udp) {
+    std::printf("udp %s:%u\n", options.server.udpHost.c_str(), unsigned{server.UdpPort()});
+  }
   if (!options.server.fifoPath.empty()) {
     std::printf("fifo %s\n", options.server.fifoPath.c_str());
   }

@@ -95,6 +95,36 @@ void SetReceiveBuffer(int socket, int bytes) {
   setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
+UniqueFd OpenUdpSocket(const std::string& host, std::uint16_t port, std::uint16_t* boundPort,
+                       std::string* error) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+    Fail(error, "not a numeric IPv4 address '" + host + "'", EINVAL);
+    return {};
+  }
+  UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.Valid()) {
+    Fail(error, "socket");
+    return {};
+  }
+  std::string where = "udp " + host + ":" + std::to_string(port);
+  if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    Fail(error, "bind " + where);
+    return {};
+  }
+  socklen_t length = sizeof address;
+  if (getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    Fail(error, "getsockname");
+    return {};
+  }
+  if (boundPort) {
+    *boundPort = ntohs(address.sin_port);
+  }
+  return fd;
+}
+
 bool OpenPty(PtyEndpoint& pty, std::string* error) {
   UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY));
   if (!master.Valid()) {

@@ -18,6 +18,11 @@ UniqueFd AcceptConnection(int listener, std::string* peer);
 
 void SetReceiveBuffer(int socket, int bytes);
 
+// A datagram socket bound to `host` (numeric IPv4) and `port`. Broadcast stays off, so that a
+// reply can never go out as one.
+UniqueFd OpenUdpSocket(const std::string& host, std::uint16_t port, std::uint16_t* boundPort,
+                       std::string* error);
+
 struct PtyEndpoint {
   UniqueFd master;
   // Held open by the simulator so that the master does not report a hang-up whenever the

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,9 @@ struct PrinterState {
   std::string mac = "00:11:22:33:44:55";
   std::string model = "Q73580";
   std::string status = "Ready";
+  // What a discovery reply reports; empty = derived from `status`.
+  std::optional<std::uint8_t> udpState;
+  std::uint8_t udpErrorFlags = 0;  // the cause when the state is 3 (error)
   DiagnosticInterface diagnosticInterface = DiagnosticInterface::None;
 
   bool operator==(const PrinterState&) const = default;

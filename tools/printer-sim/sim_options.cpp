@@ -1,5 +1,7 @@
 #include "printer-sim/sim_options.h"
 
+#include "printer-sim/udp_discovery.h"
+
 #include <arpa/inet.h>
 
 #include <cctype>
@@ -25,6 +27,16 @@ std::optional<long long> ParseCount(std::string_view text, long long max) {
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value < 0 ||
       value > max) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<long long> ParseHexByte(std::string_view text) {
+  long long value = -1;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value < 0 ||
+      value > 255) {
     return std::nullopt;
   }
   return value;
@@ -100,6 +112,36 @@ const std::vector<Option>& Options() {
          p.allowAnyAddress = true;
          return std::string();
        }},
+      {"--no-udp", "", "no UDP discovery",
+       [](SimOptions& o, Pending&, const std::string&) {
+         o.server.udp = false;
+         return std::string();
+       }},
+      {"--udp-port", "PORT", "UDP port for discovery (default 22368; 0 = any free port)",
+       [](SimOptions& o, Pending&, const std::string& v) -> std::string {
+         auto port = ParseCount(v, 65535);
+         if (!port) {
+           return "expected a port (0-65535), got " + v;
+         }
+         o.server.udp = true;
+         o.server.udpPort = static_cast<std::uint16_t>(*port);
+         return {};
+       }},
+      {"--udp-answer-any", "",
+       "answer UDP requests from other hosts too (private network namespaces only)",
+       [](SimOptions& o, Pending&, const std::string&) {
+         o.server.udpAnswerAny = true;
+         return std::string();
+       }},
+      {"--printers", "N", "N printers (1-1000) answer a discovery; see below",
+       [](SimOptions& o, Pending&, const std::string& v) -> std::string {
+         auto n = ParseCount(v, kMaxPrinters);
+         if (!n || *n < 1) {
+           return "expected 1-" + std::to_string(kMaxPrinters) + ", got " + v;
+         }
+         o.server.printerCount = static_cast<int>(*n);
+         return {};
+       }},
       {"--pty", "", "serve a pseudo-terminal as the serial port; its path is printed",
        [](SimOptions& o, Pending&, const std::string&) {
          o.server.pty = true;
@@ -147,6 +189,24 @@ const std::vector<Option>& Options() {
        [](SimOptions& o, Pending&, const std::string& v) {
          o.server.factoryDefaults.status = v;
          return std::string();
+       }},
+      {"--state", "N", "discovery state byte, 0-255 (default from --status; see below)",
+       [](SimOptions& o, Pending&, const std::string& v) -> std::string {
+         auto n = ParseCount(v, 255);
+         if (!n) {
+           return "expected 0-255, got " + v;
+         }
+         o.server.factoryDefaults.udpState = static_cast<std::uint8_t>(*n);
+         return {};
+       }},
+      {"--error-flags", "N", "discovery error flag byte, 0-255 or 0xNN (default 0)",
+       [](SimOptions& o, Pending&, const std::string& v) -> std::string {
+         auto n = v.starts_with("0x") ? ParseHexByte(v.substr(2)) : ParseCount(v, 255);
+         if (!n) {
+           return "expected 0-255, got " + v;
+         }
+         o.server.factoryDefaults.udpErrorFlags = static_cast<std::uint8_t>(*n);
+         return {};
        }},
       {"--leased-ip", "ADDR", "address in use while DHCP is on (default 192.168.1.100)",
        [](SimOptions& o, Pending&, const std::string& v) {
@@ -202,6 +262,30 @@ const std::vector<Option>& Options() {
       {"--never-read", "", "accept TCP connections but never read from them",
        [](SimOptions& o, Pending&, const std::string&) {
          o.server.faults.neverRead = true;
+         return std::string();
+       }},
+      {"--duplicate-replies", "", "send every UDP reply twice",
+       [](SimOptions& o, Pending&, const std::string&) {
+         o.server.faults.duplicateReplies = true;
+         return std::string();
+       }},
+      {"--short-reply", "", "send a 31-byte datagram before every UDP reply",
+       [](SimOptions& o, Pending&, const std::string&) {
+         o.server.faults.shortReply = true;
+         return std::string();
+       }},
+      {"--flood-replies", "N", "send N (0-100000) extra copies of every UDP reply",
+       [](SimOptions& o, Pending&, const std::string& v) -> std::string {
+         auto n = ParseCount(v, 100000);
+         if (!n) {
+           return "expected 0-100000, got " + v;
+         }
+         o.server.faults.floodReplies = static_cast<std::size_t>(*n);
+         return {};
+       }},
+      {"--udp-silent", "", "log UDP requests but never answer them",
+       [](SimOptions& o, Pending&, const std::string&) {
+         o.server.faults.udpSilent = true;
          return std::string();
        }},
       {"--faults-only-for", "COMMAND", "limit the reply faults above to this one query",
@@ -286,10 +370,11 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
 }
 
 std::string SimUsage(std::string_view program) {
-  std::string text = "Usage: " + std::string(program) + " [OPTION]...\n" +
-                     "A virtual Q73580 printer for tests and demonstrations. It answers the "
-                     "printer's\ncommand language on TCP, a pseudo-terminal and a FIFO until "
-                     "SIGINT or SIGTERM.\n\nOptions (--opt VALUE or --opt=VALUE):\n";
+  std::string text =
+      "Usage: " + std::string(program) + " [OPTION]...\n" +
+      "A virtual Q73580 printer for tests and demonstrations. It answers the "
+      "printer's\ncommand language on TCP, a pseudo-terminal and a FIFO, and "
+      "discovery on UDP, until\nSIGINT or SIGTERM.\n\nOptions (--opt VALUE or --opt=VALUE):\n";
   for (const Option& option : Options()) {
     std::string left = "  " + std::string(option.name);
     if (!option.argument.empty()) {
@@ -302,7 +387,13 @@ std::string SimUsage(std::string_view program) {
       "\nThe printer starts with DHCP on unless --ip is given. INITIALPRINTER turns DHCP back on\n"
       "and restores the default mask and gateway, but keeps --name, --mac, --model, --status\n"
       "and --leased-ip. Once open, the endpoints are printed one per line: \"tcp HOST:PORT\",\n"
-      "\"pty PATH\", \"fifo PATH\".\n";
+      "\"pty PATH\", \"fifo PATH\", \"udp 0.0.0.0:PORT\".\n"
+      "\nUDP is received on every address so that broadcasts arrive, but only requests sent from\n"
+      "this host are answered, and only to the sender, unless --udp-answer-any is given. The\n"
+      "UDP faults apply to every reply; --faults-only-for does not limit them. Printer i of\n"
+      "--printers N (counted from 0) has the MAC plus i and, from i = 1, the address\n"
+      "192.168.0.20 + i; with N > 1 every name gets \"-<i+1>\". The state byte is 0 for the\n"
+      "status Ready, 1 for Printing, 2 for Pause and 3 (error) for any other text.\n";
   return text;
 }
 

@@ -8,8 +8,15 @@
 
 namespace printer_sim {
 
+// The tool answers discovery on its usual port unless told otherwise.
+inline SimServerConfig ToolServerConfig() {
+  SimServerConfig config;
+  config.udp = true;
+  return config;
+}
+
 struct SimOptions {
-  SimServerConfig server;
+  SimServerConfig server = ToolServerConfig();
   std::string logPath;  // empty = no text log, "-" = standard output
   bool help = false;
 };

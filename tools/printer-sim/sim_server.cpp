@@ -1,7 +1,9 @@
 #include "printer-sim/sim_server.h"
 
+#include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <string.h>
 #include <unistd.h>
@@ -10,11 +12,13 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 
 #include "printer-sim/outgoing_queue.h"
 #include "printer-sim/posix_endpoints.h"
+#include "printer-sim/udp_discovery.h"
 #include "printer-sim/unique_fd.h"
 
 namespace printer_sim {
@@ -27,6 +31,23 @@ constexpr std::size_t kMaxTcpConnections = 256;
 constexpr std::size_t kMaxQueuedBytes = 64 * 1024 * 1024;
 constexpr int kNeverReadReceiveBuffer = 4096;
 constexpr std::size_t kLoggedReplyBytes = 200;
+constexpr std::size_t kLoggedDatagramBytes = kMaxUdpReply;
+// Per poll round, so that a flood neither blocks the loop nor starves the other endpoints.
+constexpr int kDatagramsPerRound = 64;
+constexpr std::size_t kMaxQueuedDatagrams = 100000;
+// A sender not yet known as local makes us look at the interfaces again, at most this often.
+constexpr auto kHostAddressRefresh = std::chrono::seconds(1);
+
+std::string PeerText(const sockaddr_in& address) {
+  return Ipv4Text(ntohl(address.sin_addr.s_addr)) + ":" + std::to_string(ntohs(address.sin_port));
+}
+
+// One reply datagram, sent `copies` times to the requester.
+struct OutgoingDatagram {
+  sockaddr_in to;
+  std::string bytes;
+  std::size_t copies;
+};
 
 struct Channel {
   Channel(Transport transport, int id, int fd, CommandInterpreter interpreter)
@@ -71,6 +92,9 @@ struct SimServer::Impl {
   void ReadFrom(Channel& channel);
   void Feed(Channel& channel, std::string_view bytes);
   void WriteTo(Channel& channel);
+  void ReadDatagrams();
+  void HandleDatagram(std::string_view bytes, const sockaddr_in& from);
+  void SendDatagrams();
   void Emit(const std::string& line) const {
     if (config.logSink) {
       config.logSink(line);
@@ -112,6 +136,7 @@ struct SimServer::Impl {
   std::size_t openTcp = 0;
   std::uint16_t port = 0;
   std::string ptyPath;
+  std::uint16_t boundUdpPort = 0;
   bool running = false;
 
   std::mutex lifecycle;  // serialises Start and Stop
@@ -124,6 +149,11 @@ struct SimServer::Impl {
   PtyEndpoint pty;
   FifoEndpoint fifo;
   std::vector<std::unique_ptr<Channel>> channels;
+  UniqueFd udp;
+  int udpChannelId = 0;
+  std::vector<Ipv4> hostAddresses;
+  SteadyClock::time_point hostAddressesRead;
+  std::deque<OutgoingDatagram> udpOut;
   int lastChannelId = 0;
   std::vector<char> readBuffer = std::vector<char>(64 * 1024);
 };
@@ -147,9 +177,17 @@ void SimServer::Impl::Run() {
       while (read(wakeRead.Get(), drain.data(), drain.size()) > 0) {
       }
     }
-    std::size_t first = listener.Valid() ? 2 : 1;
-    if (listener.Valid() && (fds[1].revents & POLLIN)) {
+    std::size_t first = 1;
+    if (listener.Valid() && (fds[first++].revents & POLLIN)) {
       AcceptAll(neverRead);
+    }
+    if (udp.Valid()) {
+      short revents = fds[first++].revents;
+      if (revents & POLLIN) {
+        ReadDatagrams();
+      }
+      // Not waiting for POLLOUT first: a datagram socket is writable almost always.
+      SendDatagrams();
     }
     // Channels accepted just now are not in `fds` yet.
     std::size_t polled = fds.size() - first;
@@ -199,6 +237,9 @@ void SimServer::Impl::BuildPollSet(std::vector<pollfd>& fds, int& timeoutMs, boo
     // At the limit, new connections wait in the listen queue until one of ours closes.
     fds.push_back(
         {listener.Get(), TcpChannelCount() < kMaxTcpConnections ? short{POLLIN} : short{0}, 0});
+  }
+  if (udp.Valid()) {
+    fds.push_back({udp.Get(), static_cast<short>(POLLIN | (udpOut.empty() ? 0 : POLLOUT)), 0});
   }
   for (const auto& channel : channels) {
     short events = 0;
@@ -262,7 +303,7 @@ void SimServer::Impl::Feed(Channel& channel, std::string_view bytes) {
     std::lock_guard lock(mu);
     outcomes = channel.interpreter.Feed(bytes, state, faults);
     for (const CommandOutcome& outcome : outcomes) {
-      log.Append(LogEntry{channel.transport, channel.id, outcome.raw, outcome.kind});
+      log.Append(LogEntry{channel.transport, channel.id, outcome.raw, outcome.kind, {}});
     }
     ++generation;
   }
@@ -317,9 +358,120 @@ void SimServer::Impl::WriteTo(Channel& channel) {
   }
 }
 
+void SimServer::Impl::ReadDatagrams() {
+  // Bounded, so that a flood of requests cannot hold the loop.
+  for (int i = 0; i < kDatagramsPerRound; ++i) {
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    ssize_t n = recvfrom(udp.Get(), readBuffer.data(), readBuffer.size(), 0,
+                         reinterpret_cast<sockaddr*>(&from), &length);
+    if (n < 0) {
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        Emit(LogTimestamp() + " udp#" + std::to_string(udpChannelId) +
+             " receive failed: " + strerror(errno));
+      }
+      return;
+    }
+    HandleDatagram(std::string_view(readBuffer.data(), static_cast<std::size_t>(n)), from);
+  }
+}
+
+void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& from) {
+  Ipv4 source = ntohl(from.sin_addr.s_addr);
+  bool allowed = MayAnswer(source, hostAddresses, config.udpAnswerAny);
+  if (!allowed && SteadyClock::now() - hostAddressesRead >= kHostAddressRefresh) {
+    hostAddresses = LocalIpv4Addresses();
+    hostAddressesRead = SteadyClock::now();
+    allowed = MayAnswer(source, hostAddresses, config.udpAnswerAny);
+  }
+  bool discovery = IsDiscoveryRequest(bytes);
+  std::string peer = PeerText(from);
+  PrinterState first;
+  FaultSwitches udpFaults;
+  {
+    std::lock_guard lock(mu);
+    log.Append(LogEntry{Transport::Udp, udpChannelId, std::string(bytes),
+                        discovery ? CommandKind::Query : CommandKind::Unknown, peer});
+    ++generation;
+    if (discovery) {
+      first = state;
+      udpFaults = faults;
+    }
+  }
+  cv.notify_all();
+
+  std::string prefix = LogTimestamp() + " udp#" + std::to_string(udpChannelId);
+  std::string line =
+      prefix + " <- " + peer + " \"" + EscapeBytes(bytes, kLoggedDatagramBytes) + "\"";
+  bool answer = false;
+  if (auto command = RequestCommand(bytes); !command) {
+    line += " (ignored: shorter than a header)";
+  } else if (!discovery) {
+    line += " (ignored: command " + std::to_string(*command) +
+            (*command == kUdpCmdDiscover ? " not to every MAC)" : ")");
+  } else if (!allowed) {
+    line += " (ignored: not from this host)";
+  } else if (from.sin_port == 0) {
+    line += " (ignored: no port to answer)";
+  } else if (udpFaults.udpSilent) {
+    line += " (no reply: silent)";
+  } else {
+    answer = true;
+  }
+  Emit(line);
+  if (!answer) {
+    return;
+  }
+
+  int count = std::clamp(config.printerCount, 1, kMaxPrinters);
+  std::size_t copies = 1 + (udpFaults.duplicateReplies ? 1 : 0) + udpFaults.floodReplies;
+  line =
+      prefix + " -> " + peer + " " + std::to_string(count) + " repl" + (count == 1 ? "y" : "ies");
+  if (copies > 1) {
+    line += ", each " + std::to_string(copies) + " times";
+  }
+  if (udpFaults.shortReply) {
+    line += ", each after a 31-byte datagram";
+  }
+  std::size_t perReply = udpFaults.shortReply ? 2 : 1;
+  if (udpOut.size() + perReply * static_cast<std::size_t>(count) > kMaxQueuedDatagrams) {
+    Emit(line + " (dropped: too much unsent)");
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    std::string reply = BuildDiscoveryReply(bytes, DerivedPrinter(first, i, count));
+    if (udpFaults.shortReply) {
+      udpOut.push_back({from, reply.substr(0, kUdpHeaderSize - 1), 1});
+    }
+    udpOut.push_back({from, std::move(reply), copies});
+  }
+  Emit(line);
+}
+
+void SimServer::Impl::SendDatagrams() {
+  for (int sent = 0; sent < kDatagramsPerRound && !udpOut.empty(); ++sent) {
+    OutgoingDatagram& next = udpOut.front();
+    // Only ever to the requester's own address: never a broadcast, which the socket refuses too.
+    ssize_t n = sendto(udp.Get(), next.bytes.data(), next.bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                       reinterpret_cast<const sockaddr*>(&next.to), sizeof next.to);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+      return;  // POLLOUT says when to go on
+    }
+    if (n < 0) {
+      Emit(LogTimestamp() + " udp#" + std::to_string(udpChannelId) + " send to " +
+           PeerText(next.to) + " failed: " + strerror(errno));
+      udpOut.pop_front();
+    } else if (--next.copies == 0) {
+      udpOut.pop_front();
+    }
+  }
+}
+
 void SimServer::Impl::CloseAll() {
   channels.clear();
   listener.Reset();
+  udp.Reset();
+  udpOut.clear();
   if (pty.master.Valid() && !config.ptyLink.empty()) {
     RemoveSymlinkTo(pty.slavePath, config.ptyLink);
   }
@@ -331,6 +483,7 @@ void SimServer::Impl::CloseAll() {
   {
     std::lock_guard lock(mu);
     port = 0;
+    boundUdpPort = 0;
     ptyPath.clear();
     openTcp = 0;
     running = false;
@@ -374,6 +527,16 @@ bool SimServer::Start(std::string* error) {
       return fail({});
     }
   }
+  std::uint16_t udpPort = 0;
+  if (d.config.udp) {
+    d.udp = OpenUdpSocket(d.config.udpHost, d.config.udpPort, &udpPort, error);
+    if (!d.udp.Valid()) {
+      return fail({});
+    }
+    d.udpChannelId = ++d.lastChannelId;
+    d.hostAddresses = LocalIpv4Addresses();
+    d.hostAddressesRead = SteadyClock::now();
+  }
   if (d.config.pty) {
     if (!OpenPty(d.pty, error) ||
         (!d.config.ptyLink.empty() && !ReplaceSymlink(d.pty.slavePath, d.config.ptyLink, error))) {
@@ -390,6 +553,7 @@ bool SimServer::Start(std::string* error) {
   {
     std::lock_guard lock(d.mu);
     d.port = boundPort;
+    d.boundUdpPort = udpPort;
     d.ptyPath = d.pty.slavePath;
     d.running = true;
   }
@@ -423,6 +587,21 @@ std::uint16_t SimServer::TcpPort() const {
 std::string SimServer::PtyPath() const {
   std::lock_guard lock(impl_->mu);
   return impl_->ptyPath;
+}
+
+std::uint16_t SimServer::UdpPort() const {
+  std::lock_guard lock(impl_->mu);
+  return impl_->boundUdpPort;
+}
+
+std::vector<PrinterState> SimServer::Printers() const {
+  int count = std::clamp(impl_->config.printerCount, 1, kMaxPrinters);
+  PrinterState first = State();
+  std::vector<PrinterState> printers;
+  for (int i = 0; i < count; ++i) {
+    printers.push_back(DerivedPrinter(first, i, count));
+  }
+  return printers;
 }
 
 std::vector<LogEntry> SimServer::ReceivedCommands() const {

@@ -23,6 +23,18 @@ struct SimServerConfig {
   bool pty = false;                   // serial port: a pseudo-terminal; see PtyPath()
   std::string ptyLink;                // symbolic link to the pty, removed on Stop; empty = none
   std::string fifoPath;               // parallel port: a FIFO that is read, never answered
+  // The discovery protocol; off unless asked for, so that servers in one process or in
+  // parallel tests do not compete for its port.
+  bool udp = false;
+  // Any address, so that broadcasts arrive; see udpAnswerAny for who gets an answer.
+  std::string udpHost = "0.0.0.0";  // numeric IPv4 only
+  std::uint16_t udpPort = 22368;    // 0 = any free port; see UdpPort()
+  // Answer senders on other hosts too. Only for private network namespaces: by default only
+  // requests from this host (127.0.0.0/8 or an address of its own) are answered.
+  bool udpAnswerAny = false;
+  // Printers answering a discovery, 1 to 1000. The first is the one with `initialState`; the
+  // others are derived from it (DerivedPrinter) and cannot be changed on their own.
+  int printerCount = 1;
   PrinterState initialState;
   PrinterState factoryDefaults;  // what INITIALPRINTER restores
   FaultSwitches faults;
@@ -33,8 +45,8 @@ struct SimServerConfig {
   std::size_t logCapacity = 100000;  // received lines kept in memory
 };
 
-// The virtual printer: serves the command language on TCP, a pty and a FIFO from one
-// background thread. All public members are thread-safe.
+// The virtual printer: serves the command language on TCP, a pty and a FIFO, and discovery on
+// UDP, from one background thread. All public members are thread-safe.
 class SimServer {
  public:
   explicit SimServer(SimServerConfig config = {});
@@ -51,6 +63,10 @@ class SimServer {
 
   std::uint16_t TcpPort() const;  // 0 unless listening
   std::string PtyPath() const;    // the pty's device path; empty without a pty
+  std::uint16_t UdpPort() const;  // 0 unless bound
+  // Every printer as a discovery would report it now; the first is State(), renamed when there
+  // are several.
+  std::vector<PrinterState> Printers() const;
 
   std::vector<LogEntry> ReceivedCommands() const;
   std::uint64_t ReceivedCount() const;  // lines since the last ClearLog, dropped ones too
