@@ -1,0 +1,77 @@
+#include "netsetup/net_setup_exchange.h"
+
+#include <QElapsedTimer>
+#include <QUdpSocket>
+#include <algorithm>
+#include <array>
+#include <utility>
+
+NetSetupExchange::NetSetupExchange(QHostAddress destination, quint16 port)
+    : destination_(std::move(destination)), port_(port) {}
+
+bool NetSetupExchange::Discover(std::uint32_t sequence, const DatagramHandler& onReply,
+                                DiscoveryLimits limits) const {
+  const std::unique_ptr<QUdpSocket> socket = OpenSocket();
+  if (!socket) {
+    return false;
+  }
+  const auto request = BuildDiscoveryRequest(sequence);
+  Send(*socket, request.data(), request.size());
+  Collect(*socket,
+          CollectRule{limits.quietMs, limits.maxTotalMs, limits.maxReplies, NetSetupHeaderSize},
+          onReply);
+  return true;
+}
+
+std::unique_ptr<QUdpSocket> NetSetupExchange::OpenSocket() {
+  auto socket = std::make_unique<QUdpSocket>();
+  // Qt turns on SO_BROADCAST for every UDP socket it creates, so the limited broadcast address
+  // needs nothing more here.
+  if (!socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
+    return nullptr;
+  }
+  return socket;
+}
+
+void NetSetupExchange::Send(QUdpSocket& socket, const std::uint8_t* request,
+                            std::size_t size) const {
+  // A lost request looks like a silent network; the collection that follows tells the same.
+  socket.writeDatagram(reinterpret_cast<const char*>(request), static_cast<qint64>(size),
+                       destination_, port_);
+}
+
+void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
+                               const DatagramHandler& onDatagram) {
+  QElapsedTimer total;
+  total.start();
+  QElapsedTimer quiet;
+  quiet.start();
+  std::array<char, MaxDatagram> buffer{};
+  int delivered = 0;
+  while (delivered < rule.maxDatagrams) {
+    // Deadlines rather than a fresh wait per round, so that a wake-up without a datagram cannot
+    // stretch the silence.
+    const qint64 left =
+        std::min<qint64>(rule.quietMs - quiet.elapsed(), rule.maxTotalMs - total.elapsed());
+    if (left <= 0) {
+      break;
+    }
+    if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(static_cast<int>(left))) {
+      break;
+    }
+    if (!socket.hasPendingDatagrams()) {
+      continue;
+    }
+    // A longer datagram is cut at the buffer's size.
+    const qint64 got = socket.readDatagram(buffer.data(), static_cast<qint64>(buffer.size()));
+    if (got < 0) {
+      continue;
+    }
+    quiet.restart();
+    if (static_cast<std::size_t>(got) < rule.minLength) {
+      continue;
+    }
+    ++delivered;
+    onDatagram(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got));
+  }
+}

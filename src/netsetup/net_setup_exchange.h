@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QHostAddress>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "netsetup/discovery_protocol.h"
+
+class QUdpSocket;
+
+// How long a discovery listens. Every datagram restarts the quiet wait; the other two limits
+// keep a device that never stops answering from freezing the window.
+struct DiscoveryLimits {
+  int quietMs = 1000;
+  int maxTotalMs = 10000;
+  int maxReplies = 1000;
+};
+
+// The UDP exchanges with the printers. Each call blocks, uses a socket of its own and closes it
+// before returning; no event loop is needed.
+class NetSetupExchange {
+ public:
+  using DatagramHandler = std::function<void(const std::uint8_t* data, std::size_t length)>;
+
+  explicit NetSetupExchange(QHostAddress destination = QHostAddress(QHostAddress::Broadcast),
+                            quint16 port = NetSetupPort);
+
+  // Sends one discovery request and hands every reply of a header's length or more to `onReply`
+  // in arrival order; duplicates included. False when no socket could be made (nothing sent).
+  bool Discover(std::uint32_t sequence, const DatagramHandler& onReply,
+                DiscoveryLimits limits = DiscoveryLimits()) const;
+
+ private:
+  // What ends a collection: silence, the whole time, or enough datagrams of `minLength` or more.
+  // Shorter ones are dropped but still count as activity.
+  struct CollectRule {
+    int quietMs;
+    int maxTotalMs;
+    int maxDatagrams;
+    std::size_t minLength;
+  };
+
+  static std::unique_ptr<QUdpSocket> OpenSocket();
+  void Send(QUdpSocket& socket, const std::uint8_t* request, std::size_t size) const;
+  static void Collect(QUdpSocket& socket, const CollectRule& rule,
+                      const DatagramHandler& onDatagram);
+
+  QHostAddress destination_;
+  quint16 port_;
+};
