@@ -191,7 +191,6 @@ void TFormMain::ComboBoxInterFaceChange() {
 }
 
 void TFormMain::ButtonInterFaceClick() {
-  // The network setup window opens from here once it exists.
   if (CurrentLinkKind() == LinkKind::Com) {
     TFormRs232Setup dialog(scale_, this);
     dialog.AttachSettings(serial_);
@@ -200,6 +199,12 @@ void TFormMain::ButtonInterFaceClick() {
     TFormLPTSetup dialog(scale_, this);
     dialog.AttachSettings(lptDevice_);
     dialog.exec();
+  } else if (CurrentLinkKind() == LinkKind::Ethernet) {
+    TFormNetSetup window(scale_,
+                         NetSetupExchange(services_.discoveryDestination, services_.discoveryPort),
+                         services_.openUrl, this);
+    window.BeginSetup(target_);
+    window.exec();
   }
   UpdateStatusBar();
 }

@@ -9,6 +9,8 @@
 #include "gui/message_sink.h"
 #include "link/link_facade.h"
 #include "link/link_settings.h"
+#include "netsetup/discovery_protocol.h"
+#include "netsetup/net_setup_window.h"
 #include "panels/panel_host.h"
 #include "protocol/printer_records.h"
 
@@ -27,6 +29,11 @@ struct MainWindowServices {
   // Where to look for a printer over the network from the start (the demo's virtual
   // printer); the interface list then starts on "ETHERNET" instead of "USB".
   std::optional<NetTarget> startTarget;
+  // Where the TCP/IP Setup window's discovery goes (the broadcast address in the product),
+  // and how it opens a printer's web page.
+  QHostAddress discoveryDestination = QHostAddress(QHostAddress::Broadcast);
+  quint16 discoveryPort = NetSetupPort;
+  UrlOpener openUrl = OpenUrlWithDesktop;
 };
 
 // The application's window: the clock, Ethernet, interface and factory-default groups, the

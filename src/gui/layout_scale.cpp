@@ -14,9 +14,8 @@ struct DesignedFit {
   int room;
 };
 constexpr DesignedFit TightestFits[] = {
-    {"Get System Time", 97 - 14},
-    {"Set Printer Name", 99 - 14},
-    {"Printer Name:", 72 - 2},
+    {"Get System Time", 97 - 14},    {"Set Printer Name", 99 - 14},     {"Printer Name:", 72 - 2},
+    {"Change IP Address", 100 - 14}, {"IP Address/Printer Name:", 124},
 };
 constexpr int DesignedLineHeight = 13;
 

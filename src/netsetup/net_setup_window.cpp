@@ -1,0 +1,198 @@
+#include "netsetup/net_setup_window.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <array>
+
+#include "gui/input_error.h"
+#include "netsetup/discovery_protocol.h"
+
+namespace {
+
+struct Column {
+  const char* caption;
+  int width;
+};
+constexpr std::array<Column, 5> Columns = {{
+    {"Printer Name", 80},
+    {"MAC", 120},
+    {"IP Address", 100},
+    {"Model Name", 100},
+    {"Status", 50},
+}};
+constexpr int IpAddressColumn = 2;
+
+QPushButton* AddButton(QWidget* parent, const char* name, const char* caption, const QRect& rect) {
+  auto* button = new QPushButton(QLatin1String(caption), parent);
+  button->setObjectName(QLatin1String(name));
+  button->setGeometry(rect);
+  return button;
+}
+
+}  // namespace
+
+void OpenUrlWithDesktop(const QUrl& url) {
+  QDesktopServices::openUrl(url);
+}
+
+TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange, UrlOpener openUrl,
+                             QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      exchange_(std::move(exchange)),
+      openUrl_(std::move(openUrl)) {
+  setObjectName(QStringLiteral("FormNetSetup"));
+  setWindowTitle(QStringLiteral("TCP/IP Setup"));
+  setFixedSize(scale(635), scale(315));
+  move(211, 155);
+
+  listView1_ = new QTreeWidget(this);
+  listView1_->setObjectName(QStringLiteral("ListView1"));
+  listView1_->setGeometry(scale.Rect(8, 8, 473, 257));
+  listView1_->setColumnCount(static_cast<int>(Columns.size()));
+  QStringList captions;
+  for (std::size_t i = 0; i < Columns.size(); ++i) {
+    captions << QLatin1String(Columns[i].caption);
+    listView1_->setColumnWidth(static_cast<int>(i), scale(Columns[i].width));
+  }
+  listView1_->setHeaderLabels(captions);
+  listView1_->setRootIsDecorated(false);
+  listView1_->setItemsExpandable(false);
+  listView1_->setSortingEnabled(false);
+  listView1_->header()->setSectionsClickable(false);
+  listView1_->setSelectionMode(QAbstractItemView::SingleSelection);
+  listView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  listView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  QPalette palette = listView1_->palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::Light));
+  // The selection stays visible when the list loses the focus.
+  palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                   palette.color(QPalette::Active, QPalette::Highlight));
+  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   palette.color(QPalette::Active, QPalette::HighlightedText));
+  listView1_->setPalette(palette);
+  connect(listView1_, &QTreeWidget::itemClicked, this, &TFormNetSetup::ListView1Click);
+
+  buttonDiscover_ =
+      AddButton(this, "ButtonDiscover", "Discover Device", scale.Rect(8, 272, 100, 25));
+  auto* buttonChangeIP =
+      AddButton(this, "ButtonChangeIP", "Change IP Address", scale.Rect(120, 272, 100, 25));
+  auto* buttonBrowser =
+      AddButton(this, "ButtonBrowser", "Web Setup", scale.Rect(344, 272, 100, 25));
+  connect(buttonDiscover_, &QPushButton::clicked, this, &TFormNetSetup::ButtonDiscoverClick);
+  connect(buttonBrowser, &QPushButton::clicked, this, &TFormNetSetup::ButtonBrowserClick);
+
+  auto* group = new QGroupBox(QStringLiteral("IP Setting"), this);
+  group->setObjectName(QStringLiteral("GroupBox1"));
+  group->setGeometry(scale.Rect(488, 8, 137, 297));
+  auto* label1 = new QLabel(QStringLiteral("IP Address/Printer Name:"), group);
+  label1->setGeometry(scale.Rect(9, 16, 124, 13));
+  editIPAddr_ = new QLineEdit(group);
+  editIPAddr_->setObjectName(QStringLiteral("EditIPAddr"));
+  editIPAddr_->setGeometry(scale.Rect(8, 32, 113, 21));
+  // The host field holds 63 characters; nothing typed is cut.
+  editIPAddr_->setMaxLength(static_cast<int>(decltype(NetTarget::Host)::Capacity));
+  auto* label2 = new QLabel(QStringLiteral("Port:"), group);
+  label2->setGeometry(scale.Rect(9, 64, 100, 13));
+  editPort_ = new QLineEdit(QStringLiteral("9100"), group);
+  editPort_->setObjectName(QStringLiteral("EditPort"));
+  editPort_->setGeometry(scale.Rect(8, 84, 113, 21));
+  auto* buttonSet = AddButton(group, "ButtonSet", "Exit", scale.Rect(8, 264, 121, 25));
+  connect(buttonSet, &QPushButton::clicked, this, &TFormNetSetup::ButtonSetClick);
+
+  setTabOrder(buttonDiscover_, buttonChangeIP);
+  setTabOrder(buttonChangeIP, buttonBrowser);
+  setTabOrder(buttonBrowser, buttonSet);
+  setTabOrder(buttonSet, editIPAddr_);
+  setTabOrder(editIPAddr_, editPort_);
+  setTabOrder(editPort_, listView1_);
+}
+
+void TFormNetSetup::BeginSetup(NetTarget& target) {
+  target_ = &target;
+  DiscoverPrinters();
+  TakeFirstRowAsHost();
+  ShowTarget();
+}
+
+void TFormNetSetup::TakeFirstRowAsHost() {
+  if (listView1_->topLevelItemCount() > 0) {
+    QTreeWidgetItem* first = listView1_->topLevelItem(0);
+    listView1_->setCurrentItem(first);
+    target_->Host.Assign(first->text(IpAddressColumn).toLatin1().toStdString());
+  } else {
+    target_->Host.Clear();
+  }
+}
+
+void TFormNetSetup::DiscoverPrinters() {
+  buttonDiscover_->setEnabled(false);
+  listView1_->clear();
+  // Show the empty list and the disabled button before the wait.
+  QCoreApplication::processEvents();
+  const bool ran = exchange_.Discover(
+      sequence_,
+      [this](const std::uint8_t* reply, std::size_t length) { AddPrinterRow(reply, length); });
+  if (ran) {
+    ++sequence_;
+  }
+  buttonDiscover_->setEnabled(true);
+}
+
+void TFormNetSetup::AddPrinterRow(const std::uint8_t* reply, std::size_t length) {
+  const std::optional<DiscoveryReply> parsed = ParseDiscoveryReply(reply, length);
+  if (!parsed) {
+    return;
+  }
+  auto text = [](const std::string& latin1) {
+    return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));
+  };
+  auto* row = new QTreeWidgetItem(listView1_);
+  row->setText(0, text(parsed->name));
+  row->setText(1, text(parsed->mac));
+  row->setText(2, text(parsed->ip));
+  row->setText(3, text(parsed->model));
+  row->setText(4, text(parsed->status));
+}
+
+void TFormNetSetup::ShowTarget() {
+  editIPAddr_->setText(QString::fromLatin1(target_->Host.View()));
+  editPort_->setText(QString::number(target_->Port));
+}
+
+void TFormNetSetup::StoreTarget() {
+  TakeText(editIPAddr_->text(), target_->Host, QStringLiteral("The IP address or printer name"));
+  const std::int32_t port = StrToInt(editPort_->text());
+  // 0 cannot be connected to, and a larger number would reach another port.
+  if (port < 1 || port > 65535) {
+    throw UserInputError(QStringLiteral("The port must be a number from 1 to 65535."));
+  }
+  target_->Port = port;
+}
+
+void TFormNetSetup::ButtonDiscoverClick() {
+  DiscoverPrinters();
+  TakeFirstRowAsHost();
+  ShowTarget();
+}
+
+void TFormNetSetup::ListView1Click() {
+  if (QTreeWidgetItem* row = listView1_->currentItem()) {
+    editIPAddr_->setText(row->text(IpAddressColumn));
+  }
+}
+
+void TFormNetSetup::ButtonSetClick() {
+  StoreTarget();
+  accept();
+}
+
+void TFormNetSetup::ButtonBrowserClick() {
+  openUrl_(QUrl(QStringLiteral("http://") + editIPAddr_->text(), QUrl::TolerantMode));
+}

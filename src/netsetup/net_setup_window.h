@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <QUrl>
+#include <cstdint>
+#include <functional>
+
+#include "gui/layout_scale.h"
+#include "link/link_settings.h"
+#include "netsetup/net_setup_exchange.h"
+
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+// Hands a URL to the platform's default handler (the browser for http); never a shell.
+using UrlOpener = std::function<void(const QUrl& url)>;
+void OpenUrlWithDesktop(const QUrl& url);
+
+// "TCP/IP Setup": finds printers on the local network, lists them, and sets the host and port
+// the network link connects to. Writes the host as soon as a discovery ends, and host and port
+// on "Exit".
+class TFormNetSetup : public QDialog {
+ public:
+  TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange, UrlOpener openUrl,
+                QWidget* parent);
+
+  void BeginSetup(NetTarget& target);
+  void DiscoverPrinters();
+  void AddPrinterRow(const std::uint8_t* reply, std::size_t length);
+  void ShowTarget();
+  void StoreTarget();
+
+  std::uint32_t Sequence() const { return sequence_; }
+
+ private:
+  void TakeFirstRowAsHost();
+  void ButtonDiscoverClick();
+  void ListView1Click();
+  void ButtonSetClick();
+  void ButtonBrowserClick();
+
+  NetSetupExchange exchange_;
+  UrlOpener openUrl_;
+  NetTarget* target_ = nullptr;
+  std::uint32_t sequence_ = 1;
+
+  QTreeWidget* listView1_ = nullptr;
+  QPushButton* buttonDiscover_ = nullptr;
+  QLineEdit* editIPAddr_ = nullptr;
+  QLineEdit* editPort_ = nullptr;
+};

@@ -1,0 +1,181 @@
+#include "netsetup/net_setup_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTreeWidget>
+#include <memory>
+#include <vector>
+
+#include "gui/input_error.h"
+#include "network_setup_flow.h"
+#include "printer-sim/sim_server.h"
+
+namespace {
+
+// The TCP/IP Setup window discovering virtual printers on loopback.
+class NetSetupWindowTest : public ::testing::Test {
+ protected:
+  void StartPrinters(int count) {
+    printer_sim::SimServerConfig config;
+    config.tcp = false;
+    config.udp = true;
+    config.udpPort = 0;
+    config.printerCount = count;
+    sim_ = std::make_unique<printer_sim::SimServer>(config);
+    ASSERT_TRUE(sim_->Start());
+    port_ = sim_->UdpPort();
+  }
+
+  void Open() {
+    window_ = std::make_unique<TFormNetSetup>(
+        LayoutScale(), NetSetupExchange(QHostAddress(QHostAddress::LocalHost), port_),
+        [this](const QUrl& url) { opened_.push_back(url.toString()); }, nullptr);
+    window_->BeginSetup(target_);
+  }
+
+  QTreeWidget* List() { return window_->findChild<QTreeWidget*>(QStringLiteral("ListView1")); }
+  QLineEdit* Edit(const char* name) { return window_->findChild<QLineEdit*>(QLatin1String(name)); }
+  QPushButton* Button(const char* name) {
+    return window_->findChild<QPushButton*>(QLatin1String(name));
+  }
+  QString Cell(int row, int column) { return List()->topLevelItem(row)->text(column); }
+
+  std::unique_ptr<printer_sim::SimServer> sim_;
+  quint16 port_ = 9;  // nothing listens here when no printer is started
+  NetTarget target_;
+  std::unique_ptr<TFormNetSetup> window_;
+  std::vector<QString> opened_;
+};
+
+TEST_F(NetSetupWindowTest, NoPrinter_OpensWithAnEmptyListAndHost) {
+  target_.Host.Assign("old-host");
+  target_.Port = 9101;
+  Open();
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(target_.Host, "");
+  EXPECT_EQ(Edit("EditIPAddr")->text(), "");
+  EXPECT_EQ(Edit("EditPort")->text(), "9101");
+  EXPECT_EQ(window_->Sequence(), 2u);
+}
+
+TEST_F(NetSetupWindowTest, TwoPrinters_AreListedAndRowZeroBecomesTheHost) {
+  StartPrinters(2);
+  Open();
+  ASSERT_EQ(List()->topLevelItemCount(), 2);
+  EXPECT_EQ(List()->currentItem(), List()->topLevelItem(0));
+  EXPECT_EQ(target_.Host.View(), Cell(0, 2).toStdString());
+  EXPECT_EQ(Edit("EditIPAddr")->text(), Cell(0, 2));
+  EXPECT_NE(Cell(0, 1), Cell(1, 1));  // each printer its own MAC
+  EXPECT_EQ(Cell(0, 4), "Ready");
+}
+
+TEST_F(NetSetupWindowTest, RowClickFillsOnlyTheHostEdit) {
+  StartPrinters(2);
+  Open();
+  const std::string stored(target_.Host.View());
+  QTreeWidgetItem* second = List()->topLevelItem(1);
+  List()->setCurrentItem(second);
+  emit List()->itemClicked(second, 0);
+  EXPECT_EQ(Edit("EditIPAddr")->text(), Cell(1, 2));
+  EXPECT_EQ(target_.Host.View(), stored);
+}
+
+TEST_F(NetSetupWindowTest, DiscoverPutsTheStoredPortBack) {
+  StartPrinters(1);
+  Open();
+  Edit("EditPort")->setText("1234");
+  Button("ButtonDiscover")->click();
+  EXPECT_EQ(Edit("EditPort")->text(), "9100");
+  EXPECT_EQ(List()->topLevelItemCount(), 1);
+  EXPECT_EQ(window_->Sequence(), 3u);
+}
+
+TEST_F(NetSetupWindowTest, Exit_StoresHostAndPortOrRefusesABadPort) {
+  Open();
+  Edit("EditIPAddr")->setText("printer-7");
+  Edit("EditPort")->setText("91x0");
+  EXPECT_THROW(Button("ButtonSet")->click(), UserInputError);
+  EXPECT_EQ(target_.Host, "printer-7");  // stored before the port failed
+  EXPECT_EQ(target_.Port, 9100);
+  for (const char* bad : {"0", "70000", "-1"}) {
+    Edit("EditPort")->setText(QLatin1String(bad));
+    EXPECT_THROW(Button("ButtonSet")->click(), UserInputError) << bad;
+  }
+  Edit("EditPort")->setText("9101");
+  Button("ButtonSet")->click();
+  EXPECT_EQ(target_.Port, 9101);
+  EXPECT_EQ(window_->result(), QDialog::Accepted);
+  EXPECT_EQ(Edit("EditIPAddr")->maxLength(), 63);
+}
+
+TEST_F(NetSetupWindowTest, WebSetup_OpensTheHostEditsPage) {
+  Open();
+  Edit("EditIPAddr")->setText("192.168.0.20");
+  Button("ButtonBrowser")->click();
+  Edit("EditIPAddr")->clear();
+  Button("ButtonBrowser")->click();
+  EXPECT_EQ(opened_, (std::vector<QString>{"http://192.168.0.20", "http://"}));
+}
+
+// The product's opener reaches the desktop's URL handler, not a shell.
+TEST(OpenUrlWithDesktop, HandsTheUrlToTheDesktopsOpener) {
+  if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
+    GTEST_SKIP() << "the offscreen platform opens no URLs; CTest runs this under Xvfb";
+  }
+  // No blank in the path: the desktop services split the opener's command line at blanks.
+  QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/q73580-opener-XXXXXX"));
+  ASSERT_TRUE(dir.isValid());
+  const QString record = dir.filePath(QStringLiteral("opened"));
+  QFile script(dir.filePath(QStringLiteral("xdg-open")));
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1.tmp' && mv '%1.tmp' '%1'\n")
+                   .arg(record)
+                   .toLocal8Bit());
+  script.close();
+  script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", dir.path().toLocal8Bit() + ':' + path);
+  OpenUrlWithDesktop(QUrl(QStringLiteral("http://192.168.0.20")));
+  QDeadlineTimer deadline(5000);
+  while (!QFile::exists(record) && !deadline.hasExpired()) {
+    QThread::msleep(20);
+  }
+  qputenv("PATH", path);
+  QFile opened(record);
+  ASSERT_TRUE(opened.open(QIODevice::ReadOnly)) << "the opener was not started";
+  EXPECT_EQ(opened.readAll(), "http://192.168.0.20");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(NetworkSetupFromMainWindow, ListsThePrinterTakesItAndReadsItsClockOverTcp) {
+  printer_sim::SimServerConfig config;
+  config.tcpPort = 0;
+  config.udp = true;
+  config.udpHost = "127.0.0.1";
+  config.udpPort = 0;
+  config.initialState.dhcp = false;
+  config.initialState.lastUsedIp = "127.0.0.1";
+  printer_sim::SimServer sim(config);
+  ASSERT_TRUE(sim.Start());
+
+  TFormMain::Services services;
+  services.discoveryDestination = QHostAddress(QHostAddress::LocalHost);
+  services.discoveryPort = sim.UdpPort();
+  const NetworkSetupFlow flow = RunNetworkSetupFlow(services, sim.TcpPort());
+  EXPECT_EQ(flow.rowsListed, 1);
+  EXPECT_EQ(flow.firstRowAddress, "127.0.0.1");
+  EXPECT_TRUE(flow.messages.empty());
+}
+
+}  // namespace
