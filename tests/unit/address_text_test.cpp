@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -14,6 +15,10 @@ struct IpTextCase {
   IpBytes bytes;
   std::string text;
 };
+
+void PrintTo(const IpTextCase& c, std::ostream* os) {
+  *os << '"' << c.text << '"';
+}
 
 class IpToTextTest : public ::testing::TestWithParam<IpTextCase> {};
 
@@ -58,6 +63,10 @@ struct MacTextCase {
   std::string text;
   std::optional<MacBytes> bytes;
 };
+
+void PrintTo(const MacTextCase& c, std::ostream* os) {
+  *os << '"' << c.text << '"';
+}
 
 class TextToMacTest : public ::testing::TestWithParam<MacTextCase> {};
 

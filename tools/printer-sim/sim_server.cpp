@@ -439,7 +439,12 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
     return;
   }
   for (int i = 0; i < count; ++i) {
-    std::string reply = BuildDiscoveryReply(bytes, DerivedPrinter(first, i, count));
+    PrinterState printer = DerivedPrinter(first, i, count);
+    // The first printer is the one behind the TCP side: a discovery must lead there.
+    if (i == 0 && listener.Valid() && config.tcpHost != "0.0.0.0") {
+      printer.lastUsedIp = config.tcpHost;
+    }
+    std::string reply = BuildDiscoveryReply(bytes, printer);
     if (udpFaults.shortReply) {
       udpOut.push_back({from, reply.substr(0, kUdpHeaderSize - 1), 1});
     }
