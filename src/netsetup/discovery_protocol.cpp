@@ -35,8 +35,7 @@ std::string TextAt(const std::uint8_t* data, std::size_t length, std::size_t off
 
 }  // namespace
 
-void WriteNetSetupHeader(std::uint8_t* request, NetSetupCommand command, std::uint16_t dataLength,
-                         std::uint32_t sequence, const MacBytes& target, bool toOnePrinter) {
+void NetSetupHeader::WriteTo(std::uint8_t* request) const {
   std::memset(request, 0, NetSetupHeaderSize);
   PutBigEndian16(request + 0, static_cast<std::uint16_t>(NetSetupHeaderSize));
   PutBigEndian16(request + 2, 1);
@@ -52,8 +51,8 @@ void WriteNetSetupHeader(std::uint8_t* request, NetSetupCommand command, std::ui
 
 std::array<std::uint8_t, NetSetupHeaderSize> BuildDiscoveryRequest(std::uint32_t sequence) {
   std::array<std::uint8_t, NetSetupHeaderSize> request{};
-  WriteNetSetupHeader(request.data(), NetSetupCommand::CmdDiscover, 0, sequence, EveryPrinter,
-                      false);
+  NetSetupHeader{NetSetupCommand::CmdDiscover, 0, sequence, EveryPrinter, false}.WriteTo(
+      request.data());
   return request;
 }
 

@@ -16,10 +16,17 @@ inline constexpr std::size_t MaxDatagram = 2048;
 
 enum class NetSetupCommand : std::uint16_t { CmdDiscover = 2, CmdReadBlock = 3, CmdWriteBlock = 4 };
 
-// Writes the 32-byte header at the start of `request`; numbers are big-endian. Only the low 16
-// bits of `sequence` travel. `toOnePrinter` marks a request that only `target` should act on.
-void WriteNetSetupHeader(std::uint8_t* request, NetSetupCommand command, std::uint16_t dataLength,
-                         std::uint32_t sequence, const MacBytes& target, bool toOnePrinter);
+// The 32-byte header at the start of every request.
+struct NetSetupHeader {
+  NetSetupCommand command = NetSetupCommand::CmdDiscover;
+  std::uint16_t dataLength = 0;  // bytes after the header
+  std::uint32_t sequence = 0;    // only its low 16 bits travel
+  MacBytes target{};             // the printer meant, or FF x 6 for every printer
+  bool toOnePrinter = false;     // a request that only `target` should act on
+
+  // Writes the header at the start of `request`; numbers are big-endian.
+  void WriteTo(std::uint8_t* request) const;
+};
 
 // The complete discovery request: a header for every printer and no data.
 std::array<std::uint8_t, NetSetupHeaderSize> BuildDiscoveryRequest(std::uint32_t sequence);

@@ -37,10 +37,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RequestCase{"BigEndian", 0xABCD1234, DiscoveryRequestFor(0x12, 0x34)}),
     [](const auto& info) { return info.param.name; });
 
-TEST(WriteNetSetupHeader, AddressesOnePrinterAndOverwritesOnlyTheHeader) {
+TEST(NetSetupHeader, AddressesOnePrinterAndOverwritesOnlyTheHeader) {
   Bytes request(40, 0xEE);
-  WriteNetSetupHeader(request.data(), NetSetupCommand::CmdWriteBlock, 1032, 0x10002,
-                      MacBytes{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, true);
+  NetSetupHeader{NetSetupCommand::CmdWriteBlock, 1032, 0x10002,
+                 MacBytes{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, true}
+      .WriteTo(request.data());
   const Bytes expected = {0x00, 0x20, 0x00, 0x01, 0x00, 0x01, 0x08, 0x02, 0x00, 0x04,
                           0x04, 0x08, 0x00, 0x02, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
                           0x00, 0x00, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x00, 0x00,
