@@ -75,3 +75,28 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
     onDatagram(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got));
   }
 }
+
+NetSetupExchange::Session::Session(QHostAddress destination, quint16 port,
+                                   std::unique_ptr<QUdpSocket> socket)
+    : destination_(std::move(destination)), port_(port), socket_(std::move(socket)) {}
+
+NetSetupExchange::Session::~Session() = default;
+
+std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t* request,
+                                                             std::size_t size, int waitMs) {
+  NetSetupExchange(destination_, port_).Send(*socket_, request, size);
+  std::vector<std::uint8_t> answer;
+  Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0},
+          [&answer](const std::uint8_t* data, std::size_t length) {
+            answer.assign(data, data + length);
+          });
+  return answer;
+}
+
+std::unique_ptr<NetSetupExchange::Session> NetSetupExchange::OpenSession() const {
+  std::unique_ptr<QUdpSocket> socket = OpenSocket();
+  if (!socket) {
+    return nullptr;
+  }
+  return std::unique_ptr<Session>(new Session(destination_, port_, std::move(socket)));
+}

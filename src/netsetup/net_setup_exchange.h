@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "netsetup/discovery_protocol.h"
 
@@ -31,6 +32,23 @@ class NetSetupExchange {
   // in arrival order; duplicates included. False when no socket could be made (nothing sent).
   bool Discover(std::uint32_t sequence, const DatagramHandler& onReply,
                 DiscoveryLimits limits = DiscoveryLimits()) const;
+
+  // One socket for the requests of a remote address change; closed when the session goes.
+  class Session {
+   public:
+    ~Session();
+    // Sends `size` bytes and waits up to `waitMs` for one datagram; empty when none came.
+    std::vector<std::uint8_t> Request(const std::uint8_t* request, std::size_t size, int waitMs);
+
+   private:
+    friend class NetSetupExchange;
+    Session(QHostAddress destination, quint16 port, std::unique_ptr<QUdpSocket> socket);
+    QHostAddress destination_;
+    quint16 port_;
+    std::unique_ptr<QUdpSocket> socket_;
+  };
+  // Nothing when no socket could be made.
+  std::unique_ptr<Session> OpenSession() const;
 
  private:
   // What ends a collection: silence, the whole time, or enough datagrams of `minLength` or more.

@@ -12,6 +12,8 @@
 
 #include "gui/input_error.h"
 #include "netsetup/discovery_protocol.h"
+#include "netsetup/ethernet_setup_dialog.h"
+#include "netsetup/remote_ip_change.h"
 
 namespace {
 
@@ -45,6 +47,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
                              QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      scale_(scale),
       exchange_(std::move(exchange)),
       openUrl_(std::move(openUrl)) {
   setObjectName(QStringLiteral("FormNetSetup"));
@@ -86,6 +89,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   auto* buttonBrowser =
       AddButton(this, "ButtonBrowser", "Web Setup", scale.Rect(344, 272, 100, 25));
   connect(buttonDiscover_, &QPushButton::clicked, this, &TFormNetSetup::ButtonDiscoverClick);
+  connect(buttonChangeIP, &QPushButton::clicked, this, &TFormNetSetup::ButtonChangeIPClick);
   connect(buttonBrowser, &QPushButton::clicked, this, &TFormNetSetup::ButtonBrowserClick);
 
   auto* group = new QGroupBox(QStringLiteral("IP Setting"), this);
@@ -191,6 +195,28 @@ void TFormNetSetup::ListView1Click() {
 void TFormNetSetup::ButtonSetClick() {
   StoreTarget();
   accept();
+}
+
+void TFormNetSetup::ButtonChangeIPClick() {
+  QTreeWidgetItem* row = listView1_->currentItem();
+  if (row == nullptr) {
+    return;
+  }
+  const RemoteChangeTarget target{row->text(1).toLatin1().toStdString(),
+                                  row->text(0).toLatin1().toStdString()};
+  const bool written = RunRemoteIpChange(
+      exchange_, sequence_, target,
+      [this](NetConfigRecord& record) {
+        TFormEthernetSetup dialog(scale_, this);
+        dialog.Prepare(x(), y(), record);
+        dialog.exec();
+      },
+      remoteWaitMs_);
+  if (written) {
+    // The printer answers under its new settings only to a new discovery.
+    listView1_->clear();
+    ++sequence_;
+  }
 }
 
 void TFormNetSetup::ButtonBrowserClick() {

@@ -32,18 +32,23 @@ class TFormNetSetup : public QDialog {
   void StoreTarget();
 
   std::uint32_t Sequence() const { return sequence_; }
+  // The wait for each answer of a remote address change; tests shorten it.
+  void SetRemoteWait(int milliseconds) { remoteWaitMs_ = milliseconds; }
 
  private:
   void TakeFirstRowAsHost();
   void ButtonDiscoverClick();
   void ListView1Click();
   void ButtonSetClick();
+  void ButtonChangeIPClick();
   void ButtonBrowserClick();
 
+  const LayoutScale scale_;
   NetSetupExchange exchange_;
   UrlOpener openUrl_;
   NetTarget* target_ = nullptr;
   std::uint32_t sequence_ = 1;
+  int remoteWaitMs_ = 3000;
 
   QTreeWidget* listView1_ = nullptr;
   QPushButton* buttonDiscover_ = nullptr;

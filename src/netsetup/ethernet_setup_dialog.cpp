@@ -1,0 +1,149 @@
+#include "netsetup/ethernet_setup_dialog.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringList>
+
+#include "gui/input_error.h"
+
+namespace {
+
+constexpr int DhcpIndex = 0;
+constexpr int StaticIndex = 1;
+
+}  // namespace
+
+bool IsDottedQuad(const QString& text) {
+  const QStringList parts = text.split(QLatin1Char('.'));
+  if (parts.size() != 4) {
+    return false;
+  }
+  for (const QString& part : parts) {
+    bool ok = false;
+    const int value = part.toInt(&ok);
+    if (!ok || part.isEmpty() || part.size() > 3 || value < 0 || value > 255 ||
+        !part.front().isDigit()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("FormEthernetSetup"));
+  setWindowTitle(QStringLiteral("Ethernet Setup"));
+  resize(scale(301), scale(265));
+
+  auto* group = new QGroupBox(QStringLiteral("IP Setup"), this);
+  group->setObjectName(QStringLiteral("RadioGroupDHCP"));
+  group->setGeometry(scale.Rect(8, 8, 273, 65));
+  radioGroupDHCP_ = new QButtonGroup(this);
+  auto* dhcp = new QRadioButton(QStringLiteral("DHCP"), group);
+  dhcp->setObjectName(QStringLiteral("RadioDHCP"));
+  dhcp->setGeometry(scale.Rect(8, 18, 250, 17));
+  auto* fixed = new QRadioButton(QStringLiteral("Static IP"), group);
+  fixed->setObjectName(QStringLiteral("RadioStaticIP"));
+  fixed->setGeometry(scale.Rect(8, 40, 250, 17));
+  radioGroupDHCP_->addButton(dhcp, DhcpIndex);
+  radioGroupDHCP_->addButton(fixed, StaticIndex);
+  dhcp->setChecked(true);
+  connect(radioGroupDHCP_, &QButtonGroup::idClicked, this, [this](int) { RadioGroupDHCPClick(); });
+
+  auto addRow = [&](const char* labelName, const char* caption, int labelTop, const char* editName,
+                    int editTop, QLabel*& label, QLineEdit*& edit) {
+    label = new QLabel(QLatin1String(caption), this);
+    label->setObjectName(QLatin1String(labelName));
+    label->setGeometry(scale.Rect(8, labelTop, 70, 13));
+    edit = new QLineEdit(QStringLiteral("0.0.0.0"), this);
+    edit->setObjectName(QLatin1String(editName));
+    edit->setGeometry(scale.Rect(80, editTop, 201, 21));
+    // The record's text fields hold 63 characters.
+    edit->setMaxLength(static_cast<int>(NetConfigRecord::Text::Capacity));
+  };
+  addRow("LabelIP", "IP:", 96, "EditIP", 88, labelIP_, editIP_);
+  addRow("LabelMask", "Subnet Mask:", 120, "EditMask", 112, labelMask_, editMask_);
+  addRow("LabelGateWay", "Gateway:", 144, "EditGateWay", 136, labelGateWay_, editGateWay_);
+  QLabel* labelName = nullptr;
+  addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, labelName,
+         editDeviceName_);
+  editDeviceName_->clear();
+  editDeviceName_->setMaxLength(15);
+
+  auto* buttonOK = new QPushButton(QStringLiteral("Set"), this);
+  buttonOK->setObjectName(QStringLiteral("ButtonOK"));
+  buttonOK->setGeometry(scale.Rect(112, 200, 75, 25));
+  connect(buttonOK, &QPushButton::clicked, this, &TFormEthernetSetup::ButtonOKClick);
+  auto* buttonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  buttonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+  buttonCancel->setGeometry(scale.Rect(208, 200, 75, 25));
+  connect(buttonCancel, &QPushButton::clicked, this, &TFormEthernetSetup::ButtonCancelClick);
+
+  setTabOrder(dhcp, editIP_);
+  setTabOrder(editIP_, editMask_);
+  setTabOrder(editMask_, editGateWay_);
+  setTabOrder(editGateWay_, buttonOK);
+  setTabOrder(buttonOK, buttonCancel);
+  setTabOrder(buttonCancel, editDeviceName_);
+}
+
+void TFormEthernetSetup::Prepare(int left, int top, NetConfigRecord& record) {
+  move(left, top);
+  record.accepted = 0;
+  result_ = &record;
+  edited_ = record;
+  UpdateAddressControls(edited_.dhcp);
+  const bool dhcp = edited_.dhcp == 1;
+  radioGroupDHCP_->button(dhcp ? DhcpIndex : StaticIndex)->setChecked(true);
+  editIP_->setText(QString::fromLatin1(dhcp ? edited_.lastUsedIp.View() : edited_.ip.View()));
+  editMask_->setText(QString::fromLatin1(edited_.mask.View()));
+  editGateWay_->setText(QString::fromLatin1(edited_.gateway.View()));
+  editDeviceName_->setText(QString::fromLatin1(edited_.netName.View()));
+}
+
+void TFormEthernetSetup::UpdateAddressControls(std::uint8_t dhcp) {
+  const bool enabled = dhcp != 1;
+  for (QWidget* widget : std::initializer_list<QWidget*>{labelIP_, labelMask_, labelGateWay_,
+                                                         editIP_, editMask_, editGateWay_}) {
+    widget->setEnabled(enabled);
+  }
+}
+
+void TFormEthernetSetup::RadioGroupDHCPClick() {
+  edited_.dhcp = radioGroupDHCP_->checkedId() == DhcpIndex ? 1 : 0;
+  UpdateAddressControls(edited_.dhcp);
+}
+
+void TFormEthernetSetup::ButtonOKClick() {
+  // An address that is not a dotted quad would go out as 255.255.255.255 and could leave the
+  // printer unreachable: refuse it before anything is written.
+  for (const auto& [edit, what] : {std::pair{editIP_, QStringLiteral("The IP address")},
+                                   std::pair{editMask_, QStringLiteral("The subnet mask")},
+                                   std::pair{editGateWay_, QStringLiteral("The gateway")}}) {
+    if (!IsDottedQuad(edit->text())) {
+      throw UserInputError(
+          QStringLiteral("%1 must be four numbers from 0 to 255 joined by dots, such as "
+                         "192.168.1.50.")
+              .arg(what));
+    }
+  }
+  NetConfigRecord taken = *result_;
+  TakeText(editIP_->text(), taken.ip, QStringLiteral("The IP address"));
+  TakeText(editMask_->text(), taken.mask, QStringLiteral("The subnet mask"));
+  TakeText(editGateWay_->text(), taken.gateway, QStringLiteral("The gateway"));
+  TakeText(editDeviceName_->text(), taken.netName, QStringLiteral("The printer name"));
+  taken.dhcp = radioGroupDHCP_->checkedId() == DhcpIndex ? 1 : 0;
+  taken.accepted = 1;
+  *result_ = taken;
+  accept();
+}
+
+void TFormEthernetSetup::ButtonCancelClick() {
+  result_->accepted = 0;
+  reject();
+}

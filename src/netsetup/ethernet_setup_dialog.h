@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+
+#include "gui/layout_scale.h"
+#include "protocol/printer_records.h"
+
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+
+// "Ethernet Setup": edits one printer's address mode, addresses and name for the remote change.
+// The caller's record is written only by "Set" (and `accepted` by Prepare and "Cancel").
+class TFormEthernetSetup : public QDialog {
+ public:
+  TFormEthernetSetup(const LayoutScale& scale, QWidget* parent);
+
+  void Prepare(int left, int top, NetConfigRecord& record);
+  void UpdateAddressControls(std::uint8_t dhcp);
+
+ private:
+  void RadioGroupDHCPClick();
+  void ButtonOKClick();
+  void ButtonCancelClick();
+
+  NetConfigRecord* result_ = nullptr;
+  NetConfigRecord edited_;
+  QButtonGroup* radioGroupDHCP_ = nullptr;
+  QLabel* labelIP_ = nullptr;
+  QLabel* labelMask_ = nullptr;
+  QLabel* labelGateWay_ = nullptr;
+  QLineEdit* editIP_ = nullptr;
+  QLineEdit* editMask_ = nullptr;
+  QLineEdit* editGateWay_ = nullptr;
+  QLineEdit* editDeviceName_ = nullptr;
+};
+
+// True for four numbers of 0 to 255 joined by dots and nothing else.
+bool IsDottedQuad(const QString& text);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "netsetup/net_setup_exchange.h"
+#include "protocol/printer_records.h"
+
+// The printer a change is for, as its list row shows it.
+struct RemoteChangeTarget {
+  std::string macText;  // "00:1A:2B:3C:4D:5E"
+  std::string caption;  // the printer's name
+};
+
+// Changes one printer's address settings and name over UDP: reads blocks 4 and 5, lets `edit`
+// change the record (it sets `accepted` when the user chose "Set"), then writes blocks 0, 4, 5
+// and 7. Every request of the change goes out on one socket with one sequence number. Returns
+// true when the writes were sent.
+bool RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
+                       const RemoteChangeTarget& target,
+                       const std::function<void(NetConfigRecord&)>& edit, int waitMs = 3000);
+
+// The datagram offsets of the configuration blocks.
+namespace config_block {
+inline constexpr std::size_t Name = 176;
+inline constexpr std::size_t Address = 69;
+inline constexpr std::size_t Mask = 73;
+inline constexpr std::size_t Gateway = 77;
+inline constexpr std::size_t AddressMode = 942;
+inline constexpr std::size_t AddressSource = 948;
+inline constexpr std::size_t WriteRequestSize = 1064;
+inline constexpr std::size_t ReadRequestSize = 34;
+}  // namespace config_block
