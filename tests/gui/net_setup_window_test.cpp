@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
@@ -176,6 +177,52 @@ TEST(NetworkSetupFromMainWindow, ListsThePrinterTakesItAndReadsItsClockOverTcp) 
   EXPECT_EQ(flow.rowsListed, 1);
   EXPECT_EQ(flow.firstRowAddress, "127.0.0.1");
   EXPECT_TRUE(flow.messages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Answers the Ethernet Setup dialog once it is up: "Set" with a static address and a new name,
+// or "Cancel".
+void AnswerEthernetSetup(bool set, int triesLeft = 100) {
+  QTimer::singleShot(20, [set, triesLeft] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr || dialog->objectName() != QStringLiteral("FormEthernetSetup")) {
+      if (triesLeft > 0) {
+        AnswerEthernetSetup(set, triesLeft - 1);
+      }
+      return;
+    }
+    if (set) {
+      dialog->findChild<QRadioButton*>(QStringLiteral("RadioStaticIP"))->click();
+      dialog->findChild<QLineEdit*>(QStringLiteral("EditIP"))->setText("192.168.1.50");
+      dialog->findChild<QLineEdit*>(QStringLiteral("EditMask"))->setText("255.255.255.0");
+      dialog->findChild<QLineEdit*>(QStringLiteral("EditGateWay"))->setText("192.168.1.1");
+      dialog->findChild<QLineEdit*>(QStringLiteral("EditDeviceName"))->setText("Desk-9");
+    }
+    dialog->findChild<QPushButton*>(QLatin1String(set ? "ButtonOK" : "ButtonCancel"))->click();
+  });
+}
+
+TEST_F(NetSetupWindowTest, ChangeIp_CancelKeepsTheListAndSetEmptiesIt) {
+  StartPrinters(1);
+  Open();
+  window_->SetRemoteWait(100);
+  const std::uint32_t sequence = window_->Sequence();
+  AnswerEthernetSetup(false);
+  Button("ButtonChangeIP")->click();
+  EXPECT_EQ(List()->topLevelItemCount(), 1);
+  EXPECT_EQ(window_->Sequence(), sequence);
+
+  AnswerEthernetSetup(true);
+  Button("ButtonChangeIP")->click();
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(window_->Sequence(), sequence + 1);
+
+  // Nothing selected: nothing happens.
+  Button("ButtonChangeIP")->click();
+  EXPECT_EQ(window_->Sequence(), sequence + 1);
 }
 
 }  // namespace
