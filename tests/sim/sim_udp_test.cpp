@@ -7,6 +7,7 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,25 @@ std::string Request(std::uint16_t sequence, std::uint16_t command = 2) {
   bytes[9] = static_cast<char>(command & 0xFF);
   bytes[12] = static_cast<char>(sequence >> 8);
   bytes[13] = static_cast<char>(sequence & 0xFF);
+  return bytes;
+}
+
+// A request to the printer with `mac`, as the utility builds it: `size` bytes, byte 7 = 0x02.
+std::string Targeted(std::uint16_t sequence, std::uint16_t command, std::size_t size,
+                     const std::string& mac = std::string("\x00\x11\x22\x33\x44\x55", 6)) {
+  std::string bytes = Request(sequence, command);
+  bytes[7] = '\x02';
+  bytes[10] = static_cast<char>((size - 32) >> 8);
+  bytes[11] = static_cast<char>((size - 32) & 0xFF);
+  bytes.replace(22, 6, mac);
+  bytes.resize(size, '\0');
+  return bytes;
+}
+
+std::string ReadBlock(std::uint16_t sequence, char block,
+                      const std::string& mac = std::string("\x00\x11\x22\x33\x44\x55", 6)) {
+  std::string bytes = Targeted(sequence, 3, 34, mac);
+  bytes[32] = block;
   return bytes;
 }
 
@@ -250,6 +270,185 @@ TEST_F(SimUdpTest, FaultsShapeTheReplies) {
     }
     EXPECT_EQ(sizes, c.sizes);
     sequence += 2;
+  }
+}
+
+struct BlockReadCase {
+  const char* name;
+  std::function<void(PrinterState&)> configure;
+  std::string addresses;  // bytes 69 to 80 of the block 4 reply
+  char mode, modeEcho;    // bytes 942 and 948 of the block 5 reply
+};
+
+TEST_F(SimUdpTest, BlockReadsCarryTheState) {
+  const std::vector<BlockReadCase> cases = {
+      {"static",
+       [](PrinterState& s) { ApplyStaticAddress(s, "10.0.0.5", "255.0.0.0", "10.0.0.254"); },
+       std::string("\x0A\x00\x00\x05\xFF\x00\x00\x00\x0A\x00\x00\xFE", 12), 1, 1},
+      {"dhcp",
+       [](PrinterState& s) {
+         s.dhcpLeaseIp = "192.168.7.9";
+         s.gateway = "192.168.7.1";
+         s.mask = "255.255.255.0";
+         ApplyDhcp(s);
+       },
+       std::string("\xC0\xA8\x07\x09\xFF\xFF\xFF\x00\xC0\xA8\x07\x01", 12), 8, 4},
+  };
+  Start();
+  std::uint16_t sequence = 40;
+  for (const BlockReadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    PrinterState state = server_->State();
+    c.configure(state);
+    server_->SetState(state);
+    Send(ReadBlock(sequence, 4));
+    auto addresses = client_.Receive();
+    ASSERT_TRUE(addresses);
+    ASSERT_GE(addresses->size(), 81u);
+    EXPECT_EQ(Sequence(*addresses), sequence);
+    EXPECT_EQ(Hex(addresses->substr(69, 12)), Hex(c.addresses));
+    Send(ReadBlock(sequence + 1, 5));
+    auto mode = client_.Receive();
+    ASSERT_TRUE(mode);
+    ASSERT_GE(mode->size(), 949u);
+    EXPECT_EQ(Sequence(*mode), sequence + 1);
+    EXPECT_EQ(mode->at(942), c.mode);
+    EXPECT_EQ(mode->at(948), c.modeEcho);
+    // One reply each: the next datagram answers the next request.
+    Send(Request(sequence + 2));
+    EXPECT_TRUE(client_.ReceiveUntil(sequence + 2).empty());
+    sequence += 3;
+  }
+}
+
+struct AddressChangeCase {
+  const char* name;
+  bool dhcp;
+  std::string discoveredIp;  // in hex
+  std::string ip, lastUsedIp;
+};
+
+// The utility's four writes, in one shared buffer, then a new discovery.
+TEST_F(SimUdpTest, BlockWritesChangeTheStateAndTheNextDiscovery) {
+  const std::vector<AddressChangeCase> cases = {
+      {"static", false, "C0A80132", "192.168.1.50", "192.168.1.50"},
+      {"dhcp", true, "C0A80164", "0.0.0.0", "192.168.1.100"},
+  };
+  for (const AddressChangeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start();
+    PrinterState before = server_->State();
+    // From the other mode, so that the mode write has something to change.
+    if (c.dhcp) {
+      ApplyStaticAddress(before, "10.0.0.5", "255.0.0.0", "10.0.0.254");
+    } else {
+      ApplyDhcp(before);
+    }
+    server_->SetState(before);
+    std::string buffer = Targeted(7, 4, 1064);
+    const std::string name = "Desk-9";
+    buffer.replace(176, name.size() + 1, name + '\0');
+    std::vector<std::function<void()>> steps = {
+        [&] { buffer[34] = 0; },
+        [&] {
+          buffer[34] = 4;
+          buffer.replace(69, 12,
+                         std::string("\xC0\xA8\x01\x32\xFF\xFF\xFF\x00\xC0\xA8\x01\x01", 12));
+        },
+        [&] {
+          buffer[34] = 5;
+          buffer[942] = c.dhcp ? 8 : 1;
+          buffer[948] = c.dhcp ? 4 : 1;
+        },
+        [&] { buffer[34] = 7; },
+    };
+    for (const auto& step : steps) {
+      step();
+      Send(buffer);
+      auto ack = client_.Receive();
+      ASSERT_TRUE(ack);
+      EXPECT_GE(ack->size(), 32u);
+      EXPECT_EQ(Sequence(*ack), 7);
+    }
+    PrinterState after = server_->State();
+    EXPECT_EQ(after.name, "Desk-9");
+    EXPECT_EQ(after.dhcp, c.dhcp);
+    EXPECT_EQ(after.ip, c.ip);
+    EXPECT_EQ(after.mask, "255.255.255.0");
+    EXPECT_EQ(after.gateway, "192.168.1.1");
+    EXPECT_EQ(after.lastUsedIp, c.lastUsedIp);
+    EXPECT_EQ(after.mac, before.mac);
+
+    Send(Request(8));
+    auto reply = client_.Receive();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(Sequence(*reply), 8);
+    EXPECT_EQ(Hex(reply->substr(44, 4)), c.discoveredIp);
+    EXPECT_EQ(CString(*reply, 84), "Desk-9");
+    Send(ReadBlock(9, 5));
+    auto mode = client_.Receive();
+    ASSERT_TRUE(mode);
+    EXPECT_EQ(mode->at(942), c.dhcp ? 8 : 1);
+
+    ASSERT_TRUE(Logged(6));
+    auto log = server_->ReceivedCommands();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[3].raw, buffer);
+    EXPECT_EQ(log[3].kind, CommandKind::Set);
+    server_.reset();
+  }
+}
+
+struct UnansweredCase {
+  const char* name;
+  int printers;
+  std::string datagram;
+  bool silent;
+  bool changed;  // whether the name became "Moved"
+};
+
+std::string NameWrite(const std::string& mac = std::string("\x00\x11\x22\x33\x44\x55", 6)) {
+  std::string bytes = Targeted(50, 4, 1064, mac);
+  bytes.replace(176, 6, std::string("Moved\0", 6));
+  return bytes;
+}
+
+TEST_F(SimUdpTest, BlockRequestsWithoutAnAnswer) {
+  const std::string otherMac("\x00\x11\x22\x33\x44\x56", 6);  // the second of several
+  const std::vector<UnansweredCase> cases = {
+      {"read for no printer", 1, ReadBlock(50, 4, otherMac), false, false},
+      {"write for no printer", 1, NameWrite(otherMac), false, false},
+      {"write for every MAC", 1, NameWrite(std::string(6, '\xFF')), false, false},
+      {"write to a derived printer", 3, NameWrite(otherMac), false, false},
+      {"read without a block number", 1, ReadBlock(50, 4).substr(0, 32), false, false},
+      {"write cut before the name", 1, NameWrite().substr(0, 176), false, false},
+      {"silent read", 1, ReadBlock(50, 4), true, false},
+      {"silent write", 1, NameWrite(), true, true},
+  };
+  for (const UnansweredCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start(c.printers);
+    std::string before = server_->State().name;
+    FaultSwitches faults;
+    faults.udpSilent = c.silent;
+    server_->SetFaults(faults);
+    Send(c.datagram);
+    ASSERT_TRUE(Logged(1));
+    server_->SetFaults({});
+    Send(Request(51));
+    EXPECT_TRUE(client_.ReceiveUntil(51).empty());
+    // A derived printer answers its reads; only its writes go unanswered.
+    if (c.printers > 1) {
+      Send(ReadBlock(52, 4, otherMac));
+      std::optional<std::string> reply;
+      for (int i = 0; i < 5 && !(reply && Sequence(*reply) == 52); ++i) {
+        reply = client_.Receive();  // past the rest of the discovery replies
+      }
+      ASSERT_TRUE(reply && Sequence(*reply) == 52);
+      EXPECT_EQ(Hex(reply->substr(69, 4)), "C0A80015");  // the second printer's address
+    }
+    EXPECT_EQ(server_->State().name, c.changed ? "Moved" : before);
+    server_.reset();
   }
 }
 

@@ -14,10 +14,12 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "printer-sim/outgoing_queue.h"
 #include "printer-sim/posix_endpoints.h"
+#include "printer-sim/udp_config_blocks.h"
 #include "printer-sim/udp_discovery.h"
 #include "printer-sim/unique_fd.h"
 
@@ -385,15 +387,29 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
     allowed = MayAnswer(source, hostAddresses, config.udpAnswerAny);
   }
   bool discovery = IsDiscoveryRequest(bytes);
+  std::optional<BlockRequest> block = discovery ? std::nullopt : ParseBlockRequest(bytes);
+  int count = std::clamp(config.printerCount, 1, kMaxPrinters);
   std::string peer = PeerText(from);
   PrinterState first;
   FaultSwitches udpFaults;
+  std::optional<int> target;
+  bool applied = false;
   {
     std::lock_guard lock(mu);
-    log.Append(LogEntry{Transport::Udp, udpChannelId, std::string(bytes),
-                        discovery ? CommandKind::Query : CommandKind::Unknown, peer});
+    CommandKind kind = discovery || (block && !block->write) ? CommandKind::Query
+                       : block                               ? CommandKind::Set
+                                                             : CommandKind::Unknown;
+    log.Append(LogEntry{Transport::Udp, udpChannelId, std::string(bytes), kind, peer});
+    if (block) {
+      target = FindPrinter(state, count, block->target);
+      // Applied at once, even when the reply is silenced: only the acknowledgement goes missing.
+      // Only the first printer, the one behind the TCP side, can be changed.
+      if (block->write && target == 0 && allowed) {
+        applied = ApplyBlockWrite(bytes, state);
+      }
+    }
     ++generation;
-    if (discovery) {
+    if (discovery || block) {
       first = state;
       udpFaults = faults;
     }
@@ -403,30 +419,59 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
   std::string prefix = LogTimestamp() + " udp#" + std::to_string(udpChannelId);
   std::string line =
       prefix + " <- " + peer + " \"" + EscapeBytes(bytes, kLoggedDatagramBytes) + "\"";
+  std::string blockText = block ? " block " + std::to_string(block->block) : std::string();
   bool answer = false;
   if (auto command = RequestCommand(bytes); !command) {
     line += " (ignored: shorter than a header)";
-  } else if (!discovery) {
+  } else if (!discovery && !block) {
     line += " (ignored: command " + std::to_string(*command) +
             (*command == kUdpCmdDiscover ? " not to every MAC)" : ")");
+  } else if (block && !target) {
+    line += " (ignored:" + blockText + " for no printer's MAC)";
   } else if (!allowed) {
     line += " (ignored: not from this host)";
-  } else if (from.sin_port == 0) {
-    line += " (ignored: no port to answer)";
-  } else if (udpFaults.udpSilent) {
-    line += " (no reply: silent)";
+  } else if (block && block->write && target != 0) {
+    line += " (ignored: write of" + blockText + " to read-only printer " +
+            std::to_string(*target + 1) + ")";
+  } else if (block && block->write && !applied) {
+    line += " (ignored: too short for" + blockText + ")";
   } else {
-    answer = true;
+    if (block && block->write) {
+      line += " (wrote" + blockText + ")";
+    }
+    if (from.sin_port == 0) {
+      line += " (ignored: no port to answer)";
+    } else if (udpFaults.udpSilent) {
+      line += " (no reply: silent)";
+    } else {
+      answer = true;
+    }
   }
   Emit(line);
   if (!answer) {
     return;
   }
 
-  int count = std::clamp(config.printerCount, 1, kMaxPrinters);
+  std::vector<std::string> replies;
+  if (block) {
+    replies.push_back(block->write
+                          ? BuildBlockWriteAck(bytes)
+                          : BuildBlockReadReply(bytes, DerivedPrinter(first, *target, count)));
+  } else {
+    replies.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      PrinterState printer = DerivedPrinter(first, i, count);
+      // The first printer is the one behind the TCP side: while it takes its address by DHCP
+      // (a made-up lease), a discovery leads to where the TCP side listens.
+      if (i == 0 && printer.dhcp && listener.Valid() && config.tcpHost != "0.0.0.0") {
+        printer.lastUsedIp = config.tcpHost;
+      }
+      replies.push_back(BuildDiscoveryReply(bytes, printer));
+    }
+  }
   std::size_t copies = 1 + (udpFaults.duplicateReplies ? 1 : 0) + udpFaults.floodReplies;
-  line =
-      prefix + " -> " + peer + " " + std::to_string(count) + " repl" + (count == 1 ? "y" : "ies");
+  line = prefix + " -> " + peer + " " + std::to_string(replies.size()) + " repl" +
+         (replies.size() == 1 ? "y" : "ies");
   if (copies > 1) {
     line += ", each " + std::to_string(copies) + " times";
   }
@@ -434,17 +479,11 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
     line += ", each after a 31-byte datagram";
   }
   std::size_t perReply = udpFaults.shortReply ? 2 : 1;
-  if (udpOut.size() + perReply * static_cast<std::size_t>(count) > kMaxQueuedDatagrams) {
+  if (udpOut.size() + perReply * replies.size() > kMaxQueuedDatagrams) {
     Emit(line + " (dropped: too much unsent)");
     return;
   }
-  for (int i = 0; i < count; ++i) {
-    PrinterState printer = DerivedPrinter(first, i, count);
-    // The first printer is the one behind the TCP side: a discovery must lead there.
-    if (i == 0 && listener.Valid() && config.tcpHost != "0.0.0.0") {
-      printer.lastUsedIp = config.tcpHost;
-    }
-    std::string reply = BuildDiscoveryReply(bytes, printer);
+  for (std::string& reply : replies) {
     if (udpFaults.shortReply) {
       udpOut.push_back({from, reply.substr(0, kUdpHeaderSize - 1), 1});
     }

@@ -23,8 +23,8 @@ struct SimServerConfig {
   bool pty = false;                   // serial port: a pseudo-terminal; see PtyPath()
   std::string ptyLink;                // symbolic link to the pty, removed on Stop; empty = none
   std::string fifoPath;               // parallel port: a FIFO that is read, never answered
-  // The discovery protocol; off unless asked for, so that servers in one process or in
-  // parallel tests do not compete for its port.
+  // The UDP setup protocol (discovery, configuration block reads and writes); off unless asked for,
+  // so that servers in one process or in parallel tests do not compete for its port.
   bool udp = false;
   // Any address, so that broadcasts arrive; see udpAnswerAny for who gets an answer.
   std::string udpHost = "0.0.0.0";  // numeric IPv4 only
@@ -33,7 +33,8 @@ struct SimServerConfig {
   // requests from this host (127.0.0.0/8 or an address of its own) are answered.
   bool udpAnswerAny = false;
   // Printers answering a discovery, 1 to 1000. The first is the one with `initialState`; the
-  // others are derived from it (DerivedPrinter) and cannot be changed on their own.
+  // others are derived from it (DerivedPrinter) and cannot be changed on their own: they answer
+  // block reads, but block writes to them are ignored. Block writes to the first change State().
   int printerCount = 1;
   PrinterState initialState;
   PrinterState factoryDefaults;  // what INITIALPRINTER restores
@@ -45,8 +46,8 @@ struct SimServerConfig {
   std::size_t logCapacity = 100000;  // received lines kept in memory
 };
 
-// The virtual printer: serves the command language on TCP, a pty and a FIFO, and discovery on
-// UDP, from one background thread. All public members are thread-safe.
+// The virtual printer: serves the command language on TCP, a pty and a FIFO, and the setup
+// protocol on UDP, from one background thread. All public members are thread-safe.
 class SimServer {
  public:
   explicit SimServer(SimServerConfig config = {});
