@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QNetworkInterface>
+#include <QRadioButton>
+#include <functional>
 #include <set>
 
 #include "network_setup_flow.h"
@@ -54,6 +56,56 @@ TEST(DiscoveryByBroadcast, ListsTheVirtualPrinterAndReadsItOverTcp) {
     seen = seen || (entry.transport == printer_sim::Transport::Udp && entry.raw == expected);
   }
   EXPECT_TRUE(seen);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RemoteChangeByBroadcast, ChangesTheVirtualPrintersAddressAndName) {
+  if (!InsidePrivateNamespace()) {
+    GTEST_SKIP() << "sends a broadcast: run only through tests/e2e/netns-run";
+  }
+  printer_sim::SimServerConfig config;
+  config.tcp = false;
+  config.udp = true;
+  printer_sim::SimServer sim(config);
+  std::string error;
+  ASSERT_TRUE(sim.Start(&error)) << error;
+
+  NetTarget target;
+  TFormNetSetup window(
+      LayoutScale(), NetSetupExchange(), [](const QUrl&) {}, nullptr);
+  window.BeginSetup(target);
+  auto* list = window.findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+
+  // Answer the Ethernet Setup dialog once it is up.
+  std::function<void(int)> answer = [&answer](int triesLeft) {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr || dialog->objectName() != QStringLiteral("FormEthernetSetup")) {
+      if (triesLeft > 0) {
+        QTimer::singleShot(20, [&answer, triesLeft] { answer(triesLeft - 1); });
+      }
+      return;
+    }
+    dialog->findChild<QRadioButton*>(QStringLiteral("RadioStaticIP"))->click();
+    dialog->findChild<QLineEdit*>(QStringLiteral("EditIP"))->setText("192.168.1.50");
+    dialog->findChild<QLineEdit*>(QStringLiteral("EditMask"))->setText("255.255.255.0");
+    dialog->findChild<QLineEdit*>(QStringLiteral("EditGateWay"))->setText("192.168.1.1");
+    dialog->findChild<QLineEdit*>(QStringLiteral("EditDeviceName"))->setText("Desk-9");
+    dialog->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
+  };
+  QTimer::singleShot(20, [&answer] { answer(300); });
+  window.findChild<QPushButton*>(QStringLiteral("ButtonChangeIP"))->click();
+  EXPECT_EQ(list->topLevelItemCount(), 0);
+
+  window.findChild<QPushButton*>(QStringLiteral("ButtonDiscover"))->click();
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+  EXPECT_EQ(list->topLevelItem(0)->text(0), "Desk-9");
+  EXPECT_EQ(list->topLevelItem(0)->text(2), "192.168.1.50");
+  EXPECT_FALSE(sim.State().dhcp);
+  EXPECT_EQ(sim.State().gateway, "192.168.1.1");
 }
 
 }  // namespace
