@@ -12,6 +12,7 @@
 #include <termios.h>
 
 #include <array>
+#include <functional>
 
 namespace printer_sim {
 namespace {
@@ -29,10 +30,12 @@ bool SetNonBlockingCloseOnExec(int fd) {
          fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
 }
 
-}  // namespace
-
-UniqueFd OpenTcpListener(const std::string& host, std::uint16_t port, int receiveBuffer,
-                         std::uint16_t* boundPort, std::string* error) {
+// A non-blocking IPv4 socket of `type` bound to host:port; the port it got goes to boundPort.
+// `prepare` runs between creation and bind, `afterBind` (listen, say) before the port is read.
+UniqueFd BindIpv4Socket(int type, const std::string& host, std::uint16_t port,
+                        const std::string& where, std::uint16_t* boundPort, std::string* error,
+                        const std::function<bool(int)>& afterBind = {},
+                        const std::function<void(int)>& prepare = {}) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
@@ -40,23 +43,19 @@ UniqueFd OpenTcpListener(const std::string& host, std::uint16_t port, int receiv
     Fail(error, "not a numeric IPv4 address '" + host + "'", EINVAL);
     return {};
   }
-  UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  UniqueFd fd(socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!fd.Valid()) {
     Fail(error, "socket");
     return {};
   }
-  int one = 1;
-  setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (receiveBuffer > 0) {
-    SetReceiveBuffer(fd.Get(), receiveBuffer);  // inherited by accepted sockets
+  if (prepare) {
+    prepare(fd.Get());
   }
-  std::string where = host + ":" + std::to_string(port);
   if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     Fail(error, "bind " + where);
     return {};
   }
-  if (listen(fd.Get(), SOMAXCONN) != 0) {
-    Fail(error, "listen " + where);
+  if (afterBind && !afterBind(fd.Get())) {
     return {};
   }
   socklen_t length = sizeof address;
@@ -68,6 +67,29 @@ UniqueFd OpenTcpListener(const std::string& host, std::uint16_t port, int receiv
     *boundPort = ntohs(address.sin_port);
   }
   return fd;
+}
+
+}  // namespace
+
+UniqueFd OpenTcpListener(const std::string& host, std::uint16_t port, int receiveBuffer,
+                         std::uint16_t* boundPort, std::string* error) {
+  const std::string where = host + ":" + std::to_string(port);
+  return BindIpv4Socket(
+      SOCK_STREAM, host, port, where, boundPort, error,
+      [&](int fd) {
+        if (listen(fd, SOMAXCONN) != 0) {
+          Fail(error, "listen " + where);
+          return false;
+        }
+        return true;
+      },
+      [receiveBuffer](int fd) {
+        int one = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (receiveBuffer > 0) {
+          SetReceiveBuffer(fd, receiveBuffer);  // inherited by accepted sockets
+        }
+      });
 }
 
 UniqueFd AcceptConnection(int listener, std::string* peer) {
@@ -97,32 +119,8 @@ void SetReceiveBuffer(int socket, int bytes) {
 
 UniqueFd OpenUdpSocket(const std::string& host, std::uint16_t port, std::uint16_t* boundPort,
                        std::string* error) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-    Fail(error, "not a numeric IPv4 address '" + host + "'", EINVAL);
-    return {};
-  }
-  UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (!fd.Valid()) {
-    Fail(error, "socket");
-    return {};
-  }
-  std::string where = "udp " + host + ":" + std::to_string(port);
-  if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    Fail(error, "bind " + where);
-    return {};
-  }
-  socklen_t length = sizeof address;
-  if (getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    Fail(error, "getsockname");
-    return {};
-  }
-  if (boundPort) {
-    *boundPort = ntohs(address.sin_port);
-  }
-  return fd;
+  return BindIpv4Socket(SOCK_DGRAM, host, port, "udp " + host + ":" + std::to_string(port),
+                        boundPort, error);
 }
 
 bool OpenPty(PtyEndpoint& pty, std::string* error) {
