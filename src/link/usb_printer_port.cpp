@@ -80,7 +80,22 @@ LinkHandle UsbPrinterPort::Open(const LinkTargets&) {
     return InvalidLink;
   }
   receive_.resize(ReceiveRequestSize(claimed_->inMaxPacket));
+  DiscardStaleReply();
   return OpenHandle;
+}
+
+void UsbPrinterPort::DiscardStaleReply() {
+  // The printer keeps a reply that an earlier operation gave up on (after a bad frame, say);
+  // read first, it would be taken for the answer to the next command and shift every answer
+  // after it by one.
+  const auto size = static_cast<std::uint32_t>(receive_.size());
+  for (std::size_t dropped = 0; dropped < MaxStaleReplyBytes;) {
+    const UsbTransfer transfer = bus_->BulkIn(receive_.data(), size, StaleReplyWait);
+    if (transfer.moved == 0) {
+      break;
+    }
+    dropped += transfer.moved;
+  }
 }
 
 std::uint32_t UsbPrinterPort::WriteChunk(LinkHandle, const std::uint8_t* data,

@@ -36,6 +36,10 @@ class UsbPrinterPort final : public LinkPort {
   static constexpr std::chrono::milliseconds ReadTimeout{5000};
   // An IN request aims at this size, in whole packets.
   static constexpr std::uint32_t ReceiveTarget = 4096;
+  // At open, what the printer still holds from a reply nobody read is fetched and dropped: one
+  // short wait when there is none, and never more than this many bytes.
+  static constexpr std::chrono::milliseconds StaleReplyWait{10};
+  static constexpr std::size_t MaxStaleReplyBytes = 256 * 1024;
 
   explicit UsbPrinterPort(std::unique_ptr<UsbBus> bus,
                           std::string vendorId = std::string(PrinterVendorId));
@@ -52,6 +56,8 @@ class UsbPrinterPort final : public LinkPort {
   static std::uint32_t ReceiveRequestSize(std::uint16_t maxPacket);
 
  private:
+  void DiscardStaleReply();
+
   std::unique_ptr<UsbBus> bus_;
   std::string vendorId_;
   std::optional<UsbPrinterEndpoints> claimed_;  // set while a link is open
