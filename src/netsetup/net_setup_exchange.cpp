@@ -84,9 +84,19 @@ NetSetupExchange::Session::~Session() = default;
 
 std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t* request,
                                                              std::size_t size, int waitMs) {
+  // What is still waiting answered an earlier request (a printer that answers twice, or an
+  // answer that came after its wait); taken now, it would pass for this request's answer.
+  // Bounded, so that a device that never stops sending cannot hold the window here.
+  std::array<char, MaxDatagram> stale{};
+  for (int dropped = 0; dropped < 1000 && socket_->hasPendingDatagrams(); ++dropped) {
+    if (socket_->readDatagram(stale.data(), static_cast<qint64>(stale.size())) < 0) {
+      break;
+    }
+  }
   NetSetupExchange(destination_, port_).Send(*socket_, request, size);
   std::vector<std::uint8_t> answer;
-  Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0},
+  // As in a discovery, a datagram too short for a header is no answer; the wait goes on.
+  Collect(*socket_, CollectRule{waitMs, waitMs, 1, NetSetupHeaderSize},
           [&answer](const std::uint8_t* data, std::size_t length) {
             answer.assign(data, data + length);
           });

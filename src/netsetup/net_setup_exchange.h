@@ -37,7 +37,8 @@ class NetSetupExchange {
   class Session {
    public:
     ~Session();
-    // Sends `size` bytes and waits up to `waitMs` for one datagram; empty when none came.
+    // Sends `size` bytes and waits up to `waitMs` for one datagram of a header's length or more;
+    // empty when none came. Datagrams that were already waiting are dropped unread.
     std::vector<std::uint8_t> Request(const std::uint8_t* request, std::size_t size, int waitMs);
 
    private:

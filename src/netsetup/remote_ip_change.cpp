@@ -21,6 +21,18 @@ void PutIp(std::uint8_t* request, std::size_t offset, const NetConfigRecord::Tex
 
 }  // namespace
 
+void TakeBlockReadReply(std::uint8_t block, const std::vector<std::uint8_t>& reply,
+                        NetConfigRecord& config) {
+  if (block == 4 && reply.size() >= Gateway + 4) {
+    config.ip.Assign(IpToText(IpAt(reply, Address)));
+    config.lastUsedIp = config.ip;
+    config.mask.Assign(IpToText(IpAt(reply, Mask)));
+    config.gateway.Assign(IpToText(IpAt(reply, Gateway)));
+  } else if (block == 5 && reply.size() > AddressMode) {
+    config.dhcp = reply[AddressMode] == 8 ? 1 : 0;
+  }
+}
+
 bool RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
                        const RemoteChangeTarget& target,
                        const std::function<void(NetConfigRecord&)>& edit, int waitMs) {
@@ -41,19 +53,9 @@ bool RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
   NetConfigRecord config;
   request[32] = 4;
   request[33] = 0;
-  std::vector<std::uint8_t> reply = session->Request(request.data(), ReadRequestSize, waitMs);
-  // Only bytes that arrived are read.
-  if (reply.size() >= Gateway + 4) {
-    config.ip.Assign(IpToText(IpAt(reply, Address)));
-    config.lastUsedIp = config.ip;
-    config.mask.Assign(IpToText(IpAt(reply, Mask)));
-    config.gateway.Assign(IpToText(IpAt(reply, Gateway)));
-  }
+  TakeBlockReadReply(4, session->Request(request.data(), ReadRequestSize, waitMs), config);
   request[32] = 5;
-  reply = session->Request(request.data(), ReadRequestSize, waitMs);
-  if (reply.size() > AddressMode) {
-    config.dhcp = reply[AddressMode] == 8 ? 1 : 0;
-  }
+  TakeBlockReadReply(5, session->Request(request.data(), ReadRequestSize, waitMs), config);
   config.netName.Assign(target.caption);  // cut to the field's 63 characters
 
   edit(config);

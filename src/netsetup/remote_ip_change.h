@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "netsetup/net_setup_exchange.h"
 #include "protocol/printer_records.h"
@@ -20,6 +21,12 @@ struct RemoteChangeTarget {
 bool RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
                        const RemoteChangeTarget& target,
                        const std::function<void(NetConfigRecord&)>& edit, int waitMs = 3000);
+
+// Takes what the reply to a read of `block` (4 or 5) says into `config`. Only bytes that arrived
+// are read: a field the reply is too short for keeps its value, and so does every field for
+// another block.
+void TakeBlockReadReply(std::uint8_t block, const std::vector<std::uint8_t>& reply,
+                        NetConfigRecord& config);
 
 // The datagram offsets of the configuration blocks.
 namespace config_block {

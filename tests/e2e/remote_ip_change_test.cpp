@@ -113,4 +113,20 @@ TEST_F(RemoteChangeTest, Cancel_SendsOnlyTheReadsAndTheRecordStartsEmptyWithTheC
   EXPECT_EQ(seen.ip, "");
 }
 
+// A printer that sends a datagram too short for a header before each answer: every read must
+// still get its own block's answer, not the one meant for the read before it.
+TEST_F(RemoteChangeTest, EachReadWaitsPastADatagramTooShortForAHeader) {
+  printer_sim::FaultSwitches faults;
+  faults.shortReply = true;
+  sim_->SetFaults(faults);
+  const printer_sim::PrinterState printer = sim_->State();
+  ASSERT_TRUE(printer.dhcp);
+  NetConfigRecord seen;
+  EXPECT_FALSE(Change([&seen](NetConfigRecord& record) { seen = record; }, "Lab-1"));
+  EXPECT_EQ(seen.dhcp, 1);
+  EXPECT_EQ(seen.ip.View(), printer.lastUsedIp);
+  EXPECT_EQ(seen.mask.View(), printer.mask);
+  EXPECT_EQ(seen.gateway.View(), printer.gateway);
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -82,6 +83,12 @@ class Responder {
   const Bytes& Request() const { return request_; }
   int Sent() const { return sent_; }
 
+  // Waits until `count` datagrams of the script have gone out.
+  bool WaitForSent(int count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return sentChanged_.wait_for(lock, timeout, [&] { return sent_ >= count; });
+  }
+
  private:
   void Run() {
     // A request already queued is taken even when told to stop.
@@ -106,7 +113,10 @@ class Responder {
       lock.unlock();
       ::sendto(fd_, step.datagram.data(), step.datagram.size(), 0,
                reinterpret_cast<const sockaddr*>(&sender), size);
+      lock.lock();
       ++sent_;
+      lock.unlock();
+      sentChanged_.notify_all();
     }
   }
 
@@ -117,6 +127,7 @@ class Responder {
   quint16 port_ = 0;
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable sentChanged_;
   bool stop_ = false;
   Bytes request_;
   int sent_ = 0;
@@ -231,6 +242,55 @@ TEST(NetSetupExchange, Discover_StopsAtMaxTotalWhileADeviceKeepsAnswering) {
   EXPECT_LT(run.elapsedMs, 2000);
   EXPECT_FALSE(run.replies.empty());
   EXPECT_LT(run.replies.size(), flood.size());
+}
+
+// The requests of a remote address change: one answer each, a header's length or more.
+struct SessionCase {
+  std::string name;
+  std::vector<Step> script;
+  Bytes answer;
+};
+
+void PrintTo(const SessionCase& session, std::ostream* out) {
+  *out << session.name;
+}
+
+class SessionTableTest : public ::testing::TestWithParam<SessionCase> {};
+
+TEST_P(SessionTableTest, TakesTheFirstDatagramOfAHeadersLength) {
+  Responder responder(GetParam().script);
+  ASSERT_TRUE(responder.Bound());
+  const NetSetupExchange exchange(QHostAddress(QHostAddress::LocalHost), responder.Port());
+  const auto session = exchange.OpenSession();
+  ASSERT_TRUE(session);
+  const Bytes request = Datagram(0x03, 34);
+  const auto start = Clock::now();
+  EXPECT_EQ(session->Request(request.data(), request.size(), 300), GetParam().answer);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  responder.Finish();
+  EXPECT_EQ(responder.Request(), request);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SessionTableTest,
+    ::testing::Values(SessionCase{"NoAnswer", {}, {}}, SessionCase{"Answer", {{0, A}}, A},
+                      SessionCase{"FirstOfTwo", {{0, A}, {0, B}}, A},
+                      SessionCase{"HeaderSizeIsEnough", {{0, HeaderOnly}}, HeaderOnly},
+                      SessionCase{"ShortDatagramPassedOver", {{0, Short}, {0, A}}, A},
+                      SessionCase{"OnlyShortDatagrams", {{0, Short}, {50, Short}}, {}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(NetSetupExchange, Session_LeavesAnAnswerMeantForTheRequestBeforeUnread) {
+  // A printer that answers twice: the second copy is waiting when the next request goes out.
+  Responder responder({{0, A}, {0, A}});
+  ASSERT_TRUE(responder.Bound());
+  const NetSetupExchange exchange(QHostAddress(QHostAddress::LocalHost), responder.Port());
+  const auto session = exchange.OpenSession();
+  ASSERT_TRUE(session);
+  const Bytes request = Datagram(0x03, 34);
+  EXPECT_EQ(session->Request(request.data(), request.size(), 2000), A);
+  ASSERT_TRUE(responder.WaitForSent(2, std::chrono::seconds(5)));
+  EXPECT_TRUE(session->Request(request.data(), request.size(), 100).empty());
 }
 
 }  // namespace
