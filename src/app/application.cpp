@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <QIcon>
 #include <exception>
 
 #include "gui/input_error.h"
@@ -7,7 +8,13 @@
 
 Q73580Application::Q73580Application(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Q73580 Utility"));
-  setApplicationVersion(QStringLiteral("1.00"));
+  setApplicationVersion(QStringLiteral(Q73580_VERSION));
+  setOrganizationName(QStringLiteral("Q73580 Utility developers"));
+  // The desktop ties the windows to the installed entry by this name. The icon theme's icon of
+  // the same name is the window icon; the copy compiled in stands in where no theme has it.
+  setDesktopFileName(QStringLiteral(Q73580_APP_ID));
+  setWindowIcon(QIcon::fromTheme(QStringLiteral(Q73580_APP_ID),
+                                 QIcon(QStringLiteral(":/icons/" Q73580_APP_ID ".svg"))));
   // Every window uses the dialog font; set here, so that style sheets keep it too.
   setFont(DialogFont());
 }
