@@ -17,6 +17,8 @@ struct Fault {
   bool AppliesTo(std::string_view command) const {
     return value != T{} && (onlyFor.empty() || onlyFor == command);
   }
+
+  bool operator==(const Fault&) const = default;
 };
 
 // Ways the printer can misbehave; all off by default. Faults combine.
