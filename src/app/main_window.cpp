@@ -101,6 +101,10 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   setTabOrder(comboBoxInterFace_, buttonInterFace_);
   setTabOrder(buttonInterFace_, buttonExit);
   setTabOrder(buttonExit, factoryPanel_);
+  // Enter presses the focused button, as it does in the dialogs.
+  for (QPushButton* button : client->findChildren<QPushButton*>()) {
+    button->setAutoDefault(true);
+  }
 
   client->setFixedSize(scale_(ClientWidth), scale_(ClientHeight));
   setFixedSize(scale_(ClientWidth), menuBar()->sizeHint().height() + scale_(ClientHeight));
@@ -145,6 +149,8 @@ void TFormMain::BuildMenu() {
   n1->setObjectName(QStringLiteral("N1"));
   QAction* about1 = n1->addAction(QStringLiteral("About"));
   about1->setObjectName(QStringLiteral("About1"));
+  // The menu's caption has no letter to press; F1 reaches it from the keyboard.
+  about1->setShortcut(QKeySequence::HelpContents);
   connect(about1, &QAction::triggered, this, &TFormMain::About1Click);
 }
 
@@ -162,6 +168,7 @@ void TFormMain::BuildInterfaceGroup(QWidget* client) {
   }
   comboBoxInterFace_->setCurrentIndex(0);
   comboBoxInterFace_->setGeometry(scale_.Rect(8, 24, 105, 21));
+  comboBoxInterFace_->setAccessibleName(QStringLiteral("Interface"));
   connect(comboBoxInterFace_, &QComboBox::currentTextChanged, this,
           &TFormMain::ComboBoxInterFaceChange);
 
@@ -279,6 +286,15 @@ void TFormMain::About1Click() {
 
 void TFormMain::ButtonExitClick() {
   close();
+}
+
+bool TFormMain::event(QEvent* event) {
+  // The style sheet fixes every widget's colours when it is applied; applied again, the windows
+  // follow a palette that changed meanwhile (a dark theme chosen while the program runs).
+  if (event->type() == QEvent::ApplicationPaletteChange) {
+    setStyleSheet(styleSheet());
+  }
+  return QMainWindow::event(event);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

@@ -70,6 +70,7 @@ class TFormMain : public QMainWindow, public PanelHost {
   EthernetPanel& Ethernet() { return *ethernetPanel_; }
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

@@ -22,6 +22,8 @@ TFormLPTSetup::TFormLPTSetup(const LayoutScale& scale, QWidget* parent)
   comboBoxLpt_ = new QComboBox(this);
   comboBoxLpt_->setObjectName(QStringLiteral("ComboBoxLPT"));
   comboBoxLpt_->setGeometry(scale.Rect(16, 24, 145, 21));
+  // The list has no caption of its own; this is what a screen reader announces.
+  comboBoxLpt_->setAccessibleName(QStringLiteral("Parallel port"));
   for (int number = 1; number <= PortCount; ++number) {
     comboBoxLpt_->addItem(QStringLiteral("LPT%1").arg(number));
   }

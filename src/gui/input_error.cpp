@@ -36,10 +36,13 @@ void TakeText(const QString& text, FixedText<64>& field, const QString& what) {
     throw UserInputError(
         QStringLiteral("%1 is longer than %2 characters.").arg(what).arg(FixedText<64>::Capacity));
   }
-  for (const QChar c : text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
     if (c.unicode() > 0xFF) {
-      throw UserInputError(
-          QStringLiteral("%1 contains '%2', which the printer cannot take.").arg(what, c));
+      // A character beyond 16 bits is named whole, not by half of its surrogate pair.
+      const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+      throw UserInputError(QStringLiteral("%1 contains '%2', which the printer cannot take.")
+                               .arg(what, text.mid(i, pair ? 2 : 1)));
     }
     if (c == QLatin1Char('"') || c.unicode() < 0x20 ||
         (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {

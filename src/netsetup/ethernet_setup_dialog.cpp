@@ -7,13 +7,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
+#include <algorithm>
 
 #include "gui/input_error.h"
+#include "gui/keyboard_access.h"
 
 namespace {
 
 constexpr int DhcpIndex = 0;
 constexpr int StaticIndex = 1;
+constexpr int DeviceNameMaxLength = 15;
 
 }  // namespace
 
@@ -23,10 +26,11 @@ bool IsDottedQuad(const QString& text) {
     return false;
   }
   for (const QString& part : parts) {
-    bool ok = false;
-    const int value = part.toInt(&ok);
-    if (!ok || part.isEmpty() || part.size() > 3 || value < 0 || value > 255 ||
-        !part.front().isDigit()) {
+    // ASCII digits only: QString::toInt would also take a number with blanks around it, which
+    // the address conversion then turns into 255.255.255.255.
+    const bool digits =
+        std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (part.isEmpty() || part.size() > 3 || !digits || part.toInt() > 255) {
       return false;
     }
   }
@@ -53,6 +57,7 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
   radioGroupDHCP_->addButton(dhcp, DhcpIndex);
   radioGroupDHCP_->addButton(fixed, StaticIndex);
   dhcp->setChecked(true);
+  KeepTabStopOnCheckedButton(*radioGroupDHCP_);
   connect(radioGroupDHCP_, &QButtonGroup::idClicked, this, [this](int) { RadioGroupDHCPClick(); });
 
   auto addRow = [&](const char* labelName, const char* caption, int labelTop, const char* editName,
@@ -63,6 +68,7 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
     edit = new QLineEdit(QStringLiteral("0.0.0.0"), this);
     edit->setObjectName(QLatin1String(editName));
     edit->setGeometry(scale.Rect(80, editTop, 201, 21));
+    label->setBuddy(edit);  // the caption names the edit for screen readers
     // The record's text fields hold 63 characters.
     edit->setMaxLength(static_cast<int>(NetConfigRecord::Text::Capacity));
   };
@@ -73,7 +79,7 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
   addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, labelName,
          editDeviceName_);
   editDeviceName_->clear();
-  editDeviceName_->setMaxLength(15);
+  editDeviceName_->setMaxLength(DeviceNameMaxLength);
 
   auto* buttonOK = new QPushButton(QStringLiteral("Set"), this);
   buttonOK->setObjectName(QStringLiteral("ButtonOK"));
@@ -84,7 +90,8 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
   buttonCancel->setGeometry(scale.Rect(208, 200, 75, 25));
   connect(buttonCancel, &QPushButton::clicked, this, &TFormEthernetSetup::ButtonCancelClick);
 
-  setTabOrder(dhcp, editIP_);
+  setTabOrder(dhcp, fixed);  // one stop, at the chosen button
+  setTabOrder(fixed, editIP_);
   setTabOrder(editIP_, editMask_);
   setTabOrder(editMask_, editGateWay_);
   setTabOrder(editGateWay_, buttonOK);
@@ -103,7 +110,11 @@ void TFormEthernetSetup::Prepare(int left, int top, NetConfigRecord& record) {
   editIP_->setText(QString::fromLatin1(dhcp ? edited_.lastUsedIp.View() : edited_.ip.View()));
   editMask_->setText(QString::fromLatin1(edited_.mask.View()));
   editGateWay_->setText(QString::fromLatin1(edited_.gateway.View()));
-  editDeviceName_->setText(QString::fromLatin1(edited_.netName.View()));
+  // A longer name than can be typed is shown whole: "Set" writes the name back, and a cut one
+  // would rename the printer unasked.
+  const QString name = QString::fromLatin1(edited_.netName.View());
+  editDeviceName_->setMaxLength(std::max<int>(DeviceNameMaxLength, static_cast<int>(name.size())));
+  editDeviceName_->setText(name);
 }
 
 void TFormEthernetSetup::UpdateAddressControls(std::uint8_t dhcp) {

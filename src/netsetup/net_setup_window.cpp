@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <array>
 
@@ -36,6 +37,21 @@ QPushButton* AddButton(QWidget* parent, const char* name, const char* caption, c
   button->setGeometry(rect);
   return button;
 }
+
+// Draws a selected row as the focused list draws it, so that the chosen printer stays visible
+// while the focus is in the edits.
+class SelectionAlwaysActive : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (option->state.testFlag(QStyle::State_Selected)) {
+      option->state |= QStyle::State_Active;
+    }
+  }
+};
 
 }  // namespace
 
@@ -72,15 +88,17 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   listView1_->setSelectionMode(QAbstractItemView::SingleSelection);
   listView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
   listView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  QPalette palette = listView1_->palette();
-  palette.setColor(QPalette::Base, palette.color(QPalette::Light));
-  // The selection stays visible when the list loses the focus.
-  palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                   palette.color(QPalette::Active, QPalette::Highlight));
-  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                   palette.color(QPalette::Active, QPalette::HighlightedText));
-  listView1_->setPalette(palette);
+  // The list stands on the button-highlight colour of whatever palette is in force.
+  listView1_->viewport()->setBackgroundRole(QPalette::Light);
+  listView1_->setItemDelegate(new SelectionAlwaysActive(listView1_));
+  listView1_->setAccessibleName(QStringLiteral("Printers found"));
   connect(listView1_, &QTreeWidget::itemClicked, this, &TFormNetSetup::ListView1Click);
+  // A row chosen with the arrow keys is taken as a click takes it.
+  connect(listView1_, &QTreeWidget::currentItemChanged, this, [this] {
+    if (listView1_->hasFocus()) {
+      ListView1Click();
+    }
+  });
 
   buttonDiscover_ =
       AddButton(this, "ButtonDiscover", "Discover Device", scale.Rect(8, 272, 100, 25));
@@ -102,12 +120,16 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   editIPAddr_->setGeometry(scale.Rect(8, 32, 113, 21));
   // The host field holds 63 characters; nothing typed is cut.
   editIPAddr_->setMaxLength(static_cast<int>(decltype(NetTarget::Host)::Capacity));
+  label1->setBuddy(editIPAddr_);
   auto* label2 = new QLabel(QStringLiteral("Port:"), group);
   label2->setGeometry(scale.Rect(9, 64, 100, 13));
   editPort_ = new QLineEdit(QStringLiteral("9100"), group);
   editPort_->setObjectName(QStringLiteral("EditPort"));
   editPort_->setGeometry(scale.Rect(8, 84, 113, 21));
+  label2->setBuddy(editPort_);
   auto* buttonSet = AddButton(group, "ButtonSet", "Exit", scale.Rect(8, 264, 121, 25));
+  // Enter in the edits stores what was typed; another button would throw it away.
+  buttonSet->setDefault(true);
   connect(buttonSet, &QPushButton::clicked, this, &TFormNetSetup::ButtonSetClick);
 
   setTabOrder(buttonDiscover_, buttonChangeIP);
@@ -116,6 +138,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   setTabOrder(buttonSet, editIPAddr_);
   setTabOrder(editIPAddr_, editPort_);
   setTabOrder(editPort_, listView1_);
+  buttonDiscover_->setFocus();  // the first of the tab order has the focus when the window opens
 }
 
 void TFormNetSetup::BeginSetup(NetTarget& target) {
@@ -136,17 +159,24 @@ void TFormNetSetup::TakeFirstRowAsHost() {
 }
 
 void TFormNetSetup::DiscoverPrinters() {
+  // Disabled, the button passes the focus on; it gets it back, so that a second Space repeats the
+  // discovery instead of pressing the next button.
+  const bool focused = focusWidget() == buttonDiscover_;
   buttonDiscover_->setEnabled(false);
   listView1_->clear();
   // Show the empty list and the disabled button before the wait.
   QCoreApplication::processEvents();
   const bool ran = exchange_.Discover(
       sequence_,
-      [this](const std::uint8_t* reply, std::size_t length) { AddPrinterRow(reply, length); });
+      [this](const std::uint8_t* reply, std::size_t length) { AddPrinterRow(reply, length); },
+      discoveryLimits_);
   if (ran) {
     ++sequence_;
   }
   buttonDiscover_->setEnabled(true);
+  if (focused) {
+    buttonDiscover_->setFocus();
+  }
 }
 
 void TFormNetSetup::AddPrinterRow(const std::uint8_t* reply, std::size_t length) {
@@ -220,5 +250,12 @@ void TFormNetSetup::ButtonChangeIPClick() {
 }
 
 void TFormNetSetup::ButtonBrowserClick() {
-  openUrl_(QUrl(QStringLiteral("http://") + editIPAddr_->text(), QUrl::TolerantMode));
+  const QUrl url(QStringLiteral("http://") + editIPAddr_->text(), QUrl::TolerantMode);
+  // A host a URL cannot carry (a blank, a quotation mark, a control character) would open
+  // nothing at all, without a word.
+  if (!url.isValid()) {
+    throw UserInputError(
+        QStringLiteral("No web page can be opened at '%1'.").arg(editIPAddr_->text()));
+  }
+  openUrl_(url);
 }

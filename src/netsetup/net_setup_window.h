@@ -34,6 +34,8 @@ class TFormNetSetup : public QDialog {
   std::uint32_t Sequence() const { return sequence_; }
   // The wait for each answer of a remote address change; tests shorten it.
   void SetRemoteWait(int milliseconds) { remoteWaitMs_ = milliseconds; }
+  // How long a discovery listens; tests shorten it.
+  void SetDiscoveryLimits(DiscoveryLimits limits) { discoveryLimits_ = limits; }
 
  private:
   void TakeFirstRowAsHost();
@@ -49,6 +51,7 @@ class TFormNetSetup : public QDialog {
   NetTarget* target_ = nullptr;
   std::uint32_t sequence_ = 1;
   int remoteWaitMs_ = 3000;
+  DiscoveryLimits discoveryLimits_;
 
   QTreeWidget* listView1_ = nullptr;
   QPushButton* buttonDiscover_ = nullptr;

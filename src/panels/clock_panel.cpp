@@ -39,10 +39,11 @@ ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& 
       {"Label5", "Minute:", 112},
       {"Label6", "Second:", 136},
   }};
-  for (const Row& row : Rows) {
-    auto* label = new QLabel(QString::fromLatin1(row.caption), this);
-    label->setObjectName(QString::fromLatin1(row.label));
-    label->setGeometry(scale.Rect(LabelLeft, row.top, LabelWidth, LabelHeight));
+  std::array<QLabel*, Rows.size()> labels{};
+  for (std::size_t i = 0; i < Rows.size(); ++i) {
+    labels[i] = new QLabel(QString::fromLatin1(Rows[i].caption), this);
+    labels[i]->setObjectName(QString::fromLatin1(Rows[i].label));
+    labels[i]->setGeometry(scale.Rect(LabelLeft, Rows[i].top, LabelWidth, LabelHeight));
   }
 
   // The year takes four digits; the others three, room for a sign.
@@ -52,6 +53,12 @@ ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& 
   EditHour = AddEdit(QStringLiteral("EditHour"), 88, 3, scale);
   EditMinute = AddEdit(QStringLiteral("EditMinute"), 112, 3, scale);
   EditSecond = AddEdit(QStringLiteral("EditSecond"), 136, 3, scale);
+  // Each caption names its edit for screen readers.
+  const std::array<QLineEdit*, Rows.size()> edits = {EditYear, EditMonth,  EditDate,
+                                                     EditHour, EditMinute, EditSecond};
+  for (std::size_t i = 0; i < Rows.size(); ++i) {
+    labels[i]->setBuddy(edits[i]);
+  }
 
   ButtonSetSysTime =
       AddButton(QStringLiteral("ButtonSetSysTime"), QStringLiteral("Get System Time"),

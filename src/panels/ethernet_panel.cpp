@@ -5,9 +5,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <array>
 
 #include "gui/input_error.h"
+#include "gui/keyboard_access.h"
 
 namespace {
 
@@ -37,6 +39,8 @@ EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const Lay
   RadioGroupDHCP = new QGroupBox(QStringLiteral("DHCP"), this);
   RadioGroupDHCP->setObjectName(QStringLiteral("RadioGroupDHCP"));
   RadioGroupDHCP->setGeometry(scale.Rect(13, 16, 204, 65));
+  // Inside another group a group would be announced by the outer caption.
+  RadioGroupDHCP->setAccessibleName(RadioGroupDHCP->title());
   RadioDHCP = new QRadioButton(QStringLiteral("DHCP"), RadioGroupDHCP);
   RadioDHCP->setObjectName(QStringLiteral("RadioDHCP"));
   RadioDHCP->setGeometry(scale.Rect(8, 18, 188, 17));
@@ -47,6 +51,7 @@ EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const Lay
   radioButtons_->setObjectName(QStringLiteral("RadioGroupDHCPButtons"));
   radioButtons_->addButton(RadioDHCP, DhcpIndex);
   radioButtons_->addButton(RadioStaticIP, StaticIndex);
+  KeepTabStopOnCheckedButton(*radioButtons_);
 
   LabelIP = AddLabel(QStringLiteral("LabelIP"), QStringLiteral("IP:"),
                      scale.Rect(8, 96, 58, LabelHeight));
@@ -72,11 +77,17 @@ EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const Lay
                     scale.Rect(8, 192, 70, LabelHeight));
   EditPrinterName = AddEdit(QStringLiteral("EditPrinterName"), PrinterNameMaxLength,
                             scale.Rect(80, 192, 137, EditHeight));
+  // The captions name their edits for screen readers.
+  LabelIP->setBuddy(EditIP);
+  LabelMask->setBuddy(EditMask);
+  LabelGateWay->setBuddy(EditGateWay);
+  Label7->setBuddy(EditPrinterName);
   ButtonSetPrinterName =
       AddButton(QStringLiteral("ButtonSetPrinterName"), QStringLiteral("Set Printer Name"),
                 scale.Rect(240, 192, 99, ButtonHeight));
 
-  // Tab reaches the radio group first; its two buttons are one stop in the chain.
+  // Tab reaches the radio group first; its two buttons are one stop in the chain, at the chosen
+  // one.
   const std::array<QWidget*, 9> tabOrder = {RadioDHCP,   RadioStaticIP,   EditIP,
                                             EditMask,    ButtonSetIP,     ButtonEtherRead,
                                             EditGateWay, EditPrinterName, ButtonSetPrinterName};
@@ -161,7 +172,11 @@ CommandResult EthernetPanel::ReadPrinterNetwork() {
     values_.gateway = scratch.gateway;
     values_.netName = scratch.netName;
   }
-  EditPrinterName->setText(ShownText(values_.netName));
+  // A name longer than can be typed is shown whole, so that "Set Printer Name" does not send
+  // it back cut.
+  const QString name = ShownText(values_.netName);
+  EditPrinterName->setMaxLength(std::max<int>(PrinterNameMaxLength, static_cast<int>(name.size())));
+  EditPrinterName->setText(name);
   return result;
 }
 

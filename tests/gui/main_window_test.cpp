@@ -19,78 +19,24 @@
 #include "link/network_stream.h"
 #include "panels/ethernet_panel.h"
 #include "printer-sim/sim_server.h"
+#include "window_harness.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-const QDateTime FixedNow(QDate(2026, 12, 7), QTime(11, 5, 9));
+const QDateTime FixedNow = MainWindowOverTcp::PcNow;
 
 // The main window with a recorder for its messages, over a link whose only working kind is a
 // TCP connection to the virtual printer.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MainWindowOverTcp {
  protected:
-  void SetUp() override {
-    printer_sim::SimServerConfig config;
-    config.tcpPort = 0;
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    ASSERT_TRUE(sim_->Start());
-    static_cast<Q73580Application*>(qApp)->SetErrorSink(
-        [this](QWidget*, const QString& text, MessageKind) { errors_.push_back(text); });
-  }
-  void TearDown() override {
-    window_.reset();
-    static_cast<Q73580Application*>(qApp)->SetErrorSink(ShowMessageBox);
-  }
-
-  // Starts the window; with `onTcp` it starts on "ETHERNET" pointed at the virtual printer.
-  void Open(bool onTcp) {
-    LinkPorts ports;
-    ports.ethernet = std::make_unique<NetworkStream>();
-    link_ = std::make_unique<LinkFacade>(std::move(ports));
-    TFormMain::Services services;
-    services.now = [] { return FixedNow; };
-    services.showMessage = [this](QWidget*, const QString& text, MessageKind) {
-      messages_.push_back(text);
-      enabledDuringMessage_.push_back(window_ != nullptr && window_->InputEnabled());
-    };
-    if (onTcp) {
-      NetTarget target;
-      target.Host.Assign("127.0.0.1");
-      target.Port = sim_->TcpPort();
-      services.startTarget = target;
-    }
-    window_ = std::make_unique<TFormMain>(*link_, services);
-  }
-
-  template <typename T>
-  T* Find(const char* name) {
-    T* found = window_->findChild<T*>(QLatin1String(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-  }
-  QString Text(const char* edit) { return Find<QLineEdit>(edit)->text(); }
-  void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
   void Select(const QString& interfaceText) {
     Find<QComboBox>("ComboBoxInterFace")->setEditText(interfaceText);
-  }
-  std::vector<std::string> Received() {
-    std::vector<std::string> lines;
-    for (const auto& entry : sim_->ReceivedCommands()) {
-      lines.push_back(entry.raw);
-    }
-    return lines;
   }
   bool WaitReceived(std::uint64_t count) {
     return sim_->WaitUntil([&] { return sim_->ReceivedCount() >= count; }, 5s);
   }
-
-  std::unique_ptr<printer_sim::SimServer> sim_;
-  std::unique_ptr<LinkFacade> link_;
-  std::unique_ptr<TFormMain> window_;
-  std::vector<QString> messages_;
-  std::vector<bool> enabledDuringMessage_;
-  std::vector<QString> errors_;
 };
 
 TEST_F(MainWindowTest, Frame_IsTheFixedCaptionedWindowAt60_60) {
