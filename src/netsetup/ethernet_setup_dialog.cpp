@@ -11,6 +11,7 @@
 
 #include "gui/input_error.h"
 #include "gui/keyboard_access.h"
+#include "protocol/address_text.h"
 
 namespace {
 
@@ -21,20 +22,9 @@ constexpr int DeviceNameMaxLength = 15;
 }  // namespace
 
 bool IsDottedQuad(const QString& text) {
-  const QStringList parts = text.split(QLatin1Char('.'));
-  if (parts.size() != 4) {
-    return false;
-  }
-  for (const QString& part : parts) {
-    // ASCII digits only: QString::toInt would also take a number with blanks around it, which
-    // the address conversion then turns into 255.255.255.255.
-    const bool digits =
-        std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    if (part.isEmpty() || part.size() > 3 || !digits || part.toInt() > 255) {
-      return false;
-    }
-  }
-  return true;
+  // A character beyond Latin-1 becomes '?', which is no digit either.
+  const QByteArray latin = text.toLatin1();
+  return IsDottedQuad(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
 }
 
 TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent)

@@ -18,6 +18,10 @@ std::string IpToText(const IpBytes& address);
 // cannot be told from a failure.
 IpBytes TextToIp(std::string_view text);
 
+// Four decimal numbers of 0 to 255, each of one to three digits, joined by '.' and nothing else:
+// the strict form the dialogs and the command-line program accept before anything is written.
+bool IsDottedQuad(std::string_view text);
+
 // Exactly six groups of two hex digits (either case) joined by ':', nothing before or after.
 std::optional<MacBytes> TextToMac(std::string_view text);
 

@@ -55,10 +55,12 @@ root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 expected=$(
   sort <<EOF
+./usr/bin/q73580-cli
 ./usr/bin/q73580-printer-sim
 ./usr/bin/q73580-utility
 ./usr/lib/udev/rules.d/70-q73580-printer.rules
 ./usr/share/applications/$app_id.desktop
+./usr/share/bash-completion/completions/q73580-cli
 ./usr/share/icons/hicolor/scalable/apps/$app_id.svg
 ./usr/share/metainfo/$app_id.metainfo.xml
 EOF
@@ -68,7 +70,7 @@ actual=$(cd "$root" && find . ! -type d | sort)
 $actual
 expected:
 $expected"
-for exe in q73580-utility q73580-printer-sim; do
+for exe in q73580-utility q73580-cli q73580-printer-sim; do
   [ -x "$root/usr/bin/$exe" ] || fail "$exe is not executable"
 done
 source_dir=$(dirname "$(dirname "$(dirname "$(readlink -f "$0")")")")

@@ -1,0 +1,408 @@
+#include "cli/cli_commands.h"
+
+#include <QJsonArray>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "netsetup/discovery_protocol.h"
+#include "netsetup/remote_ip_change.h"
+#include "protocol/address_text.h"
+#include "protocol/command_result.h"
+#include "protocol/printer_operations.h"
+
+namespace {
+
+// Discovery keeps the window's hard limits whatever the quiet wait.
+constexpr int DiscoveryMaxTotalMs = 10000;
+constexpr int DiscoveryMaxReplies = 1000;
+
+QString FromLatin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToUtf8(std::string_view latin1) {
+  return FromLatin1(latin1).toStdString();
+}
+
+const char* LinkKindName(LinkKind kind) {
+  switch (kind) {
+    case LinkKind::Usb:
+      return "usb";
+    case LinkKind::Com:
+      return "com";
+    case LinkKind::Lpt:
+      return "lpt";
+    case LinkKind::Ethernet:
+      return "net";
+  }
+  return "";
+}
+
+// How the question and messages name the link: "USB", "COM1", "192.168.0.20:9100".
+std::string LinkCaption(const CliLink& link) {
+  return link.kind == LinkKind::Usb ? std::string("USB") : ToUtf8(link.target);
+}
+
+QJsonObject ClockJson(const ClockRecord& clock) {
+  return QJsonObject{
+      {QStringLiteral("year"), clock.year},
+      {QStringLiteral("month"), clock.month},
+      {QStringLiteral("date"), clock.date},
+      {QStringLiteral("hour"), clock.hour},
+      {QStringLiteral("minute"), clock.minute},
+      {QStringLiteral("second"), clock.second},
+      {QStringLiteral("text"), QString::fromStdString(ClockText(clock, 'T'))},
+  };
+}
+
+QJsonObject NetworkJson(const NetConfigRecord& config) {
+  return QJsonObject{
+      {QStringLiteral("dhcp"), config.dhcp != 0},
+      {QStringLiteral("ip"), FromLatin1(config.ip.View())},
+      {QStringLiteral("mask"), FromLatin1(config.mask.View())},
+      {QStringLiteral("gateway"), FromLatin1(config.gateway.View())},
+      {QStringLiteral("lastUsedIp"), FromLatin1(config.lastUsedIp.View())},
+      {QStringLiteral("name"), FromLatin1(config.netName.View())},
+      {QStringLiteral("mac"), FromLatin1(config.macAddr.View())},
+  };
+}
+
+std::string NetworkText(const NetConfigRecord& config) {
+  const std::array<std::pair<const char*, std::string>, 7> lines = {{
+      {"DHCP:", config.dhcp != 0 ? "on" : "off"},
+      {"IP:", ToUtf8(config.ip.View())},
+      {"Mask:", ToUtf8(config.mask.View())},
+      {"Gateway:", ToUtf8(config.gateway.View())},
+      {"Address in use:", ToUtf8(config.lastUsedIp.View())},
+      {"Name:", ToUtf8(config.netName.View())},
+      {"MAC:", ToUtf8(config.macAddr.View())},
+  }};
+  std::string text;
+  for (const auto& [key, value] : lines) {
+    std::string line = key;
+    line.resize(16, ' ');
+    text += line + value + "\n";
+  }
+  return text;
+}
+
+// Columns as wide as their widest cell, two blanks apart; the last one is not padded.
+std::string TableText(const std::vector<std::array<std::string, 5>>& rows) {
+  std::array<std::size_t, 5> widths{};
+  auto width = [](const std::string& utf8) {
+    return static_cast<std::size_t>(QString::fromStdString(utf8).size());
+  };
+  for (const auto& row : rows) {
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      widths[i] = std::max(widths[i], width(row[i]));
+    }
+  }
+  std::string text;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) {
+        line.append(widths[i] - width(row[i]) + 2, ' ');
+      }
+    }
+    text += line + "\n";
+  }
+  return text;
+}
+
+class Runner {
+ public:
+  Runner(const CliArgs& args, CliServices& services) : args_(args), services_(services) {
+    outcome_.json.insert(QStringLiteral("command"),
+                         QString::fromStdString(CliCommandName(args.command)));
+    if (args.link) {
+      outcome_.json.insert(QStringLiteral("link"),
+                           QJsonObject{{QStringLiteral("kind"), LinkKindName(args.link->kind)},
+                                       {QStringLiteral("target"), FromLatin1(args.link->target)}});
+    }
+  }
+
+  CliOutcome Run();
+
+ private:
+  CliOutcome Finish(int code, const std::string& message) {
+    outcome_.exitCode = code;
+    outcome_.json.insert(QStringLiteral("result"),
+                         QString::fromStdString(code == 0 ? std::string("OK") : message));
+    outcome_.json.insert(QStringLiteral("code"), code);
+    if (code != 0) {
+      outcome_.error = message;
+    }
+    return outcome_;
+  }
+  CliOutcome Finish(CommandResult result) {
+    return Finish(static_cast<int>(result), std::string(ResultMessage(result)));
+  }
+  CliOutcome Usage(const std::string& message) {
+    outcome_.usageError = true;
+    return Finish(CliUsageExit, message);
+  }
+  CliOutcome NoSocket() { return Finish(CliUnavailableExit, "no UDP socket could be made"); }
+  // Nothing when the user agreed (or --yes), else how the command ends.
+  std::optional<CliOutcome> Confirm(const std::string& question);
+  void Say(const std::string& line) {
+    if (args_.verbose) {
+      outcome_.text += line + "\n";
+    }
+  }
+  CommandResult Operate(PrinterOperation operation, OperationRecord record = {}) {
+    // The facade reads the targets at open; they live as long as this call.
+    CliLink link = *args_.link;
+    services_.link->SetLinkTargets(link.serial, link.lptDevice, link.net);
+    return RunPrinterOperation(*services_.link, operation, link.kind, record);
+  }
+
+  CliOutcome RunLinkCommand();
+  CliOutcome RunDiscover();
+  CliOutcome RunRemoteSet();
+  CliOutcome RunWeb();
+
+  const CliArgs& args_;
+  CliServices& services_;
+  CliOutcome outcome_;
+};
+
+std::optional<CliOutcome> Runner::Confirm(const std::string& question) {
+  if (args_.yes) {
+    return std::nullopt;
+  }
+  if (!services_.terminal || !services_.confirm) {
+    return Usage(CliCommandName(args_.command) + " needs --yes when not run from a terminal");
+  }
+  if (!services_.confirm(question)) {
+    return Finish(1, "cancelled");
+  }
+  return std::nullopt;
+}
+
+CliOutcome Runner::RunLinkCommand() {
+  switch (args_.command) {
+    case CliCommand::Probe:
+      return Finish(Operate(PrinterOperation::ProbeLink));
+    case CliCommand::ClockGet: {
+      ClockRecord clock;
+      const CommandResult result = Operate(PrinterOperation::ReadClock, &clock);
+      if (result == CommandResult::Ok) {
+        outcome_.json.insert(QStringLiteral("clock"), ClockJson(clock));
+        outcome_.text = ClockText(clock, ' ') + "\n";
+      }
+      return Finish(result);
+    }
+    case CliCommand::ClockSet: {
+      ClockRecord clock = args_.clock;
+      if (args_.clockFromPc) {
+        // As "Get System Time": the PC's local time, to the second.
+        const QDateTime now = services_.now();
+        clock = ClockRecord{now.date().year(), now.date().month(),  now.date().day(),
+                            now.time().hour(), now.time().minute(), now.time().second()};
+      }
+      outcome_.json.insert(QStringLiteral("clock"), ClockJson(clock));
+      const CommandResult result = Operate(PrinterOperation::SetClock, &clock);
+      if (result == CommandResult::Ok) {
+        Say("Clock set to " + ClockText(clock, ' ') + ".");
+      }
+      return Finish(result);
+    }
+    case CliCommand::NetGet: {
+      NetConfigRecord config;
+      const CommandResult result = Operate(PrinterOperation::ReadNetwork, &config);
+      if (result == CommandResult::Ok) {
+        outcome_.json.insert(QStringLiteral("network"), NetworkJson(config));
+        outcome_.text = NetworkText(config);
+      }
+      return Finish(result);
+    }
+    case CliCommand::NetSet: {
+      NetConfigRecord config;
+      config.dhcp = args_.dhcp ? 1 : 0;
+      if (!args_.dhcp) {
+        config.ip.Assign(args_.ip);
+        config.mask.Assign(args_.mask);
+        config.gateway.Assign(args_.gateway);
+      }
+      const CommandResult result = Operate(PrinterOperation::SetNetwork, &config);
+      if (result == CommandResult::Ok) {
+        Say(args_.dhcp ? std::string("Address by DHCP.")
+                       : "Static address " + args_.ip + ", mask " + args_.mask + ", gateway " +
+                             args_.gateway + ".");
+      }
+      return Finish(result);
+    }
+    case CliCommand::NameSet: {
+      NetConfigRecord config;
+      config.netName.Assign(args_.name.value_or(std::string()));
+      const CommandResult result = Operate(PrinterOperation::SetPrinterName, &config);
+      if (result == CommandResult::Ok) {
+        Say("Printer name set to '" + ToUtf8(config.netName.View()) + "'.");
+      }
+      return Finish(result);
+    }
+    case CliCommand::FactoryReset: {
+      if (std::optional<CliOutcome> stop =
+              Confirm("Restore the factory defaults of the printer on " + LinkCaption(*args_.link) +
+                      "? [y/N] ")) {
+        return *stop;
+      }
+      const CommandResult result = Operate(PrinterOperation::FactoryReset);
+      if (result == CommandResult::Ok) {
+        Say("Factory defaults restored.");
+      }
+      return Finish(result);
+    }
+    default:
+      return Finish(CommandResult::InvalidOperation);
+  }
+}
+
+CliOutcome Runner::RunDiscover() {
+  const NetSetupExchange exchange =
+      services_.exchange(QHostAddress(QString::fromStdString(args_.to)), args_.udpPort);
+  std::vector<DiscoveryReply> found;
+  const bool ran = exchange.Discover(
+      1,
+      [&found](const std::uint8_t* data, std::size_t length) {
+        if (std::optional<DiscoveryReply> reply = ParseDiscoveryReply(data, length)) {
+          found.push_back(std::move(*reply));
+        }
+      },
+      DiscoveryLimits{args_.quietMs, DiscoveryMaxTotalMs, DiscoveryMaxReplies});
+  if (!ran) {
+    return NoSocket();
+  }
+  QJsonArray printers;
+  std::vector<std::array<std::string, 5>> rows = {{"Name", "MAC", "IP address", "Model", "Status"}};
+  for (const DiscoveryReply& reply : found) {
+    printers.append(QJsonObject{
+        {QStringLiteral("name"), FromLatin1(reply.name)},
+        {QStringLiteral("mac"), FromLatin1(reply.mac)},
+        {QStringLiteral("ip"), FromLatin1(reply.ip)},
+        {QStringLiteral("model"), FromLatin1(reply.model)},
+        {QStringLiteral("status"), FromLatin1(reply.status)},
+    });
+    rows.push_back({ToUtf8(reply.name), ToUtf8(reply.mac), ToUtf8(reply.ip), ToUtf8(reply.model),
+                    ToUtf8(reply.status)});
+  }
+  outcome_.json.insert(QStringLiteral("printers"), printers);
+  outcome_.text = TableText(rows);
+  return Finish(CommandResult::Ok);
+}
+
+CliOutcome Runner::RunRemoteSet() {
+  outcome_.json.insert(QStringLiteral("mac"), QString::fromStdString(args_.mac));
+  if (std::optional<CliOutcome> stop =
+          Confirm("Change the network settings of the printer " + args_.mac + "? [y/N] ")) {
+    return *stop;
+  }
+  const NetSetupExchange exchange =
+      services_.exchange(QHostAddress(QString::fromStdString(args_.to)), args_.udpPort);
+  const std::optional<MacBytes> mac = TextToMac(args_.mac);
+
+  // The change writes the name too; the address blocks do not carry it, so a printer that is to
+  // keep its name is asked for it first, by a discovery, as the window lists it before a change.
+  std::uint32_t sequence = 1;
+  RemoteChangeTarget target{args_.mac, args_.name.value_or(std::string())};
+  if (!args_.name) {
+    std::optional<std::string> name;
+    const bool ran = exchange.Discover(sequence, [&](const std::uint8_t* data, std::size_t length) {
+      const std::optional<DiscoveryReply> reply = ParseDiscoveryReply(data, length);
+      if (!name && reply && TextToMac(reply->mac) == mac) {
+        name = reply->name;
+      }
+    });
+    if (!ran) {
+      return NoSocket();
+    }
+    if (!name) {
+      return Finish(CommandResult::ReceiveDataError);
+    }
+    target.caption = *name;
+    ++sequence;
+  }
+
+  bool edited = false;
+  bool answered = false;
+  NetConfigRecord written;
+  RunRemoteIpChange(
+      exchange, sequence, target,
+      [&](NetConfigRecord& record) {
+        edited = true;
+        // Without the address block the printer's addresses are unknown; nothing is written.
+        if (record.ip.Empty()) {
+          return;
+        }
+        answered = true;
+        if (args_.dhcp) {
+          record.dhcp = 1;
+        } else {
+          record.dhcp = 0;
+          record.ip.Assign(args_.ip);
+          record.mask.Assign(args_.mask);
+          record.gateway.Assign(args_.gateway);
+        }
+        record.accepted = 1;
+        written = record;
+        written.macAddr.Assign(args_.mac);
+      },
+      services_.remoteWaitMs);
+  if (!edited) {
+    return NoSocket();
+  }
+  if (!answered) {
+    return Finish(CommandResult::ReceiveDataError);
+  }
+  outcome_.json.insert(QStringLiteral("network"), NetworkJson(written));
+  Say("Wrote to " + args_.mac + ": " +
+      (written.dhcp != 0
+           ? std::string("DHCP")
+           : "static " + ToUtf8(written.ip.View()) + ", mask " + ToUtf8(written.mask.View()) +
+                 ", gateway " + ToUtf8(written.gateway.View())) +
+      ", name '" + ToUtf8(written.netName.View()) + "'.");
+  return Finish(CommandResult::Ok);
+}
+
+CliOutcome Runner::RunWeb() {
+  const QString url = QStringLiteral("http://") + FromLatin1(args_.host);
+  outcome_.json.insert(QStringLiteral("url"), url);
+  outcome_.text = url.toStdString() + "\n";
+  if (!services_.openUrl || !services_.openUrl(url)) {
+    return Finish(1, "no browser could be started; open the address above by hand");
+  }
+  return Finish(CommandResult::Ok);
+}
+
+CliOutcome Runner::Run() {
+  if (args_.link) {
+    return RunLinkCommand();
+  }
+  switch (args_.command) {
+    case CliCommand::Discover:
+      return RunDiscover();
+    case CliCommand::RemoteSet:
+      return RunRemoteSet();
+    case CliCommand::Web:
+      return RunWeb();
+    default:
+      return Finish(CommandResult::InvalidOperation);
+  }
+}
+
+}  // namespace
+
+std::string ClockText(const ClockRecord& clock, char separator) {
+  std::array<char, 96> text{};
+  std::snprintf(text.data(), text.size(), "%04d-%02d-%02d%c%02d:%02d:%02d", clock.year, clock.month,
+                clock.date, separator, clock.hour, clock.minute, clock.second);
+  return text.data();
+}
+
+CliOutcome RunCliCommand(const CliArgs& args, CliServices& services) {
+  return Runner(args, services).Run();
+}

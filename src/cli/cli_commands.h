@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cli/cli_args.h"
+#include "link/link_facade.h"
+#include "netsetup/net_setup_exchange.h"
+
+// What the runner needs from the world, so that tests can stand in for each piece.
+struct CliServices {
+  LinkFacade* link = nullptr;
+  // The UDP exchange towards an address and port.
+  std::function<NetSetupExchange(const QHostAddress&, quint16)> exchange =
+      [](const QHostAddress& to, quint16 port) { return NetSetupExchange(to, port); };
+  std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+  // Starts the desktop's handler for a URL; false when it could not be started.
+  std::function<bool(const QString& url)> openUrl;
+  // True when standard input is a terminal, so that a question can be asked.
+  bool terminal = false;
+  // Asks a yes/no question on the terminal; true for "y" or "yes".
+  std::function<bool(const std::string& question)> confirm;
+  // How long a remote change waits for each answer.
+  int remoteWaitMs = 3000;
+};
+
+// The result of one command: what goes where, and the exit status.
+struct CliOutcome {
+  int exitCode = 0;
+  bool usageError = false;  // exit 64: the message is followed by the pointer to --help
+  QJsonObject json;         // printed with --json, also on failure (not for usage errors)
+  std::string text;         // standard output without --json
+  std::string error;        // the message for standard error, without the program's name
+};
+
+// Runs one parsed command (not Help). Prints nothing itself.
+CliOutcome RunCliCommand(const CliArgs& args, CliServices& services);
+
+// "2026-12-08 10:30:00" with `separator` ' ', or "2026-12-08T10:30:00" with 'T'.
+std::string ClockText(const ClockRecord& clock, char separator);

@@ -1,0 +1,94 @@
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QProcess>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <variant>
+
+#include "cli/cli_args.h"
+#include "cli/cli_commands.h"
+#include "link/link_facade.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool StdinIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+// The desktop's handler for the URL, started as a program of its own with the URL as its one
+// argument; never through a shell.
+bool OpenUrlDetached(const QString& url) {
+#ifdef _WIN32
+  return QProcess::startDetached(QStringLiteral("rundll32"),
+                                 {QStringLiteral("url.dll,FileProtocolHandler"), url});
+#else
+  return QProcess::startDetached(QStringLiteral("xdg-open"), {url});
+#endif
+}
+
+bool AskOnTerminal(const std::string& question) {
+  std::fputs(question.c_str(), stderr);
+  std::fflush(stderr);
+  std::string answer;
+  if (!std::getline(std::cin, answer)) {
+    std::fputs("\n", stderr);
+    return false;
+  }
+  const QString typed = QString::fromStdString(answer).trimmed().toLower();
+  return typed == QLatin1String("y") || typed == QLatin1String("yes");
+}
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "q73580-cli: %s\nTry 'q73580-cli --help'.\n", message.c_str());
+  return CliUsageExit;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const std::variant<CliArgs, CliUsageError> parsed =
+      ParseCliArgs(QCoreApplication::arguments().mid(1));
+  if (const auto* error = std::get_if<CliUsageError>(&parsed)) {
+    return UsageError(error->message);
+  }
+  const CliArgs& args = std::get<CliArgs>(parsed);
+  if (args.command == CliCommand::Help) {
+    std::fputs(CliUsageText(args.helpTopic).c_str(), stdout);
+    return 0;
+  }
+
+  LinkFacade link;
+  CliServices services;
+  services.link = &link;
+  services.terminal = StdinIsTerminal();
+  services.confirm = AskOnTerminal;
+  services.openUrl = OpenUrlDetached;
+
+  const CliOutcome outcome = RunCliCommand(args, services);
+  if (outcome.usageError) {
+    return UsageError(outcome.error);
+  }
+  if (args.json) {
+    std::fputs(QJsonDocument(outcome.json).toJson(QJsonDocument::Compact).constData(), stdout);
+    std::fputs("\n", stdout);
+  } else {
+    std::fputs(outcome.text.c_str(), stdout);
+  }
+  std::fflush(stdout);
+  if (outcome.exitCode != 0) {
+    std::fprintf(stderr, "q73580-cli: %s\n", outcome.error.c_str());
+  }
+  return outcome.exitCode;
+}

@@ -1,0 +1,75 @@
+// q73580-cli by real broadcast, as a technician runs it: discovery to 255.255.255.255, the clock
+// set over TCP at the address found, and the remote change. Runs only inside the private network
+// namespace that tests/e2e/netns-run makes, so nothing leaves this machine.
+
+#include <QJsonArray>
+#include <QNetworkInterface>
+#include <chrono>
+#include <set>
+#include <string>
+
+#include "cli_runner.h"
+#include "printer-sim/sim_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// True inside the namespace: loopback and the q73v0/q73v1 pair, nothing else.
+bool InsidePrivateNamespace() {
+  const std::set<QString> allowed = {"lo", "q73v0", "q73v1"};
+  bool pair = false;
+  const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+  for (const QNetworkInterface& interface : interfaces) {
+    if (!allowed.contains(interface.name())) {
+      return false;
+    }
+    pair = pair || interface.name() == QStringLiteral("q73v0");
+  }
+  return pair;
+}
+
+TEST(CliByBroadcast, DiscoverThenSetTheClockAndTheAddressOfWhatItFound) {
+  if (!InsidePrivateNamespace()) {
+    GTEST_SKIP() << "sends a broadcast: run only through tests/e2e/netns-run";
+  }
+  // A printer as on a real network: TCP on its own address, port 9100; UDP on 0.0.0.0:22368.
+  printer_sim::SimServerConfig config;
+  config.tcpHost = "10.99.0.1";
+  config.tcpPort = 9100;
+  config.udp = true;
+  printer_sim::SimServer sim(config);
+  std::string error;
+  ASSERT_TRUE(sim.Start(&error)) << error;
+
+  const CliRun found = RunCli({"discover", "--json"});
+  ASSERT_EQ(found.exitCode, 0) << found;
+  const QJsonArray printers = found.Json().value("printers").toArray();
+  ASSERT_EQ(printers.size(), 1) << found;
+  const QJsonObject printer = printers[0].toObject();
+  EXPECT_EQ(printer.value("ip").toString(), "10.99.0.1") << found;
+  EXPECT_EQ(printer.value("mac").toString(), "00:11:22:33:44:55") << found;
+
+  // The default port is the printer's 9100.
+  sim.ClearLog();
+  const CliRun set =
+      RunCli({"--net", printer.value("ip").toString(), "clock", "set", "2030-01-02T03:04:05"});
+  ASSERT_EQ(set.exitCode, 0) << set;
+  ASSERT_TRUE(sim.WaitUntil([&] { return sim.ReceivedCount() >= 1; }, 5s));
+  EXPECT_EQ(sim.ReceivedCommands().at(0).raw, "TS01,02,30,03,04,05\r\n");
+
+  const CliRun changed =
+      RunCli({"remote-set", printer.value("mac").toString(), "--static", "10.99.0.1",
+              "255.255.255.0", "10.99.0.254", "--name", "Desk-9", "--yes"});
+  ASSERT_EQ(changed.exitCode, 0) << changed;
+  EXPECT_FALSE(sim.State().dhcp);
+  EXPECT_EQ(sim.State().gateway, "10.99.0.254");
+
+  const CliRun again = RunCli({"--json", "discover"});
+  ASSERT_EQ(again.exitCode, 0) << again;
+  const QJsonArray now = again.Json().value("printers").toArray();
+  ASSERT_EQ(now.size(), 1) << again;
+  EXPECT_EQ(now[0].toObject().value("name").toString(), "Desk-9") << again;
+}
+
+}  // namespace

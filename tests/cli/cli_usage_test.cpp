@@ -1,0 +1,473 @@
+// What q73580-cli does with a command line it cannot carry out: usage errors (64) before any
+// link is opened, "Open Port Error" (1) for a printer that is not there, --help for every
+// subcommand, and the question asked only when a terminal is attached.
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "linked_printer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QByteArray TryHelp = "Try 'q73580-cli --help'.\n";
+
+// A printer on TCP and on UDP, both on 127.0.0.1, that must hear nothing from a bad command line.
+class CliUsageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    printer_sim::SimServerConfig config;
+    config.tcpHost = "127.0.0.1";
+    config.tcpPort = 0;
+    config.udp = true;
+    config.udpHost = "127.0.0.1";
+    config.udpPort = 0;
+    sim_ = std::make_unique<printer_sim::SimServer>(config);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(&error)) << error;
+  }
+
+  // %TCP% is the printer's host:port, %UDP% its UDP port.
+  QStringList Expand(const QStringList& args) const {
+    QStringList expanded;
+    for (QString arg : args) {
+      arg.replace(QStringLiteral("%TCP%"), QStringLiteral("127.0.0.1:%1").arg(sim_->TcpPort()));
+      arg.replace(QStringLiteral("%UDP%"), QString::number(sim_->UdpPort()));
+      expanded.push_back(arg);
+    }
+    return expanded;
+  }
+
+  void ExpectNothingReachedThePrinter() {
+    EXPECT_EQ(sim_->AcceptedConnections(), 0u);
+    EXPECT_EQ(sim_->ReceivedCount(), 0u);
+  }
+
+  std::unique_ptr<printer_sim::SimServer> sim_;
+};
+
+struct UsageCase {
+  std::string label;
+  QStringList args;
+  QString message;  // part of the message after "q73580-cli: "; empty: not checked
+};
+
+void PrintTo(const UsageCase& row, std::ostream* os) {
+  *os << row.label;
+}
+
+class CliUsageErrorTest : public CliUsageTest, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CliUsageErrorTest, ExitsSixtyFourBeforeOpeningAnything) {
+  const UsageCase& row = GetParam();
+  for (const bool json : {false, true}) {
+    QStringList args = Expand(row.args);
+    if (json) {
+      args.prepend(QStringLiteral("--json"));
+    }
+    const CliRun run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 64) << run;
+    EXPECT_TRUE(run.err.startsWith("q73580-cli: ")) << run;
+    EXPECT_TRUE(run.err.endsWith(TryHelp)) << run;
+    EXPECT_GT(run.err.size(), QByteArray("q73580-cli: \n").size() + TryHelp.size()) << run;
+    if (!row.message.isEmpty()) {
+      EXPECT_TRUE(QString::fromUtf8(run.err).contains(row.message)) << run;
+    }
+    if (!json) {
+      EXPECT_EQ(run.Out(), "") << run;
+    }
+    EXPECT_LT(run.seconds, 5.0) << run;
+  }
+  // Give a stray datagram or connection the time to arrive before looking.
+  QThread::msleep(50);
+  ExpectNothingReachedThePrinter();
+}
+
+const QString Mac = QStringLiteral("00:11:22:33:44:55");
+const QStringList ToSim = {"--to", "127.0.0.1", "--udp-port", "%UDP%"};
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, CliUsageErrorTest,
+    ::testing::Values(
+        // Links.
+        UsageCase{"NoLink", {"clock", "get"}, {}}, UsageCase{"NoLinkForProbe", {"probe"}, {}},
+        UsageCase{"TwoLinks", {"--net", "%TCP%", "--lpt", "/tmp/q73580-lpt", "probe"}, {}},
+        UsageCase{"OneKindTwice", {"--net", "%TCP%", "--net", "%TCP%", "probe"}, {}},
+        UsageCase{"PortZero", {"--net", "127.0.0.1:0", "probe"}, {}},
+        UsageCase{"PortBeyond65535", {"--net", "127.0.0.1:65536", "probe"}, {}},
+        UsageCase{"PortNotANumber", {"--net", "127.0.0.1:91o0", "probe"}, {}},
+        UsageCase{"PortEmpty", {"--net", "127.0.0.1:", "probe"}, {}},
+        UsageCase{"NetWithoutValue", {"probe", "--net"}, {}},
+        UsageCase{"ComBeyondThirty", {"--com", "COM31", "probe"}, {}},
+        UsageCase{"ComRelativePath", {"--com", "ttyUSB0", "probe"}, {}},
+        UsageCase{"LptBeyondFour", {"--lpt", "LPT5", "probe"}, {}},
+        UsageCase{"BaudNotOffered", {"--com", "/dev/null", "--baud", "1200", "probe"}, {}},
+        UsageCase{"ParityUnknown", {"--com", "/dev/null", "--parity", "mark", "probe"}, {}},
+        UsageCase{"DataBitsSix", {"--com", "/dev/null", "--data-bits", "6", "probe"}, {}},
+        UsageCase{"StopBitsThree", {"--com", "/dev/null", "--stop-bits", "3", "probe"}, {}},
+        UsageCase{"HandshakeUnknown", {"--com", "/dev/null", "--handshake", "dtr", "probe"}, {}},
+        // Subcommands.
+        UsageCase{"UnknownSubcommand", {"--net", "%TCP%", "frobnicate"}, {}},
+        UsageCase{"NoSubcommand", {"--net", "%TCP%"}, {}},
+        UsageCase{"ClockWithoutVerb", {"--net", "%TCP%", "clock"}, {}},
+        UsageCase{"ClockUnknownVerb", {"--net", "%TCP%", "clock", "reset"}, {}},
+        UsageCase{"UnknownOption", {"--net", "%TCP%", "--frobnicate", "probe"}, {}},
+        UsageCase{"ExtraArgument", {"--net", "%TCP%", "clock", "get", "now"}, {}},
+        // Clock.
+        UsageCase{"ClockSetWithoutTime", {"--net", "%TCP%", "clock", "set"}, {}},
+        UsageCase{
+            "ClockSetFebruary30", {"--net", "%TCP%", "clock", "set", "2026-02-30T10:00:00"}, {}},
+        UsageCase{"ClockSetHour24", {"--net", "%TCP%", "clock", "set", "2026-12-08T24:00:00"}, {}},
+        UsageCase{
+            "ClockSetBlankForT", {"--net", "%TCP%", "clock", "set", "2026-12-08 10:30:00"}, {}},
+        UsageCase{"ClockSetDateOnly", {"--net", "%TCP%", "clock", "set", "2026-12-08"}, {}},
+        UsageCase{"ClockSetBoth",
+                  {"--net", "%TCP%", "clock", "set", "--from-pc", "2026-12-08T10:30:00"},
+                  {}},
+        // Addresses.
+        UsageCase{"NetSetWithoutMode", {"--net", "%TCP%", "net", "set"}, {}},
+        UsageCase{"NetSetBothModes",
+                  {"--net", "%TCP%", "net", "set", "--dhcp", "--static", "10.0.0.2", "255.0.0.0",
+                   "10.0.0.1"},
+                  {}},
+        UsageCase{"NetSetOctetBeyond255",
+                  {"--net", "%TCP%", "net", "set", "--static", "192.168.1.256", "255.255.255.0",
+                   "192.168.1.1"},
+                  {}},
+        UsageCase{"NetSetThreeOctets",
+                  {"--net", "%TCP%", "net", "set", "--static", "192.168.1.5", "255.255.255",
+                   "192.168.1.1"},
+                  {}},
+        UsageCase{"NetSetBlankInAddress",
+                  {"--net", "%TCP%", "net", "set", "--static", "192.168.1.5", "255.255.255.0",
+                   "192.168.1. 1"},
+                  {}},
+        UsageCase{"NetSetQuoteInAddress",
+                  {"--net", "%TCP%", "net", "set", "--static", "1.2.3.4\"", "255.0.0.0", "1.0.0.1"},
+                  {}},
+        UsageCase{"NetSetMissingGateway",
+                  {"--net", "%TCP%", "net", "set", "--static", "192.168.1.5", "255.255.255.0"},
+                  {}},
+        // Names.
+        UsageCase{"NameNotLatin1",
+                  {"--net", "%TCP%", "name", "set", QStringLiteral("\u0141\u00f3d\u017a")},
+                  {}},
+        UsageCase{"NameWithQuote", {"--net", "%TCP%", "name", "set", "Lab\"1"}, {}},
+        UsageCase{"NameWithTab", {"--net", "%TCP%", "name", "set", "Lab\t1"}, {}},
+        UsageCase{"NameWithLineFeed", {"--net", "%TCP%", "name", "set", "Lab\nNET DHCP"}, {}},
+        UsageCase{"NameOf16Characters", {"--net", "%TCP%", "name", "set", "ABCDEFGHIJKLMNOP"}, {}},
+        UsageCase{"NameMissing", {"--net", "%TCP%", "name", "set"}, {}},
+        // Confirmation.
+        UsageCase{"FactoryResetWithoutYes",
+                  {"--net", "%TCP%", "factory-reset"},
+                  "factory-reset needs --yes when not run from a terminal"},
+        UsageCase{"RemoteSetWithoutYes", QStringList{"remote-set", Mac, "--dhcp"} + ToSim,
+                  "needs --yes"},
+        // The remote change.
+        UsageCase{"MacFiveGroups",
+                  QStringList{"remote-set", "00:11:22:33:44", "--dhcp", "--yes"} + ToSim,
+                  {}},
+        UsageCase{"MacWithDashes",
+                  QStringList{"remote-set", "00-11-22-33-44-55", "--dhcp", "--yes"} + ToSim,
+                  {}},
+        UsageCase{"MacNotHex",
+                  QStringList{"remote-set", "00:11:22:33:44:5G", "--dhcp", "--yes"} + ToSim,
+                  {}},
+        UsageCase{"MacMissing", QStringList{"remote-set", "--dhcp", "--yes"} + ToSim, {}},
+        UsageCase{"RemoteSetWithoutMode", QStringList{"remote-set", Mac, "--yes"} + ToSim, {}},
+        UsageCase{
+            "RemoteSetBadGateway",
+            QStringList{"remote-set", Mac, "--static", "10.0.0.2", "255.0.0.0", "10.0.0", "--yes"} +
+                ToSim,
+            {}},
+        UsageCase{"RemoteSetNameWithQuote",
+                  QStringList{"remote-set", Mac, "--dhcp", "--name", "a\"b", "--yes"} + ToSim,
+                  {}},
+        UsageCase{
+            "RemoteSetNameNotLatin1",
+            QStringList{"remote-set", Mac, "--dhcp", "--name", QStringLiteral("\u20ac"), "--yes"} +
+                ToSim,
+            {}},
+        UsageCase{"UdpPortZero", {"discover", "--to", "127.0.0.1", "--udp-port", "0"}, {}},
+        UsageCase{
+            "UdpPortBeyond65535", {"discover", "--to", "127.0.0.1", "--udp-port", "65536"}, {}},
+        UsageCase{"TimeoutNotANumber", QStringList{"discover", "--timeout", "soon"} + ToSim, {}},
+        UsageCase{"ToNotAnAddress", {"discover", "--to", "127.0.0.300", "--udp-port", "%UDP%"}, {}},
+        // Web.
+        UsageCase{"WebWithoutHost", {"web"}, {}},
+        UsageCase{"WebHostWithBlank", {"web", "192.168.0.20 x"}, {}},
+        UsageCase{"WebHostWithQuote", {"web", "192.168.0.20\""}, {}},
+        UsageCase{"WebHostWithPort", {"web", "192.168.0.20:8080"}, {}},
+        UsageCase{"WebHostWithControl", {"web", "192.168.0.20\x01"}, {}}),
+    [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.label; });
+
+// --help, "help SUBCOMMAND" and "SUBCOMMAND --help" print usage and do nothing else, whatever
+// else the command line says.
+class CliHelpTest : public CliUsageTest, public ::testing::WithParamInterface<QStringList> {};
+
+TEST_P(CliHelpTest, PrintsUsageAndExitsZero) {
+  const CliRun run = RunCli(Expand(GetParam()));
+  EXPECT_EQ(run.exitCode, 0) << run;
+  EXPECT_EQ(run.Err(), "") << run;
+  const QString out = QString::fromUtf8(run.out);
+  EXPECT_TRUE(out.contains(QStringLiteral("q73580-cli"))) << run;
+  // The subcommand's own words appear in its usage.
+  for (const QString& word : GetParam()) {
+    if (word.front().isLetter() && word != QStringLiteral("help")) {
+      EXPECT_TRUE(out.contains(word)) << word.toStdString() << ": " << run;
+    }
+  }
+  QThread::msleep(50);
+  ExpectNothingReachedThePrinter();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EverySubcommand, CliHelpTest,
+    ::testing::Values(QStringList{"--help"}, QStringList{"help"}, QStringList{"probe", "--help"},
+                      QStringList{"clock", "get", "--help"}, QStringList{"clock", "set", "--help"},
+                      QStringList{"net", "get", "--help"}, QStringList{"net", "set", "--help"},
+                      QStringList{"name", "set", "--help"}, QStringList{"factory-reset", "--help"},
+                      QStringList{"discover", "--help"}, QStringList{"remote-set", "--help"},
+                      QStringList{"web", "--help"}, QStringList{"help", "probe"},
+                      QStringList{"help", "clock", "set"}, QStringList{"help", "remote-set"},
+                      QStringList{"help", "discover"},
+                      // Help wins over a link and over a confirmation already given.
+                      QStringList{"--net", "%TCP%", "factory-reset", "--yes", "--help"},
+                      QStringList{"--net", "%TCP%", "--help", "net", "set", "--dhcp"}),
+    [](const ::testing::TestParamInfo<QStringList>& info) {
+      QString name = info.param.join(QLatin1Char('_'));
+      name.remove(QLatin1Char('-')).replace(QLatin1Char('%'), QLatin1Char('_'));
+      return QStringLiteral("%1_%2").arg(info.index).arg(name).toStdString();
+    });
+
+TEST_F(CliUsageTest, TopLevelHelp_NamesEverySubcommandAndLink) {
+  const CliRun run = RunCli({"--help"});
+  ASSERT_EQ(run.exitCode, 0) << run;
+  const QString out = QString::fromUtf8(run.out);
+  for (const char* word :
+       {"probe", "clock get", "clock set", "net get", "net set", "name set", "factory-reset",
+        "discover", "remote-set", "web", "--usb", "--com", "--lpt", "--net", "--json"}) {
+    EXPECT_TRUE(out.contains(QLatin1String(word))) << word;
+  }
+}
+
+// A port that nothing listens on.
+quint16 ClosedTcpPort() {
+  QTcpServer server;
+  return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
+}
+
+struct OpenFailureCase {
+  std::string label;
+  QStringList args;  // %PORT% a closed TCP port, %PTY% the virtual printer's pty,
+                     // %FIFO% a FIFO nobody reads
+  QString command;
+};
+
+void PrintTo(const OpenFailureCase& row, std::ostream* os) {
+  *os << row.label;
+}
+
+class CliOpenPortErrorTest : public ::testing::TestWithParam<OpenFailureCase> {};
+
+// No printer there: "Open Port Error" at once, exit 1, with and without --json.
+TEST_P(CliOpenPortErrorTest, ExitsOneWithOpenPortError) {
+  const OpenFailureCase& row = GetParam();
+  LinkedPrinter pty(Via::Pty);
+  ASSERT_TRUE(pty.Started()) << pty.Error();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString fifo = dir.filePath(QStringLiteral("lpt"));
+  ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+  const quint16 port = ClosedTcpPort();
+  ASSERT_NE(port, 0);
+
+  QStringList args;
+  for (QString arg : row.args) {
+    arg.replace(QStringLiteral("%PORT%"), QString::number(port));
+    arg.replace(QStringLiteral("%PTY%"), pty.Target());
+    arg.replace(QStringLiteral("%FIFO%"), fifo);
+    args.push_back(arg);
+  }
+  const CliRun human = RunCli(args);
+  EXPECT_EQ(human.exitCode, 1) << human;
+  EXPECT_EQ(human.Out(), "") << human;
+  EXPECT_EQ(human.Err(), "q73580-cli: Open Port Error\n") << human;
+  EXPECT_LT(human.seconds, 5.0) << human;
+
+  const CliRun json = RunCli(QStringList{"--json"} + args);
+  EXPECT_EQ(json.exitCode, 1) << json;
+  const QJsonObject object = json.Json();
+  EXPECT_EQ(object.value("command").toString(), row.command) << json;
+  EXPECT_EQ(object.value("result").toString(), "Open Port Error") << json;
+  EXPECT_EQ(object.value("code").toInt(), 1) << json;
+  EXPECT_TRUE(object.value("link").isObject()) << json;
+  EXPECT_EQ(json.Err(), "q73580-cli: Open Port Error\n") << json;
+
+  // A line the pty cannot carry is refused before a byte is sent.
+  EXPECT_EQ(pty.Sim().ReceivedCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NoPrinterThere, CliOpenPortErrorTest,
+    ::testing::Values(
+        OpenFailureCase{"TcpRefused", {"--net", "127.0.0.1:%PORT%", "probe"}, "probe"},
+        OpenFailureCase{
+            "TcpRefusedRead", {"clock", "get", "--net", "127.0.0.1:%PORT%"}, "clock get"},
+        OpenFailureCase{"TcpAnyAddress", {"--net", "0.0.0.0:%PORT%", "probe"}, "probe"},
+        OpenFailureCase{"ComMissingDevice", {"--com", "/dev/q73580-none", "probe"}, "probe"},
+        OpenFailureCase{"ComNumberWithoutAdapter", {"--com", "COM10", "net", "get"}, "net get"},
+        OpenFailureCase{
+            "ComEvenParityOnPty", {"--com", "%PTY%", "--parity", "even", "probe"}, "probe"},
+        OpenFailureCase{"ComSevenBitsOnPty",
+                        {"--com", "%PTY%", "--data-bits", "7", "clock", "get"},
+                        "clock get"},
+        OpenFailureCase{"ComOneAndAHalfStopBits",
+                        {"--com", "%PTY%", "--stop-bits", "1.5", "name", "set", "x"},
+                        "name set"},
+        OpenFailureCase{
+            "LptFifoNobodyReads", {"--lpt", "%FIFO%", "factory-reset", "--yes"}, "factory-reset"},
+        OpenFailureCase{
+            "LptMissingDevice", {"--lpt", "/dev/q73580-none", "net", "set", "--dhcp"}, "net set"},
+        OpenFailureCase{"UsbNoPrinter", {"--usb", "clock", "set", "--from-pc"}, "clock set"}),
+    [](const ::testing::TestParamInfo<OpenFailureCase>& info) { return info.param.label; });
+
+// The serial options reach the line: every setting a pty keeps works.
+TEST(CliSerialOptions, SettingsAPtyKeeps_Work) {
+  LinkedPrinter pty(Via::Pty);
+  ASSERT_TRUE(pty.Started()) << pty.Error();
+  const std::vector<QStringList> lines = {
+      {"--baud", "115200", "--parity", "none", "--data-bits", "8", "--stop-bits", "1",
+       "--handshake", "none"},
+      {"--baud", "2400", "--stop-bits", "2", "--handshake", "rts-cts"},
+      {"--handshake", "xon-xoff"},
+      {"--handshake", "rts"},
+  };
+  for (const QStringList& line : lines) {
+    const CliRun run = RunCli(pty.LinkArgs() + line + QStringList{"clock", "get"});
+    EXPECT_EQ(run.exitCode, 0) << line.join(' ').toStdString() << ": " << run;
+    EXPECT_EQ(run.Out(), "2026-12-08 10:30:00\n") << run;
+  }
+}
+
+// A terminal of our own for the program's stdin, with the answer already typed.
+class TypedAnswer {
+ public:
+  explicit TypedAnswer(const std::string& answer) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+      return;
+    }
+    const char* name = ptsname(master_);
+    if (name == nullptr) {
+      return;
+    }
+    path_ = QString::fromLocal8Bit(name);
+    // Held open so that the line stays up between the write and the program's read.
+    slave_ = open(name, O_RDWR | O_NOCTTY);
+    ok_ = slave_ >= 0 &&
+          write(master_, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
+  }
+  ~TypedAnswer() {
+    if (slave_ >= 0) {
+      close(slave_);
+    }
+    if (master_ >= 0) {
+      close(master_);
+    }
+  }
+  TypedAnswer(const TypedAnswer&) = delete;
+  TypedAnswer& operator=(const TypedAnswer&) = delete;
+
+  bool Ok() const { return ok_; }
+  CliRunOptions Stdin() const {
+    CliRunOptions options;
+    options.stdinFile = path_;
+    options.timeoutMs = 10000;
+    return options;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  QString path_;
+  bool ok_ = false;
+};
+
+struct AnswerCase {
+  std::string answer;
+  int exitCode;
+};
+
+void PrintTo(const AnswerCase& row, std::ostream* os) {
+  *os << '"' << row.answer.substr(0, row.answer.size() - 1) << '"';
+}
+
+class CliConfirmTest : public ::testing::TestWithParam<AnswerCase> {};
+
+// On a terminal factory-reset asks first; only y or yes goes ahead.
+TEST_P(CliConfirmTest, FactoryResetOnATerminal_AsksFirst) {
+  LinkedPrinter printer(Via::Tcp);
+  ASSERT_TRUE(printer.Started()) << printer.Error();
+  TypedAnswer answer(GetParam().answer);
+  ASSERT_TRUE(answer.Ok());
+  const CliRun run = RunCli(printer.LinkArgs() + QStringList{"factory-reset"}, answer.Stdin());
+  EXPECT_EQ(run.exitCode, GetParam().exitCode) << run;
+  EXPECT_TRUE((run.out + run.err).contains("Restore the factory defaults of the printer on "))
+      << run;
+  EXPECT_TRUE((run.out + run.err).contains("[y/N] ")) << run;
+  if (GetParam().exitCode == 0) {
+    ASSERT_TRUE(printer.WaitReceived(1));
+    EXPECT_EQ(printer.Received(), std::vector<std::string>{"INITIALPRINTER\r\n"});
+  } else {
+    EXPECT_TRUE(run.err.contains("cancelled")) << run;
+    QThread::msleep(50);
+    EXPECT_EQ(printer.Sim().AcceptedConnections(), 0u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CliConfirmTest,
+                         ::testing::Values(AnswerCase{"y\n", 0}, AnswerCase{"yes\n", 0},
+                                           AnswerCase{"n\n", 1}, AnswerCase{"\n", 1},
+                                           AnswerCase{"yess\n", 1}, AnswerCase{"no\n", 1}),
+                         [](const ::testing::TestParamInfo<AnswerCase>& info) {
+                           return "Answer" + std::to_string(info.index);
+                         });
+
+// remote-set asks as well; "no" writes nothing.
+TEST(CliConfirm, RemoteSetOnATerminal_NoWritesNothing) {
+  printer_sim::SimServerConfig config;
+  config.tcp = false;
+  config.udp = true;
+  config.udpHost = "127.0.0.1";
+  config.udpPort = 0;
+  printer_sim::SimServer sim(config);
+  ASSERT_TRUE(sim.Start());
+  TypedAnswer answer("n\n");
+  ASSERT_TRUE(answer.Ok());
+  const CliRun run =
+      RunCli({"remote-set", "00:11:22:33:44:55", "--static", "10.0.0.2", "255.0.0.0", "10.0.0.1",
+              "--to", "127.0.0.1", "--udp-port", QString::number(sim.UdpPort())},
+             answer.Stdin());
+  EXPECT_EQ(run.exitCode, 1) << run;
+  EXPECT_TRUE(run.err.contains("cancelled")) << run;
+  QThread::msleep(50);
+  for (const auto& entry : sim.ReceivedCommands()) {
+    EXPECT_NE(entry.raw.size(), 1064u) << "a block write went out";
+  }
+  EXPECT_TRUE(sim.State().dhcp);
+}
+
+}  // namespace

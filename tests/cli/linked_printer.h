@@ -1,0 +1,128 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "printer-sim/sim_server.h"
+
+// The three links the command line reaches the virtual printer by in these tests.
+enum class Via { Tcp, Pty, Fifo };
+
+inline const char* ViaName(Via via) {
+  switch (via) {
+    case Via::Tcp:
+      return "Tcp";
+    case Via::Pty:
+      return "Pty";
+    case Via::Fifo:
+      return "Fifo";
+  }
+  return "?";
+}
+
+// The printer's own clock stands still at this time, so that a read is known to the second.
+inline std::chrono::sys_seconds PrinterNow() {
+  using namespace std::chrono;
+  return sys_days{year{2026} / 12 / 8} + hours{10} + minutes{30};
+}
+
+// A printer with a static address and a name outside ASCII, which must travel as Latin-1.
+inline printer_sim::SimServerConfig LinkedPrinterConfig() {
+  printer_sim::SimServerConfig config;
+  config.clock = [] { return PrinterNow(); };
+  config.initialState.dhcp = false;
+  config.initialState.ip = "192.168.7.50";
+  config.initialState.mask = "255.255.0.0";
+  config.initialState.gateway = "192.168.7.1";
+  config.initialState.lastUsedIp = "192.168.7.50";
+  config.initialState.name = "Caf\xE9";
+  config.initialState.mac = "00:11:22:33:44:55";
+  return config;
+}
+
+// The virtual printer on one link, with the command-line options that reach it.
+class LinkedPrinter {
+ public:
+  explicit LinkedPrinter(Via via, printer_sim::SimServerConfig config = LinkedPrinterConfig())
+      : via_(via) {
+    config.tcp = via == Via::Tcp;
+    config.tcpHost = "127.0.0.1";
+    config.tcpPort = 0;
+    config.pty = via == Via::Pty;
+    if (via == Via::Fifo) {
+      fifoPath_ = dir_.filePath(QStringLiteral("lpt")).toStdString();
+      config.fifoPath = fifoPath_;
+    }
+    sim_ = std::make_unique<printer_sim::SimServer>(std::move(config));
+    started_ = dir_.isValid() && sim_->Start(&error_);
+  }
+
+  bool Started() const { return started_; }
+  const std::string& Error() const { return error_; }
+  printer_sim::SimServer& Sim() { return *sim_; }
+
+  // What the link is called on the command line and in the JSON "link" object.
+  QString Kind() const {
+    switch (via_) {
+      case Via::Tcp:
+        return QStringLiteral("net");
+      case Via::Pty:
+        return QStringLiteral("com");
+      case Via::Fifo:
+        return QStringLiteral("lpt");
+    }
+    return {};
+  }
+  QString Target() const {
+    switch (via_) {
+      case Via::Tcp:
+        return QStringLiteral("127.0.0.1:%1").arg(sim_->TcpPort());
+      case Via::Pty:
+        return QString::fromStdString(sim_->PtyPath());
+      case Via::Fifo:
+        return QString::fromStdString(fifoPath_);
+    }
+    return {};
+  }
+  QStringList LinkArgs() const { return {QStringLiteral("--") + Kind(), Target()}; }
+
+  // The line every query begins with on this link.
+  std::string InterfaceLine() const {
+    switch (via_) {
+      case Via::Tcp:
+        return "DIAGNOSTIC INTERFACE NET\r\n";
+      case Via::Pty:
+        return "DIAGNOSTIC INTERFACE COM\r\n";
+      case Via::Fifo:
+        return "DIAGNOSTIC INTERFACE LPT\r\n";
+    }
+    return {};
+  }
+
+  // The lines the printer received, exactly as they came.
+  std::vector<std::string> Received() const {
+    std::vector<std::string> lines;
+    for (const auto& entry : sim_->ReceivedCommands()) {
+      lines.push_back(entry.raw);
+    }
+    return lines;
+  }
+  // A command that gets no reply may still be on its way when the program has ended.
+  bool WaitReceived(std::size_t count) {
+    return sim_->WaitUntil([&] { return sim_->ReceivedCount() >= count; }, std::chrono::seconds(5));
+  }
+
+ private:
+  Via via_;
+  QTemporaryDir dir_;
+  std::string fifoPath_;
+  std::unique_ptr<printer_sim::SimServer> sim_;
+  bool started_ = false;
+  std::string error_;
+};
