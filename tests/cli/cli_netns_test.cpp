@@ -3,31 +3,16 @@
 // namespace that tests/e2e/netns-run makes, so nothing leaves this machine.
 
 #include <QJsonArray>
-#include <QNetworkInterface>
 #include <chrono>
-#include <set>
 #include <string>
 
 #include "cli_runner.h"
 #include "printer-sim/sim_server.h"
+#include "support/private_namespace.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// True inside the namespace: loopback and the q73v0/q73v1 pair, nothing else.
-bool InsidePrivateNamespace() {
-  const std::set<QString> allowed = {"lo", "q73v0", "q73v1"};
-  bool pair = false;
-  const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-  for (const QNetworkInterface& interface : interfaces) {
-    if (!allowed.contains(interface.name())) {
-      return false;
-    }
-    pair = pair || interface.name() == QStringLiteral("q73v0");
-  }
-  return pair;
-}
 
 TEST(CliByBroadcast, DiscoverThenSetTheClockAndTheAddressOfWhatItFound) {
   if (!InsidePrivateNamespace()) {

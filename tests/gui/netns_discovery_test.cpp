@@ -3,28 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QNetworkInterface>
 #include <QRadioButton>
 #include <functional>
-#include <set>
 
 #include "network_setup_flow.h"
+#include "support/private_namespace.h"
 
 namespace {
-
-// True inside the namespace: loopback and the q73v0/q73v1 pair, nothing else.
-bool InsidePrivateNamespace() {
-  const std::set<QString> allowed = {"lo", "q73v0", "q73v1"};
-  bool pair = false;
-  const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-  for (const QNetworkInterface& interface : interfaces) {
-    if (!allowed.contains(interface.name())) {
-      return false;
-    }
-    pair = pair || interface.name() == QStringLiteral("q73v0");
-  }
-  return pair;
-}
 
 TEST(DiscoveryByBroadcast, ListsTheVirtualPrinterAndReadsItOverTcp) {
   if (!InsidePrivateNamespace()) {
