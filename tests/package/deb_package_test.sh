@@ -100,24 +100,52 @@ run_env=(env HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/runtime"
 utility="$root/usr/bin/q73580-utility"
 err="$scratch/utility.err"
 
-if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
-  # Xvfb picks a free display itself and writes its number: no race with other tests' servers.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" \
-    >"$scratch/xvfb.log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do
-    [ -s "$scratch/display" ] && break
-    sleep 0.1
+# A private X server: a display number of its own (no lock file and no listening socket, in the
+# file system or the abstract namespace, of another server), a cookie of its own, and proof that
+# it answers before the utility is started. A server that cannot be had is reported and the
+# offscreen check below runs instead: the package is what is under test here, not the X setup.
+x_display=""
+start_x_server() {
+  local attempt n xpid
+  for attempt in 1 2 3 4 5; do
+    n=$((200 + (RANDOM % 700)))
+    [ -e "/tmp/.X$n-lock" ] && continue
+    grep -q "/tmp/.X11-unix/X$n\$" /proc/net/unix 2>/dev/null && continue
+    rm -f "$scratch/Xauthority"
+    xauth -q -f "$scratch/Xauthority" add ":$n" . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')" ||
+      return 1
+    Xvfb ":$n" -auth "$scratch/Xauthority" -screen 0 1024x768x24 -nolisten tcp \
+      >"$scratch/xvfb.log" 2>&1 &
+    xpid=$!
+    pids+=("$xpid")
+    for _ in $(seq 100); do # 10 s at most
+      kill -0 "$xpid" 2>/dev/null || break
+      if XAUTHORITY="$scratch/Xauthority" DISPLAY=":$n" xprop -root >/dev/null 2>&1; then
+        x_display=":$n"
+        return 0
+      fi
+      sleep 0.1
+    done
+    echo "Xvfb :$n was not usable (attempt $attempt): $(cat "$scratch/xvfb.log")" >&2
+    kill "$xpid" 2>/dev/null || true
   done
-  [ -s "$scratch/display" ] || fail "Xvfb did not start: $(cat "$scratch/xvfb.log")"
-  display=":$(head -n1 "$scratch/display")"
+  return 1
+}
+
+if command -v Xvfb >/dev/null && command -v xauth >/dev/null && command -v xdotool >/dev/null &&
+  command -v xprop >/dev/null && start_x_server; then
+  display=$x_display
+  run_env+=(XAUTHORITY="$scratch/Xauthority")
+  export XAUTHORITY="$scratch/Xauthority"
 
   "${run_env[@]}" DISPLAY="$display" QT_QPA_PLATFORM=xcb "$utility" >"$scratch/utility.out" 2>"$err" &
   app=$!
   pids+=("$app")
   window=""
   for _ in $(seq 200); do # 20 s at most
-    kill -0 "$app" 2>/dev/null || fail "the utility ended at start: $(cat "$err")"
+    kill -0 "$app" 2>/dev/null ||
+      fail "the utility ended at start: $(cat "$err")
+the X server's log: $(cat "$scratch/xvfb.log")"
     # The main window, not Qt's hidden group leader of the same name: the one that is mapped.
     window=$(DISPLAY="$display" xdotool search --onlyvisible --name '^Q73580 Utility$' 2>/dev/null |
       head -n1) || true
@@ -136,7 +164,8 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xpr
   echo "main window $window up on $display, WM_CLASS $wm_class"
   kill -0 "$app" 2>/dev/null || fail "the utility ended: $(cat "$err")"
 else
-  echo "Xvfb, xdotool or xprop missing: the utility runs offscreen for 5 s instead"
+  echo "no X server to be had (Xvfb, xauth, xdotool or xprop missing, or none answered):" \
+    "the utility runs offscreen for 5 s instead"
   status=0
   "${run_env[@]}" QT_QPA_PLATFORM=offscreen timeout 5 "$utility" >"$scratch/utility.out" \
     2>"$err" || status=$?
