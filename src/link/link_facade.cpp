@@ -68,12 +68,23 @@ ReceiveBuffer* LinkFacade::BufferOf(LinkKind kind) {
 
 LinkHandle LinkFacade::OpenLink(LinkKind kind) {
   LinkPort* port = PortOf(kind);
-  // Without the owner's records there is nothing to open.
-  if (port == nullptr || !targets_.IsSet()) {
+  lastOpenFailure_ = {};
+  if (port == nullptr) {
+    lastOpenFailure_ = {OpenFailureCause::NoSettings, "no such interface"};
     return InvalidLink;
   }
+  // Without the owner's records there is nothing to open.
+  if (!targets_.IsSet()) {
+    lastOpenFailure_ = {OpenFailureCause::NoSettings, "no port settings were handed over"};
+    return InvalidLink;
+  }
+  port->ForgetOpenFailure();
   LinkHandle handle = port->Open(targets_);
   if (handle == InvalidLink) {
+    lastOpenFailure_ = port->LastOpenFailure();
+    if (!lastOpenFailure_.Failed()) {
+      lastOpenFailure_ = {OpenFailureCause::Other, "the port could not be opened"};
+    }
     return InvalidLink;
   }
   if (ReceiveBuffer* buffer = BufferOf(kind)) {

@@ -46,6 +46,9 @@ class LinkFacade {
   bool ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& byte);
   void CloseLink(LinkKind kind, LinkHandle handle);
 
+  // Why the last OpenLink returned InvalidLink; cause None after an open that worked.
+  const OpenFailure& LastOpenFailure() const { return lastOpenFailure_; }
+
   // Runs once after every chunk written so that timers and painting go on during a long write.
   // A no-op until a GUI installs its event processing.
   void SetProcessEventsHook(std::function<void()> hook);
@@ -63,6 +66,7 @@ class LinkFacade {
   ReceiveBuffer usbBuffer_;
   ReceiveBuffer comBuffer_;
   ReceiveBuffer netBuffer_;
+  OpenFailure lastOpenFailure_;
   std::function<void()> processEvents_;
   std::function<void(std::chrono::milliseconds)> pause_;
 };

@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <utility>
 
 #include "link/link_settings.h"
 #include "link/link_types.h"
+#include "link/open_failure.h"
 #include "link/receive_buffer.h"
 
 // One kind of port behind the link facade. The facade decides chunk sizes and waiting rules;
@@ -13,7 +15,8 @@ class LinkPort {
  public:
   virtual ~LinkPort() = default;
 
-  // Opens the device the current settings name; InvalidLink when it cannot be opened.
+  // Opens the device the current settings name; InvalidLink when it cannot be opened, with the
+  // cause left in LastOpenFailure().
   virtual LinkHandle Open(const LinkTargets& targets) = 0;
 
   // Sends one chunk and returns how many of its bytes the port took; anything short of
@@ -30,12 +33,27 @@ class LinkPort {
   // Waits up to `timeout` for received data; returns at once when some arrives. Ports that
   // cannot tell simply wait the whole time.
   virtual void WaitForData(LinkHandle handle, std::chrono::milliseconds timeout);
+
+  // Why the last Open failed; the facade forgets it before every open.
+  const OpenFailure& LastOpenFailure() const { return openFailure_; }
+  void ForgetOpenFailure() { openFailure_ = {}; }
+
+ protected:
+  LinkHandle FailOpen(OpenFailure failure) {
+    openFailure_ = std::move(failure);
+    return InvalidLink;
+  }
+
+ private:
+  OpenFailure openFailure_;
 };
 
 // A port kind that this build cannot drive: every open fails, so nothing pretends to work.
 class UnavailablePort final : public LinkPort {
  public:
-  LinkHandle Open(const LinkTargets&) override { return InvalidLink; }
+  LinkHandle Open(const LinkTargets&) override {
+    return FailOpen({OpenFailureCause::Other, "this build cannot drive this kind of port"});
+  }
   std::uint32_t WriteChunk(LinkHandle, const std::uint8_t*, std::uint32_t) override { return 0; }
   bool Fill(LinkHandle, ReceiveBuffer&) override { return false; }
   void Close(LinkHandle) override {}
