@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
-#include <algorithm>
 
+#include "gui/edit_limit.h"
 #include "gui/input_error.h"
 #include "gui/keyboard_access.h"
 #include "protocol/address_text.h"
@@ -69,7 +69,7 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
   addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, labelName,
          editDeviceName_);
   editDeviceName_->clear();
-  editDeviceName_->setMaxLength(DeviceNameMaxLength);
+  LimitTyping(*editDeviceName_, DeviceNameMaxLength);
 
   auto* buttonOK = new QPushButton(QStringLiteral("Set"), this);
   buttonOK->setObjectName(QStringLiteral("ButtonOK"));
@@ -102,9 +102,7 @@ void TFormEthernetSetup::Prepare(int left, int top, NetConfigRecord& record) {
   editGateWay_->setText(QString::fromLatin1(edited_.gateway.View()));
   // A longer name than can be typed is shown whole: "Set" writes the name back, and a cut one
   // would rename the printer unasked.
-  const QString name = QString::fromLatin1(edited_.netName.View());
-  editDeviceName_->setMaxLength(std::max<int>(DeviceNameMaxLength, static_cast<int>(name.size())));
-  editDeviceName_->setText(name);
+  ShowWhole(*editDeviceName_, QString::fromLatin1(edited_.netName.View()));
 }
 
 void TFormEthernetSetup::UpdateAddressControls(std::uint8_t dhcp) {

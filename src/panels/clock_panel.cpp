@@ -7,6 +7,7 @@
 #include <QTime>
 #include <array>
 
+#include "gui/edit_limit.h"
 #include "gui/input_error.h"
 
 namespace {
@@ -46,7 +47,8 @@ ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& 
     labels[i]->setGeometry(scale.Rect(LabelLeft, Rows[i].top, LabelWidth, LabelHeight));
   }
 
-  // The year takes four digits; the others three, room for a sign.
+  // The year takes four typed digits; the others three, room for a sign. What the printer
+  // reports is shown whole, however long.
   EditYear = AddEdit(QStringLiteral("EditYear"), 16, 4, scale);
   EditMonth = AddEdit(QStringLiteral("EditMonth"), 40, 3, scale);
   EditDate = AddEdit(QStringLiteral("EditDate"), 64, 3, scale);
@@ -84,7 +86,7 @@ QLineEdit* ClockPanel::AddEdit(const QString& name, int top, int maxLength,
                                const LayoutScale& scale) {
   auto* edit = new QLineEdit(this);
   edit->setObjectName(name);
-  edit->setMaxLength(maxLength);
+  LimitTyping(*edit, maxLength);
   edit->setGeometry(scale.Rect(EditLeft, top, EditWidth, EditHeight));
   return edit;
 }
@@ -109,12 +111,12 @@ void ClockPanel::LoadSystemTime() {
 }
 
 void ClockPanel::ShowClockFields() {
-  EditYear->setText(QString::number(values_.year));
-  EditMonth->setText(QString::number(values_.month));
-  EditDate->setText(QString::number(values_.date));
-  EditHour->setText(QString::number(values_.hour));
-  EditMinute->setText(QString::number(values_.minute));
-  EditSecond->setText(QString::number(values_.second));
+  ShowWhole(*EditYear, QString::number(values_.year));
+  ShowWhole(*EditMonth, QString::number(values_.month));
+  ShowWhole(*EditDate, QString::number(values_.date));
+  ShowWhole(*EditHour, QString::number(values_.hour));
+  ShowWhole(*EditMinute, QString::number(values_.minute));
+  ShowWhole(*EditSecond, QString::number(values_.second));
 }
 
 void ClockPanel::TakeClockFields() {

@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <algorithm>
 #include <array>
 
+#include "gui/edit_limit.h"
 #include "gui/input_error.h"
 #include "gui/keyboard_access.h"
 
@@ -113,7 +113,7 @@ QLabel* EthernetPanel::AddLabel(const QString& name, const QString& caption, con
 QLineEdit* EthernetPanel::AddEdit(const QString& name, int maxLength, const QRect& rect) {
   auto* edit = new QLineEdit(this);
   edit->setObjectName(name);
-  edit->setMaxLength(maxLength);
+  LimitTyping(*edit, maxLength);
   edit->setGeometry(rect);
   return edit;
 }
@@ -174,9 +174,7 @@ CommandResult EthernetPanel::ReadPrinterNetwork() {
   }
   // A name longer than can be typed is shown whole, so that "Set Printer Name" does not send
   // it back cut.
-  const QString name = ShownText(values_.netName);
-  EditPrinterName->setMaxLength(std::max<int>(PrinterNameMaxLength, static_cast<int>(name.size())));
-  EditPrinterName->setText(name);
+  ShowWhole(*EditPrinterName, ShownText(values_.netName));
   return result;
 }
 

@@ -62,6 +62,32 @@ TEST_F(ClockPanelTest, Read_ShowsThePrinterClock) {
   EXPECT_EQ(values_, (ClockRecord{2031, 5, 6, 7, 8, 9}));
 }
 
+// A printer with a broken clock may report more digits than can be typed; the value is shown
+// whole and "Set" sends it back whole, while typing stays within the limits.
+TEST_F(ClockPanelTest, ValuesLongerThanCanBeTyped_AreShownAndSetWhole) {
+  for (const int printerYear : {20261, -2026}) {
+    printer_sim::SimServerConfig config;
+    config.clock = [printerYear] { return sys_days{year{printerYear} / 5 / 6} + hours{7}; };
+    StartSim(std::move(config));
+    Button("ButtonRTCRead")->click();
+    EXPECT_EQ(Text("EditYear"), QString::number(printerYear));
+  }
+
+  const ClockRecord reported{20261, 1000, -100, INT_MAX, INT_MIN, 99999};
+  values_ = reported;
+  clock_->ShowClockFields();
+  EXPECT_EQ(Shown(), (ClockTexts{"20261", "1000", "-100", "2147483647", "-2147483648", "99999"}));
+  host_.answer = CommandResult::Ok;
+  Button("ButtonOk")->click();
+  ASSERT_FALSE(host_.calls.empty());
+  EXPECT_EQ(std::get<ClockRecord>(host_.calls.back().record), reported);
+
+  Type("EditYear", QStringLiteral("123456"));
+  Type("EditMonth", QStringLiteral("12345"));
+  EXPECT_EQ(Text("EditYear"), QStringLiteral("1234"));
+  EXPECT_EQ(Text("EditMonth"), QStringLiteral("123"));
+}
+
 // A read that fails half-way leaves no mixture: the previous values come back in full, over
 // whatever was typed.
 TEST_F(ClockPanelTest, ReadBrokenOffAtTheLastReport_ShowsEveryPreviousValue) {

@@ -286,6 +286,12 @@ TEST_F(HostileMainWindowTest, NameLongerThanTheEditTakes_IsShownAndSentBackWhole
   EXPECT_EQ(ReceivedUpToSentinel(), std::vector<std::string>{NetName("Warehouse-Printer-North")});
   EXPECT_TRUE(errors_.empty());
 
+  // What replaces it is held to the typed limit again, typed or pasted.
+  Enter(Find<QLineEdit>("EditPrinterName"), HostileText("letters1000"), Keys);
+  EXPECT_EQ(Find<QLineEdit>("EditPrinterName")->text(), Letters15);
+  Enter(Find<QLineEdit>("EditPrinterName"), HostileText("letters1000"), Clipboard);
+  EXPECT_EQ(Find<QLineEdit>("EditPrinterName")->text(), Letters15);
+
   // A short name read later brings the typing limit back.
   state.name = "Lab-3";
   sim_->SetState(state);
