@@ -44,13 +44,6 @@ QString SerialSummary(const SerialSettings& s) {
            pick(Software, s.SoftwareHandshake, 0));
 }
 
-// The locale's long time without its time zone, which would not fit the panel.
-QString LongTime(const QLocale& locale, const QTime& time) {
-  QString format = locale.timeFormat(QLocale::LongFormat);
-  format.remove(QLatin1Char('t'));
-  return locale.toString(time, format.trimmed());
-}
-
 }  // namespace
 
 TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
@@ -225,7 +218,7 @@ void TFormMain::Timer1Timer() {
   const QDateTime now = Now();
   const QLocale locale;
   statusBar_->SetPanelText(2, locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                                  LongTime(locale, now.time()));
+                                  LongTimeWithoutZone(locale, now.time()));
 }
 
 QString TFormMain::StatusPanelText(int panel) const {

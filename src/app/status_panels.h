@@ -7,6 +7,12 @@
 #include "gui/layout_scale.h"
 
 class QLabel;
+class QLocale;
+class QTime;
+
+// The locale's long time without its time zone, which would not fit the panel: the zone goes
+// with the brackets or blanks the locale puts around it ("H:mm:ss (t)" gives "H:mm:ss").
+QString LongTimeWithoutZone(const QLocale& locale, const QTime& time);
 
 // The main window's status bar: four sunken panels of fixed widths side by side. They are
 // wider together than the window; the last one is cut off at its right edge.

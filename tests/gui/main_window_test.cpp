@@ -13,9 +13,11 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/application.h"
+#include "app/status_panels.h"
 #include "link/network_stream.h"
 #include "panels/ethernet_panel.h"
 #include "printer-sim/sim_server.h"
@@ -106,6 +108,20 @@ TEST_F(MainWindowTest, StatusBar_ShowsLinkSettingsAndTheClockTick) {
   serial.SoftwareHandshake = 2;
   window_->UpdateStatusBar();
   EXPECT_EQ(window_->StatusPanelText(1), "COM3 9600,N,8,1 RTS/CTS ");
+}
+
+// The zone leaves no trace, whether the locale puts it in brackets, after a comma or first.
+TEST(StatusBarTime, LongTimeWithoutZone_LeavesNoBracketsOrSeparators) {
+  const QTime time(13, 4, 5);
+  const std::vector<std::pair<const char*, const char*>> cases = {
+      {"es_ES", "13:04:05"}, {"ca_ES", "13:04:05"},        {"hr_HR", "13:04:05"},
+      {"be_BY", "13:04:05"}, {"nds_DE", "Klock 13.04:05"}, {"zh_CN", "13:04:05"},
+      {"de_DE", "13:04:05"}, {"en_US", "1:04:05 PM"},
+  };
+  for (const auto& [name, shown] : cases) {
+    EXPECT_EQ(LongTimeWithoutZone(QLocale(QLatin1String(name)), time), QString::fromUtf8(shown))
+        << name;
+  }
 }
 
 struct EnableCase {
