@@ -27,13 +27,20 @@ TEST(ParallelDialog, OpensOnTheCurrentNameWithSetFocused) {
 }
 
 TEST(ParallelDialog, CancelAndTheCloseBoxLeaveTheName) {
-  LptDeviceName name{"LPT2"};
-  TFormLPTSetup dialog(LayoutScale(), nullptr);
-  dialog.AttachSettings(name);
-  PortList(&dialog)->setCurrentIndex(3);
-  dialog.findChild<QPushButton*>(QStringLiteral("ButtonCancel"))->click();
-  dialog.close();
-  EXPECT_EQ(name, "LPT2");
+  for (const bool closeBox : {false, true}) {
+    LptDeviceName name{"LPT2"};
+    TFormLPTSetup dialog(LayoutScale(), nullptr);
+    dialog.AttachSettings(name);
+    dialog.show();
+    PortList(&dialog)->setCurrentIndex(3);
+    if (closeBox) {
+      dialog.close();
+    } else {
+      dialog.findChild<QPushButton*>(QStringLiteral("ButtonCancel"))->click();
+    }
+    EXPECT_FALSE(dialog.isVisible()) << closeBox;
+    EXPECT_EQ(name, "LPT2") << closeBox;
+  }
 }
 
 TEST(ParallelDialogFromMainWindow, SetWritesTheNameAndPanelZeroFollows) {

@@ -66,18 +66,32 @@ TEST_F(SerialDialogTest, Set_WritesThePositionsAndThePortName) {
   EXPECT_EQ(again.findChild<QComboBox*>(QStringLiteral("ComboBoxComPort"))->currentText(), "COM12");
 }
 
-TEST_F(SerialDialogTest, CancelAndTheCloseBox_LeaveTheRecordAsItWas) {
-  const SerialSettings before = settings_;
-  for (const char* name :
-       {"ComboBoxComPort", "ComboBoxBaudRate", "ComboBoxDataBit", "ComboBoxParity",
-        "ComboBoxStopBit", "ComboBoxHdShak", "ComboBoxSWShak"}) {
-    List(name)->setCurrentIndex(0);
+TEST(SerialDialog, CancelAndTheCloseBox_LeaveTheRecordAsItWas) {
+  for (const bool closeBox : {false, true}) {
+    SerialSettings settings;
+    const SerialSettings before = settings;
+    TFormRs232Setup dialog(LayoutScale(), nullptr);
+    dialog.AttachSettings(settings);
+    dialog.show();
+    for (auto* list : dialog.findChildren<QComboBox*>()) {
+      list->setCurrentIndex(0);
+    }
+    if (closeBox) {
+      dialog.close();
+    } else {
+      dialog.findChild<QPushButton*>(QStringLiteral("ButtonCancel"))->click();
+    }
+    EXPECT_FALSE(dialog.isVisible()) << closeBox;
+    EXPECT_EQ(dialog.result(), QDialog::Rejected) << closeBox;
+    EXPECT_EQ(settings.PortName, before.PortName) << closeBox;
+    EXPECT_EQ(
+        (std::array{settings.BaudIndex, settings.DataBitsIndex, settings.ParityIndex,
+                    settings.StopBitsIndex, settings.HardwareHandshake,
+                    settings.SoftwareHandshake}),
+        (std::array{before.BaudIndex, before.DataBitsIndex, before.ParityIndex,
+                    before.StopBitsIndex, before.HardwareHandshake, before.SoftwareHandshake}))
+        << closeBox;
   }
-  Click("ButtonCancel");
-  dialog_.close();
-  EXPECT_EQ(settings_.PortName, before.PortName);
-  EXPECT_EQ((std::array{settings_.BaudIndex, settings_.DataBitsIndex, settings_.HardwareHandshake}),
-            (std::array{before.BaudIndex, before.DataBitsIndex, before.HardwareHandshake}));
 }
 
 TEST_F(SerialDialogTest, ADevicePathSelectsNoPortAndSetKeepsIt) {
