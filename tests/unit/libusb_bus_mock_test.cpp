@@ -599,4 +599,60 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyShapeCase{"OnePacketThenTimeout", 59, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A transfer that fails fails the operation, having sent what it sent, and a halted endpoint
+// does not outlive it.
+struct BulkFailureCase {
+  const char* name;
+  UsbFault fault;
+  const char* faultOn;
+  std::size_t outBudget;
+  PrinterOperation operation;
+  CommandResult result;
+  std::string received;               // by the printer, all told
+  bool waitsForTimeout;               // otherwise it fails at once
+  std::optional<CommandResult> next;  // of a ReadClock once the fault is off
+};
+
+class BulkFailureTest : public UsbfsPrinterTest,
+                        public ::testing::WithParamInterface<BulkFailureCase> {};
+
+TEST_P(BulkFailureTest, FailsTheOperationThenTheNextOneRuns) {
+  const BulkFailureCase& c = GetParam();
+  Arm(c.fault, c.faultOn, c.outBudget);
+  ClockRecord clock;
+  NetConfigRecord config;
+  config.netName.Assign(std::string(63, 'n'));
+  const bool readsClock = c.operation == PrinterOperation::ReadClock;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(c.operation, readsClock ? OperationRecord{&clock} : OperationRecord{&config}),
+            c.result);
+  if (!c.waitsForTimeout) {
+    EXPECT_LT(std::chrono::steady_clock::now() - start, UsbPrinterPort::ReadTimeout);
+  }
+  EXPECT_EQ(Received(), c.received);
+  if (c.next) {
+    Arm(UsbFault::None);
+    EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock), *c.next);
+  }
+}
+
+constexpr const char* InterfaceAndYear = "DIAGNOSTIC INTERFACE USB\r\nDIAGNOSTIC REPORT YEAR\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BulkFailureTest,
+    ::testing::Values(
+        BulkFailureCase{"OutStalls", UsbFault::StallOut, "", 0, PrinterOperation::ReadClock,
+                        CommandResult::TransmitDataError, "", false, CommandResult::Ok},
+        BulkFailureCase{"InStalls", UsbFault::StallIn, "DIAGNOSTIC REPORT YEAR", 0,
+                        PrinterOperation::ReadClock, CommandResult::ReceiveDataError,
+                        InterfaceAndYear, false, CommandResult::Ok},
+        // A short write. The printer keeps the cut line, so what follows is not looked at.
+        BulkFailureCase{"PrinterStopsTakingData", UsbFault::StopsTakingData, "", 64,
+                        PrinterOperation::SetPrinterName, CommandResult::TransmitDataError,
+                        "NET NAME \"" + std::string(54, 'n'), true, std::nullopt},
+        BulkFailureCase{"UnpluggedMidReply", UsbFault::UnplugMidReply, "DIAGNOSTIC REPORT YEAR", 0,
+                        PrinterOperation::ReadClock, CommandResult::ReceiveDataError,
+                        InterfaceAndYear, false, CommandResult::OpenPortError}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
