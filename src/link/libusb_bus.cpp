@@ -18,6 +18,19 @@ int TransferLength(std::uint32_t count) {
   return static_cast<int>(std::min<std::uint32_t>(count, INT_MAX));
 }
 
+UsbTransfer BulkTransfer(libusb_device_handle* handle, std::uint8_t endpoint, std::uint8_t* data,
+                         std::uint32_t count, std::chrono::milliseconds timeout) {
+  int moved = 0;
+  const int rc = libusb_bulk_transfer(handle, endpoint, data, TransferLength(count), &moved,
+                                      TimeoutMs(timeout));
+  if (rc == LIBUSB_ERROR_PIPE) {
+    // A stalled endpoint stays halted until it is cleared: every later transfer on it, this
+    // link's and the next one's, would fail at once.
+    libusb_clear_halt(handle, endpoint);
+  }
+  return {static_cast<std::uint32_t>(std::max(moved, 0)), rc != LIBUSB_SUCCESS};
+}
+
 struct FoundInterface {
   int number = -1;
   int alternate = 0;
@@ -186,12 +199,9 @@ UsbTransfer LibusbBus::BulkOut(const std::uint8_t* data, std::uint32_t count,
   if (impl_->claimed < 0) {
     return {0, true};
   }
-  int moved = 0;
   // libusb takes the buffer as writable for both directions; an OUT transfer only reads it.
-  const int rc =
-      libusb_bulk_transfer(impl_->handle, impl_->endpoints.out, const_cast<std::uint8_t*>(data),
-                           TransferLength(count), &moved, TimeoutMs(timeout));
-  return {static_cast<std::uint32_t>(std::max(moved, 0)), rc != LIBUSB_SUCCESS};
+  return BulkTransfer(impl_->handle, impl_->endpoints.out, const_cast<std::uint8_t*>(data), count,
+                      timeout);
 }
 
 UsbTransfer LibusbBus::BulkIn(std::uint8_t* data, std::uint32_t capacity,
@@ -199,10 +209,7 @@ UsbTransfer LibusbBus::BulkIn(std::uint8_t* data, std::uint32_t capacity,
   if (impl_->claimed < 0) {
     return {0, true};
   }
-  int moved = 0;
-  const int rc = libusb_bulk_transfer(impl_->handle, impl_->endpoints.in, data,
-                                      TransferLength(capacity), &moved, TimeoutMs(timeout));
-  return {static_cast<std::uint32_t>(std::max(moved, 0)), rc != LIBUSB_SUCCESS};
+  return BulkTransfer(impl_->handle, impl_->endpoints.in, data, capacity, timeout);
 }
 
 void LibusbBus::ReleaseInterface() {
