@@ -1,5 +1,6 @@
 #include "app/status_panels.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
@@ -27,6 +28,13 @@ QString LongTimeWithoutZone(const QLocale& locale, const QTime& time) {
   return locale.toString(time, kept);
 }
 
+namespace {
+
+// The panels that show device names: the parallel device and the serial summary.
+constexpr std::size_t DevicePanels = 2;
+
+}  // namespace
+
 StatusPanels::StatusPanels(const LayoutScale& scale, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("StatusBar1"));
   int left = 0;
@@ -42,9 +50,18 @@ StatusPanels::StatusPanels(const LayoutScale& scale, QWidget* parent) : QWidget(
 }
 
 void StatusPanels::SetPanelText(int panel, const QString& text) {
-  panels_.at(static_cast<std::size_t>(panel))->setText(text);
+  const auto index = static_cast<std::size_t>(panel);
+  QLabel* label = panels_.at(index);
+  texts_.at(index) = text;
+  QString shown = text;
+  if (index < DevicePanels) {
+    const int room = label->contentsRect().width() - 2 * label->indent();
+    shown = label->fontMetrics().elidedText(text, Qt::ElideLeft, room);
+  }
+  label->setText(shown);
+  label->setToolTip(shown == text ? QString() : text);
 }
 
 QString StatusPanels::PanelText(int panel) const {
-  return panels_.at(static_cast<std::size_t>(panel))->text();
+  return texts_.at(static_cast<std::size_t>(panel));
 }

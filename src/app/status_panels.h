@@ -15,7 +15,9 @@ class QTime;
 QString LongTimeWithoutZone(const QLocale& locale, const QTime& time);
 
 // The main window's status bar: four sunken panels of fixed widths side by side. They are
-// wider together than the window; the last one is cut off at its right edge.
+// wider together than the window; the last one is cut off at its right edge. A device name
+// longer than its panel (panels 0 and 1) shows its end, where device paths differ, after an
+// ellipsis; the whole text is the panel's tooltip.
 class StatusPanels : public QWidget {
  public:
   static constexpr std::array<int, 4> PanelWidths = {80, 200, 200, 200};
@@ -23,8 +25,10 @@ class StatusPanels : public QWidget {
   StatusPanels(const LayoutScale& scale, QWidget* parent);
 
   void SetPanelText(int panel, const QString& text);
+  // The whole text, as it was set.
   QString PanelText(int panel) const;
 
  private:
   std::array<QLabel*, 4> panels_{};
+  std::array<QString, 4> texts_{};
 };

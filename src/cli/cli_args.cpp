@@ -359,9 +359,13 @@ bool Parser::TakeLink() {
     if (comName.match(value).hasMatch()) {
       link.serial.PortName.Assign(Latin1(value.toUpper()));
     } else if (value.startsWith(QLatin1Char('/'))) {
-      if (!PrinterTextProblem(value, "the serial device path").empty() ||
-          value.size() > static_cast<qsizetype>(decltype(SerialSettings::PortName)::Capacity)) {
-        return Fail("the serial device path " + Quoted(value) + " is too long or not Latin-1");
+      if (value.size() > static_cast<qsizetype>(decltype(SerialSettings::PortName)::Capacity)) {
+        return Fail("the serial device path is longer than " +
+                    std::to_string(decltype(SerialSettings::PortName)::Capacity) + " characters");
+      }
+      if (const std::string problem = PrinterTextProblem(value, "the serial device path");
+          !problem.empty()) {
+        return Fail(problem);
       }
       link.serial.PortName.Assign(Latin1(value));
     } else {
@@ -377,9 +381,13 @@ bool Parser::TakeLink() {
     if (lptName.match(value).hasMatch()) {
       link.lptDevice.Assign(Latin1(value.toUpper()));
     } else if (value.startsWith(QLatin1Char('/'))) {
-      if (!PrinterTextProblem(value, "the parallel device path").empty() ||
-          value.size() > static_cast<qsizetype>(LptDeviceName::Capacity)) {
-        return Fail("the parallel device path " + Quoted(value) + " is too long or not Latin-1");
+      if (value.size() > static_cast<qsizetype>(LptDeviceName::Capacity)) {
+        return Fail("the parallel device path is longer than " +
+                    std::to_string(LptDeviceName::Capacity) + " characters");
+      }
+      if (const std::string problem = PrinterTextProblem(value, "the parallel device path");
+          !problem.empty()) {
+        return Fail(problem);
       }
       link.lptDevice.Assign(Latin1(value));
     } else {

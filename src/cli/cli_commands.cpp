@@ -157,7 +157,12 @@ class Runner {
     // The facade reads the targets at open; they live as long as this call.
     CliLink link = *args_.link;
     services_.link->SetLinkTargets(link.serial, link.lptDevice, link.net);
-    return RunPrinterOperation(*services_.link, operation, link.kind, record);
+    const CommandResult result = RunPrinterOperation(*services_.link, operation, link.kind, record);
+    // What the port had to go without, e.g. a hardware handshake the driver refused.
+    if (const std::string& note = services_.link->LastOpenNote(); !note.empty()) {
+      Say(note);
+    }
+    return result;
   }
 
   CliOutcome RunLinkCommand();
@@ -192,7 +197,7 @@ CliOutcome Runner::RunLinkCommand() {
       const CommandResult result = Operate(PrinterOperation::ReadClock, &clock);
       if (result == CommandResult::Ok) {
         outcome_.json.insert(QStringLiteral("clock"), ClockJson(clock));
-        outcome_.text = ClockText(clock, ' ') + "\n";
+        outcome_.text += ClockText(clock, ' ') + "\n";
       }
       return Finish(result);
     }
@@ -216,7 +221,7 @@ CliOutcome Runner::RunLinkCommand() {
       const CommandResult result = Operate(PrinterOperation::ReadNetwork, &config);
       if (result == CommandResult::Ok) {
         outcome_.json.insert(QStringLiteral("network"), NetworkJson(config));
-        outcome_.text = NetworkText(config);
+        outcome_.text += NetworkText(config);
       }
       return Finish(result);
     }

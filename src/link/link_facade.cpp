@@ -69,6 +69,7 @@ ReceiveBuffer* LinkFacade::BufferOf(LinkKind kind) {
 LinkHandle LinkFacade::OpenLink(LinkKind kind) {
   LinkPort* port = PortOf(kind);
   lastOpenFailure_ = {};
+  lastOpenNote_.clear();
   if (port == nullptr) {
     lastOpenFailure_ = {OpenFailureCause::NoSettings, "no such interface"};
     return InvalidLink;
@@ -87,6 +88,7 @@ LinkHandle LinkFacade::OpenLink(LinkKind kind) {
     }
     return InvalidLink;
   }
+  lastOpenNote_ = port->LastOpenNote();
   if (ReceiveBuffer* buffer = BufferOf(kind)) {
     buffer->Clear();
   }
@@ -139,8 +141,9 @@ bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& by
     return false;  // the parallel port cannot read, and other values are no link
   }
   if (buffer->Unread() == 0) {
-    // Bytes were dropped for want of room: what follows would not be the printer's reply.
-    if (buffer->Dropped()) {
+    // Bytes were dropped for want of room, or one arrived damaged: what follows would not be
+    // the printer's reply.
+    if (buffer->Dropped() || buffer->Damaged()) {
       return false;
     }
     if (kind == LinkKind::Com) {

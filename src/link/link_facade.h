@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "link/link_port.h"
 #include "link/link_settings.h"
@@ -48,6 +49,8 @@ class LinkFacade {
 
   // Why the last OpenLink returned InvalidLink; cause None after an open that worked.
   const OpenFailure& LastOpenFailure() const { return lastOpenFailure_; }
+  // What the last OpenLink that worked had to go without; empty when nothing (see LinkPort).
+  const std::string& LastOpenNote() const { return lastOpenNote_; }
 
   // Runs once after every chunk written so that timers and painting go on during a long write.
   // A no-op until a GUI installs its event processing.
@@ -67,6 +70,7 @@ class LinkFacade {
   ReceiveBuffer comBuffer_;
   ReceiveBuffer netBuffer_;
   OpenFailure lastOpenFailure_;
+  std::string lastOpenNote_;
   std::function<void()> processEvents_;
   std::function<void(std::chrono::milliseconds)> pause_;
 };

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "link/link_settings.h"
@@ -36,16 +37,24 @@ class LinkPort {
 
   // Why the last Open failed; the facade forgets it before every open.
   const OpenFailure& LastOpenFailure() const { return openFailure_; }
-  void ForgetOpenFailure() { openFailure_ = {}; }
+  // What the last Open that worked had to go without ("/dev/ttyUSB0: flow control not kept:
+  // ..."); empty when it got everything. Forgotten with the failure.
+  const std::string& LastOpenNote() const { return openNote_; }
+  void ForgetOpenFailure() {
+    openFailure_ = {};
+    openNote_.clear();
+  }
 
  protected:
   LinkHandle FailOpen(OpenFailure failure) {
     openFailure_ = std::move(failure);
     return InvalidLink;
   }
+  void NoteOpen(std::string note) { openNote_ = std::move(note); }
 
  private:
   OpenFailure openFailure_;
+  std::string openNote_;
 };
 
 // A port kind that this build cannot drive: every open fails, so nothing pretends to work.

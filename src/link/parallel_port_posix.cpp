@@ -1,11 +1,21 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/lp.h>
+#include <linux/major.h>
+#endif
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 
 #include "link/parallel_port.h"
 
@@ -32,16 +42,35 @@ LinkHandle ParallelPort::Open(const LinkTargets& targets) {
     return InvalidLink;
   }
   // One program at a time: a second opener that respects the lock is refused.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return InvalidLink;
   }
+  // The descriptor stays non-blocking: every write is bounded by poll() (see WriteChunk).
+#ifdef __linux__
+  // The kernel's printer driver retries an off-line or out-of-paper printer for ever unless
+  // told to give up and report the error. Only its own devices know this request.
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) && major(status.st_rdev) == LP_MAJOR) {
+    ::ioctl(fd, LPABORT, 1);
+  }
+#endif
   return fd;
 }
 
+namespace {
+
+// A device that says it is ready and then takes nothing (the printer driver has no readiness
+// of its own) is asked again after this pause.
+constexpr std::chrono::milliseconds RetryPause{10};
+
+}  // namespace
+
 std::uint32_t ParallelPort::WriteChunk(LinkHandle handle, const std::uint8_t* data,
                                        std::uint32_t count) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + perByte_ * count + allowance_;
+
   // A device that went away must fail the write, not end the program with SIGPIPE.
   sigset_t pipeSignal;
   sigset_t previous;
@@ -49,18 +78,49 @@ std::uint32_t ParallelPort::WriteChunk(LinkHandle handle, const std::uint8_t* da
   sigaddset(&pipeSignal, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
 
-  ssize_t written;
-  do {
-    written = ::write(handle, data, count);
-  } while (written < 0 && errno == EINTR);
+  // The whole text goes out, however many writes the device wants, or the write fails.
+  std::uint32_t sent = 0;
+  bool saidReady = false;
+  int error = 0;
+  while (sent < count) {
+    const ssize_t written = ::write(handle, data + sent, count - sent);
+    if (written > 0) {
+      sent += static_cast<std::uint32_t>(written);
+      saidReady = false;
+      continue;
+    }
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      error = errno;  // EPIPE: nobody reads any more; EIO: the printer reported an error
+      break;
+    }
+    const Clock::duration left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) {
+      break;
+    }
+    const auto leftMs = std::chrono::ceil<std::chrono::milliseconds>(left);
+    if (saidReady) {
+      std::this_thread::sleep_for(std::min(RetryPause, leftMs));
+      saidReady = false;
+      continue;
+    }
+    pollfd ready{handle, POLLOUT, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(leftMs.count()));
+    if (polled < 0 && errno != EINTR) {
+      break;
+    }
+    saidReady = polled > 0;
+  }
 
-  if (written < 0 && errno == EPIPE) {
+  if (error == EPIPE) {
     const timespec none{0, 0};
     while (sigtimedwait(&pipeSignal, nullptr, &none) == SIGPIPE) {
     }
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  return written < 0 ? 0 : static_cast<std::uint32_t>(written);
+  return sent;
 }
 
 void ParallelPort::Close(LinkHandle handle) {

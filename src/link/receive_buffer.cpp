@@ -7,9 +7,13 @@ void ReceiveBuffer::Clear() {
   readIndex_ = 0;
   unread_ = 0;
   dropped_ = false;
+  damaged_ = false;
 }
 
 std::uint32_t ReceiveBuffer::Append(const std::uint8_t* data, std::uint32_t count) {
+  if (damaged_) {
+    return 0;
+  }
   const std::uint32_t kept = count <= Free() ? count : Free();
   if (kept < count) {
     dropped_ = true;

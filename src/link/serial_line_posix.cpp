@@ -7,9 +7,10 @@
 #include <QSerialPort>
 #include <algorithm>
 #include <chrono>
+#include <string>
 #include <thread>
 
-#include "link/serial_port.h"
+#include "link/serial_line_posix.h"
 
 namespace {
 
@@ -41,44 +42,99 @@ bool Has(tcflag_t flags, tcflag_t bits) {
   return (flags & bits) == bits;
 }
 
-// What the driver kept, against what was asked.
-bool Matches(const termios& kept, const SerialLineSettings& line) {
-  const speed_t speed = SpeedOf(line.baudRate);
-  const speed_t inSpeed = cfgetispeed(&kept);
-  const bool parity = line.parity != SerialParity::None;
-  return cfgetospeed(&kept) == speed && (inSpeed == speed || inSpeed == B0) &&
-         (kept.c_cflag & CSIZE) == (line.dataBits == 7 ? CS7 : CS8) &&
-         Has(kept.c_cflag, PARENB) == parity &&
-         (!parity || Has(kept.c_cflag, PARODD) == (line.parity == SerialParity::Odd)) &&
-         Has(kept.c_cflag, CSTOPB) == (line.stopBits == SerialStopBits::Two) &&
-         Has(kept.c_cflag, CRTSCTS) == line.ctsOutputFlow &&
-         Has(kept.c_iflag, INPCK) == line.checkParity &&
-         Has(kept.c_iflag, IXON | IXOFF) == line.xonXoff &&
-         (line.xonXoff || (kept.c_iflag & (IXON | IXOFF)) == 0);
+// "a, b" from the parts that are not empty.
+void Join(std::string& list, const std::string& part) {
+  if (!part.empty()) {
+    list += (list.empty() ? "" : ", ") + part;
+  }
+}
+
+std::string ParityName(SerialParity parity) {
+  switch (parity) {
+    case SerialParity::Odd:
+      return "odd parity";
+    case SerialParity::Even:
+      return "even parity";
+    case SerialParity::None:
+      break;
+  }
+  return "no parity";
 }
 
 }  // namespace
 
 namespace serial_line {
 
+LineKept CompareKept(const termios& kept, const SerialLineSettings& line) {
+  LineKept result;
+  result.applied = true;
+
+  const speed_t speed = SpeedOf(line.baudRate);
+  const speed_t inSpeed = cfgetispeed(&kept);
+  if (cfgetospeed(&kept) != speed || (inSpeed != speed && inSpeed != B0)) {
+    Join(result.framing, std::to_string(line.baudRate) + " baud");
+  }
+  if ((kept.c_cflag & CSIZE) != (line.dataBits == 7 ? CS7 : CS8)) {
+    Join(result.framing, std::to_string(line.dataBits) + " data bits");
+  }
+  const bool parity = line.parity != SerialParity::None;
+  if (Has(kept.c_cflag, PARENB) != parity ||
+      (parity && Has(kept.c_cflag, PARODD) != (line.parity == SerialParity::Odd))) {
+    Join(result.framing, ParityName(line.parity));
+  }
+  if (Has(kept.c_cflag, CSTOPB) != (line.stopBits == SerialStopBits::Two)) {
+    Join(result.framing, line.stopBits == SerialStopBits::Two ? "2 stop bits" : "1 stop bit");
+  }
+
+  std::string flow;
+  if (Has(kept.c_cflag, CRTSCTS) != line.ctsOutputFlow) {
+    flow = line.ctsOutputFlow ? "hardware handshake (CRTSCTS) refused by the driver"
+                              : "hardware handshake (CRTSCTS) left on by the driver";
+  }
+  const tcflag_t software = kept.c_iflag & (IXON | IXOFF);
+  if (line.xonXoff ? software != (IXON | IXOFF) : software != 0) {
+    Join(flow, line.xonXoff ? "Xon/Xoff refused by the driver" : "Xon/Xoff left on by the driver");
+  }
+  if (!flow.empty()) {
+    result.letGo = "flow control not kept: " + flow;
+  }
+
+  result.parityMarks = line.checkParity && Has(kept.c_iflag, INPCK | PARMRK) &&
+                       (kept.c_iflag & (IGNPAR | ISTRIP)) == 0;
+  if (line.checkParity && !result.parityMarks) {
+    result.letGo += (result.letGo.empty() ? "" : "; ") +
+                    std::string(
+                        "input checking not kept: damaged bytes go unreported (INPCK, "
+                        "PARMRK refused by the driver)");
+  }
+  return result;
+}
+
 // Linux has no 1.5 stop bits: Qt takes them and quietly sends one.
-bool Realisable(const SerialLineSettings& line) {
-  return line.stopBits != SerialStopBits::OneAndHalf && SpeedOf(line.baudRate) != B0;
+std::string Unrealisable(const SerialLineSettings& line) {
+  if (line.stopBits == SerialStopBits::OneAndHalf) {
+    return "1.5 stop bits";
+  }
+  if (SpeedOf(line.baudRate) == B0) {
+    return std::to_string(line.baudRate) + " baud";
+  }
+  return {};
 }
 
 // DSR output flow and DTR handshaking have no termios counterpart: CTS flow (CRTSCTS) stands in.
-bool ApplyRest(QSerialPort& port, const SerialLineSettings& line) {
+LineKept ApplyRest(QSerialPort& port, const SerialLineSettings& line) {
   const int fd = port.handle();
   termios tio{};
   if (fd < 0 || tcgetattr(fd, &tio) != 0) {
-    return false;
+    return {};
   }
-  // Qt never checks parity. Where it is asked, a byte that fails reads as NUL (no IGNPAR, no
-  // PARMRK), so a damaged reply cannot pass as a good one.
+  // Qt never checks parity. Where it is asked, the driver marks a byte that fails (0xFF 0x00
+  // and the byte) and the port fails the reply it belongs to; a real 0xFF comes doubled. A
+  // byte that only read as NUL could land inside a value and pass as a good reply.
   tio.c_iflag &= ~(INPCK | PARMRK);
   if (line.checkParity) {
-    tio.c_iflag |= INPCK;
-    tio.c_iflag &= ~IGNPAR;
+    tio.c_iflag |= INPCK | PARMRK;
+    tio.c_iflag &= ~(IGNPAR | ISTRIP);
   }
 #ifdef CMSPAR
   tio.c_cflag &= ~CMSPAR;  // a mark or space parity left by another program
@@ -91,11 +147,14 @@ bool ApplyRest(QSerialPort& port, const SerialLineSettings& line) {
     tio.c_cc[VSTOP] = Xoff;
   }
   if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-    return false;
+    return {};
   }
   // tcsetattr succeeds when any part took effect: read back what the driver kept.
   termios kept{};
-  return tcgetattr(fd, &kept) == 0 && Matches(kept, line);
+  if (tcgetattr(fd, &kept) != 0) {
+    return {};
+  }
+  return CompareKept(kept, line);
 }
 
 std::int64_t PendingOutput(QSerialPort& port) {

@@ -1,6 +1,7 @@
 #include "link/serial_port.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <algorithm>
 #include <array>
@@ -51,11 +52,23 @@ QSerialPort::FlowControl QtFlowControl(const SerialLineSettings& line) {
   return line.xonXoff ? QSerialPort::SoftwareControl : QSerialPort::NoFlowControl;
 }
 
-bool ApplyLine(QSerialPort& port, const SerialLineSettings& line) {
-  return port.setBaudRate(line.baudRate) &&
-         port.setDataBits(line.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8) &&
-         port.setParity(QtParity(line.parity)) && port.setStopBits(QtStopBits(line.stopBits)) &&
-         port.setFlowControl(QtFlowControl(line)) && serial_line::ApplyRest(port, line);
+// Qt names its lock file after the whole path it opens, so a long link name (a stable
+// /dev/serial/by-id/... name, or any path) would not fit a file name, and two names of one
+// device would not keep each other out. The device a link leads to has one short name.
+QString DeviceToOpen(const QString& device) {
+  const QString target = QFileInfo(device).canonicalFilePath();
+  return target.isEmpty() ? device : target;
+}
+
+// The C library fails a setter where the driver kept less than asked, and checks only part of
+// the line: every setter runs, and what the driver kept, read back at the end, decides.
+LineKept ApplyLine(QSerialPort& port, const SerialLineSettings& line) {
+  port.setBaudRate(line.baudRate);
+  port.setDataBits(line.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8);
+  port.setParity(QtParity(line.parity));
+  port.setStopBits(QtStopBits(line.stopBits));
+  port.setFlowControl(QtFlowControl(line));
+  return serial_line::ApplyRest(port, line);
 }
 
 }  // namespace
@@ -112,21 +125,34 @@ LinkHandle SerialPort::Open(const LinkTargets& targets) {
     return InvalidLink;
   }
   const SerialLineSettings line = MapSerialSettings(*targets.serial);
+  const QString device = SerialDevicePath(targets.serial->PortName.View());
   // Refused before the device is touched, so its lines do not even move.
-  if (!serial_line::Realisable(line)) {
-    return InvalidLink;
+  if (const std::string missing = serial_line::Unrealisable(line); !missing.empty()) {
+    return FailOpen({OpenFailureCause::LineNotSupported,
+                     device.toStdString() + ": this system cannot drive " + missing});
   }
   auto port = std::make_unique<QSerialPort>();
-  port->setPortName(SerialDevicePath(targets.serial->PortName.View()));
+  port->setPortName(DeviceToOpen(device));
   port->setReadBufferSize(ReadBufferSize);
   if (!port->open(QIODevice::ReadWrite)) {
     return InvalidLink;
   }
   // Whatever arrived before this open (a reply nobody read) is not an answer to us.
   port->clear(QSerialPort::AllDirections);
-  if (!ApplyLine(*port, line)) {
+  const LineKept kept = ApplyLine(*port, line);
+  if (!kept.applied) {
     port->close();
     return InvalidLink;
+  }
+  // Without the framing asked for, nothing the printer says could be understood; flow control
+  // and input checking the driver let go only protect the line less, so the open goes on.
+  if (!kept.framing.empty()) {
+    port->close();
+    return FailOpen({OpenFailureCause::LineNotSupported,
+                     device.toStdString() + ": the driver did not keep " + kept.framing});
+  }
+  if (!kept.letGo.empty()) {
+    NoteOpen(device.toStdString() + ": " + kept.letGo);
   }
   // Pseudo-terminals refuse these, and Qt refuses RTS under hardware flow control, where the
   // driver already holds it on.
@@ -134,6 +160,8 @@ LinkHandle SerialPort::Open(const LinkTargets& targets) {
   port->setRequestToSend(true);
   port_ = std::move(port);
   line_ = line;
+  parityMarks_ = kept.parityMarks;
+  marks_.Reset();
   unsent_ = false;
   unanswered_ = 0;
   return OpenHandle;
@@ -172,16 +200,27 @@ bool SerialPort::Fill(LinkHandle, ReceiveBuffer& buffer) {
   if (!port_) {
     return false;
   }
-  if (port_->bytesAvailable() == 0) {
-    port_->waitForReadyRead(0);  // pulls in what the driver has, without waiting
-  }
-  char byte = 0;
-  if (port_->read(&byte, 1) != 1) {
-    return false;
-  }
-  buffer.Append(reinterpret_cast<const std::uint8_t*>(&byte), 1);
-  unanswered_ = 0;  // the printer answered, so what it answered has left
-  return true;
+  // One byte per receive. A marked byte takes more than one raw byte, and the driver hands
+  // them over together, so a mark begun is read to its end while the driver has more.
+  const std::uint32_t before = buffer.Unread();
+  bool received = false;
+  do {
+    if (port_->bytesAvailable() == 0) {
+      port_->waitForReadyRead(0);  // pulls in what the driver has, without waiting
+    }
+    std::uint8_t byte = 0;
+    if (port_->read(reinterpret_cast<char*>(&byte), 1) != 1) {
+      break;
+    }
+    received = true;
+    unanswered_ = 0;  // the printer answered, so what it answered has left
+    if (parityMarks_) {
+      marks_.Feed(&byte, 1, buffer);
+    } else {
+      buffer.Append(&byte, 1);
+    }
+  } while (parityMarks_ && buffer.Unread() == before && !buffer.Damaged() && !buffer.Dropped());
+  return received;
 }
 
 void SerialPort::WaitForData(LinkHandle handle, std::chrono::milliseconds timeout) {

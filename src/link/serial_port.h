@@ -3,9 +3,11 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "link/link_port.h"
 #include "link/link_settings.h"
+#include "link/parity_marks.h"
 
 class QSerialPort;
 
@@ -38,15 +40,27 @@ struct SerialLineSettings {
 // The dialog's indices as line settings; out-of-range values take the documented fallbacks.
 SerialLineSettings MapSerialSettings(const SerialSettings& settings);
 
+// What the driver made of the line settings after they were applied.
+struct LineKept {
+  bool applied = false;  // false: the system refused to apply them at all
+  // Rate, data bits, parity or stop bits the driver did not keep ("9600 baud, odd parity");
+  // empty when it kept them all. The printer cannot be understood without them.
+  std::string framing;
+  // Flow control or input checking the driver let go ("flow control not kept: ..."); empty
+  // when it kept them. The line still works, with less protection.
+  std::string letGo;
+  bool parityMarks = false;  // damaged bytes arrive marked (see ParityMarkDecoder)
+};
+
 // What Qt SerialPort leaves to each platform (serial_line_<platform>.cpp).
 namespace serial_line {
 
-// False when this platform cannot drive `line` at all.
-bool Realisable(const SerialLineSettings& line);
+// What of `line` this platform cannot drive at all ("1.5 stop bits"); empty when it can.
+std::string Unrealisable(const SerialLineSettings& line);
 
-// Runs after Qt's setters on the open port: applies what Qt cannot express, then checks that the
-// driver kept every setting. False when it did not.
-bool ApplyRest(QSerialPort& port, const SerialLineSettings& line);
+// Runs after Qt's setters on the open port: applies what Qt cannot express, then reads back
+// what the driver kept.
+LineKept ApplyRest(QSerialPort& port, const SerialLineSettings& line);
 
 // Bytes the driver still holds for sending; 0 when it cannot tell.
 std::int64_t PendingOutput(QSerialPort& port);
@@ -79,6 +93,8 @@ class SerialPort final : public LinkPort {
  private:
   std::unique_ptr<QSerialPort> port_;  // empty while no link is open
   SerialLineSettings line_;
+  bool parityMarks_ = false;  // received bytes pass through marks_
+  ParityMarkDecoder marks_;
   bool unsent_ = false;          // a write came up short on this link
   std::int64_t unanswered_ = 0;  // bytes written since the last byte received
 };

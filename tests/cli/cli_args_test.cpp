@@ -416,6 +416,36 @@ TEST_F(CliRunnerTest, OpenFailure_IsExitOneWithTheMessage) {
   EXPECT_FALSE(outcome.json.contains(QStringLiteral("network")));
 }
 
+// A port that opens with less than asked, as a serial adapter that refuses the handshake.
+class PortWithANote : public FakeLinkPort {
+ public:
+  static constexpr const char* Note =
+      "/dev/ttyUSB0: flow control not kept: hardware handshake (CRTSCTS) refused by the driver";
+  LinkHandle Open(const LinkTargets& targets) override {
+    NoteOpen(Note);
+    return FakeLinkPort::Open(targets);
+  }
+};
+
+// What the open went without is said with -v only, before what the command prints.
+TEST_F(CliRunnerTest, OpenNote_IsSaidOnlyWhenVerbose) {
+  for (const bool verbose : {false, true}) {
+    auto port = std::make_unique<PortWithANote>();
+    port->fills = {"{0|}", "{4|2026}", "{2|03}", "{2|14}", "{2|09}", "{2|26}", "{2|53}"};
+    LinkPorts ports;
+    ports.ethernet = std::move(port);
+    LinkFacade link(std::move(ports));
+    services_.link = &link;
+    const CliOutcome outcome =
+        RunCliCommand(verbose ? Parse({"-v", "--net", "127.0.0.1", "clock", "get"})
+                              : Parse({"--net", "127.0.0.1", "clock", "get"}),
+                      services_);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.error;
+    EXPECT_EQ(outcome.text, (verbose ? std::string(PortWithANote::Note) + "\n" : std::string()) +
+                                "2026-03-14 09:26:53\n");
+  }
+}
+
 TEST_F(CliRunnerTest, Web_OpenerNotStarted_PrintsTheUrlAndFails) {
   QString opened;
   services_.openUrl = [&](const QString& url) {

@@ -3,8 +3,11 @@
 // received, the human output, the JSON object and the exit status.
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <chrono>
 #include <functional>
 #include <set>
@@ -13,6 +16,7 @@
 
 #include "cli_runner.h"
 #include "linked_printer.h"
+#include "support/stuck_fifo.h"
 
 namespace {
 
@@ -459,6 +463,48 @@ TEST(CliParallelPort, ReadOverParallelPort_ExitsThreeAtOnce) {
     ASSERT_TRUE(printer.WaitReceived(1));
     EXPECT_EQ(printer.Received(), Lines{"DIAGNOSTIC INTERFACE LPT\r\n"});
   }
+}
+
+// A parallel printer that stopped taking data fails the write once its bound (10 ms a byte and
+// 5 s) has passed, instead of holding the program for ever.
+TEST(CliParallelPort, APrinterThatStopsTakingData_ExitsTwoWhenTheWriteTimesOut) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const StuckFifo printer(dir.filePath(QStringLiteral("lpt")).toStdString());
+  ASSERT_TRUE(printer.Ready());
+  const CliRun run = RunCli({"--lpt", Arg(printer.Path()), "name", "set", "X"});
+  EXPECT_TRUE(run.finished) << run;
+  EXPECT_EQ(run.exitCode, 2) << run;
+  EXPECT_EQ(run.Err(), "q73580-cli: Transmit Data Error\n") << run;
+  EXPECT_LT(run.seconds, 15.0) << run;
+}
+
+// Device paths as long as the system takes them: stable serial names run to 90 characters, and
+// these go past what the records once held (23 and 255).
+TEST(CliLongDevicePath, ComAndLptReachThePrinterThroughPathsBeyondTheOldLimits) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString deep = dir.filePath(QString(200, QLatin1Char('d')));
+  ASSERT_TRUE(QDir().mkpath(deep));
+  auto longLink = [&](const QString& name, const QString& target) {
+    const QString link = deep + QStringLiteral("/usb-Maker_Printer_0123456789-if00-") + name;
+    EXPECT_TRUE(QFile::link(target, link));
+    EXPECT_GT(link.size(), 256);
+    return link;
+  };
+
+  LinkedPrinter com(Via::Pty);
+  ASSERT_TRUE(com.Started()) << com.Error();
+  const CliRun clock = RunCli({"--com", longLink("port0", com.Target()), "clock", "get"});
+  EXPECT_EQ(clock.exitCode, 0) << clock;
+  EXPECT_EQ(clock.Out(), "2026-12-08 10:30:00\n") << clock;
+
+  LinkedPrinter lpt(Via::Fifo);
+  ASSERT_TRUE(lpt.Started()) << lpt.Error();
+  const CliRun reset = RunCli({"--lpt", longLink("lp0", lpt.Target()), "factory-reset", "--yes"});
+  EXPECT_EQ(reset.exitCode, 0) << reset;
+  ASSERT_TRUE(lpt.WaitReceived(1));
+  EXPECT_EQ(lpt.Received(), Lines{"INITIALPRINTER\r\n"});
 }
 
 }  // namespace

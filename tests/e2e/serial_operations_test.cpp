@@ -170,6 +170,8 @@ struct OpenFailure {
   const char* name;
   const char* device;  // nullptr = the virtual printer's pty
   SerialSettings line;
+  // The line the device cannot carry, after the device's path; nullptr: not a line failure.
+  const char* lineNotSupported = nullptr;
 };
 void PrintTo(const OpenFailure& c, std::ostream* os) {
   *os << c.name;
@@ -184,6 +186,10 @@ TEST_P(SerialOpenFailure, IsAnOpenPortErrorAndSendsNothing) {
   }
   ClockRecord read{};
   EXPECT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::OpenPortError);
+  if (const char* line = GetParam().lineNotSupported) {
+    EXPECT_EQ(link_->LastOpenFailure().cause, OpenFailureCause::LineNotSupported);
+    EXPECT_EQ(link_->LastOpenFailure().detail, sim_->PtyPath() + line);
+  }
   // A good read afterwards is the first thing the printer hears.
   UseLine(SerialSettings{});
   ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
@@ -194,10 +200,14 @@ TEST_P(SerialOpenFailure, IsAnOpenPortErrorAndSendsNothing) {
 // just as one refused outright.
 INSTANTIATE_TEST_SUITE_P(
     Serial, SerialOpenFailure,
-    ::testing::Values(OpenFailure{"OneAndAHalfStopBits", nullptr, Line(2, 1, 0, 1, 1, 0)},
-                      OpenFailure{"SevenBitsNotKept", nullptr, Line(2, 0, 0, 0, 1, 0)},
-                      OpenFailure{"EvenParityNotKept", nullptr, Line(2, 1, 2, 0, 1, 0)},
-                      OpenFailure{"OddParityNotKept", nullptr, Line(2, 1, 1, 0, 0, 0)},
+    ::testing::Values(OpenFailure{"OneAndAHalfStopBits", nullptr, Line(2, 1, 0, 1, 1, 0),
+                                  ": this system cannot drive 1.5 stop bits"},
+                      OpenFailure{"SevenBitsNotKept", nullptr, Line(2, 0, 0, 0, 1, 0),
+                                  ": the driver did not keep 7 data bits"},
+                      OpenFailure{"EvenParityNotKept", nullptr, Line(2, 1, 2, 0, 1, 0),
+                                  ": the driver did not keep even parity"},
+                      OpenFailure{"OddParityNotKept", nullptr, Line(2, 1, 1, 0, 0, 0),
+                                  ": the driver did not keep odd parity"},
                       OpenFailure{"MissingDevice", "/dev/q73580-no-such-tty", SerialSettings{}},
                       OpenFailure{"NotATerminal", "/dev/null", SerialSettings{}}),
     [](const auto& info) { return std::string(info.param.name); });

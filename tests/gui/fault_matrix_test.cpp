@@ -21,6 +21,7 @@
 #include "link/usb_printer_port.h"
 #include "printer-sim/sim_server.h"
 #include "support/fake_usb_bus.h"
+#include "support/stuck_fifo.h"
 #include "window_harness.h"
 
 namespace {
@@ -133,6 +134,10 @@ enum LinkIndex { UsbRow, ComRow, NetRow };
 // hundred bytes, the window's own work; generous for a loaded 2-core machine, yet below one
 // more wait on COM and ETHERNET.
 constexpr double OperationSeconds = 0.8;
+
+// A parallel write that cannot go on fails after 10 ms a byte and this allowance; the program
+// allows 5 s.
+constexpr std::chrono::milliseconds LptWriteAllowance = 1s;
 
 enum class Button { ReadClock, ReadNetwork, SetClock };
 
@@ -340,7 +345,7 @@ class FaultMatrixWindow : public ::testing::Test {
     LinkPorts ports;
     ports.usb = std::make_unique<UsbPrinterPort>(std::move(usb));
     ports.com = std::make_unique<SerialPort>();
-    ports.lpt = std::make_unique<ParallelPort>();
+    ports.lpt = std::make_unique<ParallelPort>(ParallelPort::WritePerByte, LptWriteAllowance);
     ports.ethernet = std::make_unique<NetworkStream>(ResolveHostIPv4, NetworkTiming());
     link_ = std::make_unique<LinkFacade>(std::move(ports));
     // As the application has it: window events run between the chunks of a write.
@@ -586,6 +591,33 @@ TEST_F(FaultMatrixWindow, Lpt_WithoutAReader_IsOpenPortErrorAtOnceThenWorksAgain
   EXPECT_TRUE(messages_.empty());
   ASSERT_TRUE(sim_->WaitUntil([&] { return sim_->ReceivedCount() >= 1; }, 5s));
   EXPECT_EQ(Received(LinkKind::Lpt), std::vector<std::string>{"INITIALPRINTER\r\n"});
+}
+
+// A parallel printer that stopped taking data (off line, out of paper) fails the write once its
+// bound has passed, with the one message, and the window takes input again.
+TEST_F(FaultMatrixWindow, Lpt_APrinterThatStopsTakingData_IsTransmitDataErrorThenWorksAgain) {
+  ASSERT_NO_FATAL_FAILURE(Select(LinkKind::Lpt));
+  const StuckFifo stuck(dir_.filePath(QStringLiteral("stuck")).toStdString());
+  ASSERT_TRUE(stuck.Ready());
+  window_->LptDevice().Assign(stuck.Path());
+  const std::size_t bytes = std::string("TS03,04,26,13,07,09\r\n").size();
+  const auto start = std::chrono::steady_clock::now();
+  Click("ButtonOk");
+  EXPECT_LT(SecondsSince(start),
+            std::chrono::duration<double>(ParallelPort::WritePerByte * bytes + LptWriteAllowance)
+                    .count() +
+                OperationSeconds);
+  EXPECT_EQ(messages_, std::vector<QString>{QString::fromLatin1(Transmit)});
+  EXPECT_EQ(enabledDuringMessage_, std::vector<bool>{false});
+  EXPECT_TRUE(window_->InputEnabled());
+
+  messages_.clear();
+  window_->LptDevice().Assign(fifo_);
+  ClearReceived();
+  Click("ButtonOk");
+  EXPECT_TRUE(messages_.empty());
+  ASSERT_TRUE(sim_->WaitUntil([&] { return sim_->ReceivedCount() >= 1; }, 5s));
+  EXPECT_EQ(Received(LinkKind::Lpt), std::vector<std::string>{"TS03,04,26,13,07,09\r\n"});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -121,6 +122,40 @@ TEST(StatusBarTime, LongTimeWithoutZone_LeavesNoBracketsOrSeparators) {
   for (const auto& [name, shown] : cases) {
     EXPECT_EQ(LongTimeWithoutZone(QLocale(QLatin1String(name)), time), QString::fromUtf8(shown))
         << name;
+  }
+}
+
+// Stable device paths are longer than their panels: each shows the end of its path, where such
+// paths differ, and the serial settings after it; the panels keep their places.
+TEST_F(MainWindowTest, StatusBar_ShowsTheEndOfALongDevicePath) {
+  Open(false);
+  auto panel = [this](int i) {
+    return Find<QLabel>(QStringLiteral("StatusBar1Panel%1").arg(i).toLatin1().constData());
+  };
+  const QString com =
+      QStringLiteral("/dev/serial/by-id/usb-Maker_Printer_0123456789ABCDEF-if00-port0");
+  const QString lpt = QStringLiteral("/dev/usb/by-path/pci-0000:00:14.0-usb-0:2:1.0-lp0");
+  window_->Serial().PortName.Assign(com.toStdString());
+  window_->LptDevice().Assign(lpt.toStdString());
+  std::vector<QRect> places;
+  for (int i = 0; i < 4; ++i) {
+    places.push_back(panel(i)->geometry());
+  }
+  window_->UpdateStatusBar();
+
+  const QString summary = com + QStringLiteral(" 9600,N,8,1 RTS ");
+  EXPECT_EQ(window_->StatusPanelText(0), lpt);
+  EXPECT_EQ(window_->StatusPanelText(1), summary);
+  for (const auto& [i, full] : {std::pair{0, lpt}, std::pair{1, summary}}) {
+    const QString shown = panel(i)->text();
+    EXPECT_TRUE(shown.startsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(full.endsWith(shown.mid(1))) << shown.toStdString();
+    EXPECT_LE(panel(i)->fontMetrics().horizontalAdvance(shown), panel(i)->contentsRect().width());
+    EXPECT_EQ(panel(i)->toolTip(), full);
+  }
+  EXPECT_TRUE(panel(1)->text().endsWith(QStringLiteral("-port0 9600,N,8,1 RTS ")));
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(panel(i)->geometry(), places[static_cast<std::size_t>(i)]);
   }
 }
 
