@@ -116,11 +116,15 @@ LinkHandle SerialPort::Open(const LinkTargets& targets) {
   if (!serial_line::Realisable(line)) {
     return InvalidLink;
   }
+  if (targets.serial->PortName.Empty()) {
+    return FailOpen({OpenFailureCause::NoSettings, "no serial port named"});
+  }
+  const QString device = SerialDevicePath(targets.serial->PortName.View());
   auto port = std::make_unique<QSerialPort>();
-  port->setPortName(SerialDevicePath(targets.serial->PortName.View()));
+  port->setPortName(device);
   port->setReadBufferSize(ReadBufferSize);
   if (!port->open(QIODevice::ReadWrite)) {
-    return InvalidLink;
+    return FailOpen(serial_line::ExplainOpenError(*port, device));
   }
   // Whatever arrived before this open (a reply nobody read) is not an answer to us.
   port->clear(QSerialPort::AllDirections);

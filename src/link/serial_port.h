@@ -6,8 +6,10 @@
 
 #include "link/link_port.h"
 #include "link/link_settings.h"
+#include "link/open_failure.h"
 
 class QSerialPort;
+class QString;
 
 enum class SerialParity { None, Odd, Even };
 enum class SerialStopBits { One, OneAndHalf, Two };
@@ -40,6 +42,9 @@ SerialLineSettings MapSerialSettings(const SerialSettings& settings);
 
 // What Qt SerialPort leaves to each platform (serial_line_<platform>.cpp).
 namespace serial_line {
+
+// Why QSerialPort failed to open `device`, from its error and what the system says of the device.
+OpenFailure ExplainOpenError(const QSerialPort& port, const QString& device);
 
 // False when this platform cannot drive `line` at all.
 bool Realisable(const SerialLineSettings& line);
