@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
@@ -20,6 +21,8 @@
 #include "panels/factory_default_panel.h"
 
 namespace {
+
+Q_LOGGING_CATEGORY(linkLog, "q73580.link")
 
 constexpr std::array<const char*, 4> InterfaceItems = {"USB", "COM", "LPT", "ETHERNET"};
 
@@ -130,11 +133,15 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   clockPanel_->LoadSystemTime();
   ethernetPanel_->ResetNetworkFields();
 
-  // 8. and 9. Read the printer only when its link opens; a missing printer is not an error.
-  if (RunPrinterOperation(link_, PrinterOperation::ProbeLink, CurrentLinkKind()) ==
-      CommandResult::Ok) {
+  // 8. and 9. Read the printer only when its link opens; a missing printer is not an error,
+  // but a technician who starts the utility from a terminal learns why.
+  const CommandResult probe =
+      RunPrinterOperation(link_, PrinterOperation::ProbeLink, CurrentLinkKind());
+  if (probe == CommandResult::Ok) {
     clockPanel_->ReadPrinterClock();
     ethernetPanel_->ReadPrinterNetwork();
+  } else if (const QString cause = OpenFailureText(probe); !cause.isEmpty()) {
+    qCInfo(linkLog, "no printer at start: %s", qUtf8Printable(cause));
   }
 
   // 10.
@@ -246,6 +253,13 @@ void TFormMain::SetInputEnabled(bool enabled) {
   menuBar()->setEnabled(enabled);
 }
 
+QString TFormMain::OpenFailureText(CommandResult result) const {
+  if (result != CommandResult::OpenPortError || !link_.LastOpenFailure().Failed()) {
+    return {};
+  }
+  return QString::fromStdString(link_.LastOpenFailure().detail);
+}
+
 CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, OperationRecord record) {
   // Whatever happens inside, the window takes input again afterwards.
   struct Restore {
@@ -274,7 +288,7 @@ CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, Operation
   restore.RestoreCursor();
   if (result != CommandResult::Ok) {
     services_.showMessage(this, QString::fromLatin1(ResultMessage(result)),
-                          MessageKind::Information);
+                          MessageKind::Information, OpenFailureText(result));
   }
   return result;
 }
