@@ -22,7 +22,8 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(linkLog, "q73580.link")
+// Off unless asked for (QT_LOGGING_RULES="q73580.link.info=true"): the start stays silent.
+Q_LOGGING_CATEGORY(linkLog, "q73580.link", QtWarningMsg)
 
 constexpr std::array<const char*, 4> InterfaceItems = {"USB", "COM", "LPT", "ETHERNET"};
 
@@ -134,7 +135,7 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   ethernetPanel_->ResetNetworkFields();
 
   // 8. and 9. Read the printer only when its link opens; a missing printer is not an error,
-  // but a technician who starts the utility from a terminal learns why.
+  // but a technician who asks for the link's log learns why.
   const CommandResult probe =
       RunPrinterOperation(link_, PrinterOperation::ProbeLink, CurrentLinkKind());
   if (probe == CommandResult::Ok) {
