@@ -5,6 +5,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "link/usb_vendor.h"
 
 namespace {
 
@@ -43,7 +44,12 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  LinkFacade link;
+  // The environment may name another USB vendor id than the build's.
+  const UsbVendorChoice vendor = ChooseUsbVendor();
+  if (!vendor.warning.empty()) {
+    std::fprintf(stderr, "q73580-utility: warning: %s\n", vendor.warning.c_str());
+  }
+  LinkFacade link(MakeSystemPorts(vendor.id));
   // Timers and painting go on between the chunks of a long write.
   link.SetProcessEventsHook([] { QCoreApplication::processEvents(); });
 

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
@@ -20,6 +21,9 @@
 #include "panels/factory_default_panel.h"
 
 namespace {
+
+// Off unless asked for (QT_LOGGING_RULES="q73580.link.info=true"): the start stays silent.
+Q_LOGGING_CATEGORY(linkLog, "q73580.link", QtWarningMsg)
 
 constexpr std::array<const char*, 4> InterfaceItems = {"USB", "COM", "LPT", "ETHERNET"};
 
@@ -123,11 +127,15 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   clockPanel_->LoadSystemTime();
   ethernetPanel_->ResetNetworkFields();
 
-  // 8. and 9. Read the printer only when its link opens; a missing printer is not an error.
-  if (RunPrinterOperation(link_, PrinterOperation::ProbeLink, CurrentLinkKind()) ==
-      CommandResult::Ok) {
+  // 8. and 9. Read the printer only when its link opens; a missing printer is not an error,
+  // but a technician who asks for the link's log learns why.
+  const CommandResult probe =
+      RunPrinterOperation(link_, PrinterOperation::ProbeLink, CurrentLinkKind());
+  if (probe == CommandResult::Ok) {
     clockPanel_->ReadPrinterClock();
     ethernetPanel_->ReadPrinterNetwork();
+  } else if (const QString cause = OpenFailureText(probe); !cause.isEmpty()) {
+    qCInfo(linkLog, "no printer at start: %s", qUtf8Printable(cause));
   }
 
   // 10.
@@ -239,6 +247,13 @@ void TFormMain::SetInputEnabled(bool enabled) {
   menuBar()->setEnabled(enabled);
 }
 
+QString TFormMain::OpenFailureText(CommandResult result) const {
+  if (result != CommandResult::OpenPortError || !link_.LastOpenFailure().Failed()) {
+    return {};
+  }
+  return QString::fromStdString(link_.LastOpenFailure().detail);
+}
+
 CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, OperationRecord record) {
   // Whatever happens inside, the window takes input again afterwards.
   struct Restore {
@@ -267,7 +282,7 @@ CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, Operation
   restore.RestoreCursor();
   if (result != CommandResult::Ok) {
     services_.showMessage(this, QString::fromLatin1(ResultMessage(result)),
-                          MessageKind::Information);
+                          MessageKind::Information, OpenFailureText(result));
   }
   return result;
 }

@@ -81,6 +81,8 @@ class TFormMain : public QMainWindow, public PanelHost {
   void About1Click();
   void ButtonExitClick();
   void SetInputEnabled(bool enabled);
+  // Why the link did not open, when `result` says it did not; empty otherwise.
+  QString OpenFailureText(CommandResult result) const;
 
   LinkFacade& link_;
   Services services_;

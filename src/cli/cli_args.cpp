@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/usb_printer_port.h"
+#include "link/usb_vendor.h"
 #include "protocol/address_text.h"
 
 namespace {
@@ -25,7 +27,7 @@ struct CommandWords {
   const char* second;  // nullptr for one-word commands
   CliCommand command;
 };
-constexpr std::array<CommandWords, 10> Commands = {{
+constexpr std::array<CommandWords, 11> Commands = {{
     {"probe", nullptr, CliCommand::Probe},
     {"clock", "get", CliCommand::ClockGet},
     {"clock", "set", CliCommand::ClockSet},
@@ -36,6 +38,7 @@ constexpr std::array<CommandWords, 10> Commands = {{
     {"discover", nullptr, CliCommand::Discover},
     {"remote-set", nullptr, CliCommand::RemoteSet},
     {"web", nullptr, CliCommand::Web},
+    {"usb", "list", CliCommand::UsbList},
 }};
 
 // Where each option may be used; an empty set means everywhere.
@@ -51,6 +54,11 @@ const std::set<CliCommand> LinkCommands = {
     CliCommand::NetSet, CliCommand::NameSet,  CliCommand::FactoryReset,
 };
 
+const std::set<CliCommand> UsbCommands = {
+    CliCommand::Probe,  CliCommand::ClockGet, CliCommand::ClockSet,     CliCommand::NetGet,
+    CliCommand::NetSet, CliCommand::NameSet,  CliCommand::FactoryReset, CliCommand::UsbList,
+};
+
 const std::vector<OptionSpec>& OptionSpecs() {
   static const std::vector<OptionSpec> specs = {
       {"--json", OptionKind::Flag, {}},
@@ -58,6 +66,7 @@ const std::vector<OptionSpec>& OptionSpecs() {
       {"--help", OptionKind::Flag, {}},
       {"--yes", OptionKind::Flag, {CliCommand::FactoryReset, CliCommand::RemoteSet}},
       {"--usb", OptionKind::Flag, LinkCommands},
+      {"--usb-vendor", OptionKind::Value, UsbCommands},
       {"--com", OptionKind::Value, LinkCommands},
       {"--lpt", OptionKind::Value, LinkCommands},
       {"--net", OptionKind::Value, LinkCommands},
@@ -337,6 +346,16 @@ bool Parser::TakeLink() {
   int count = 0;
   for (const char* name : {"--usb", "--com", "--lpt", "--net"}) {
     count += Has(name) ? 1 : 0;
+  }
+  if (const GivenOption* vendor = Option("--usb-vendor")) {
+    if (Has("--com") || Has("--lpt") || Has("--net")) {
+      return Fail("option --usb-vendor needs --usb");
+    }
+    result_.usbVendor = ParseUsbVendorId(Latin1Safe(vendor->values[0]));
+    if (!result_.usbVendor) {
+      return Fail("--usb-vendor must be four hex digits, like 1a2b, not " +
+                  Quoted(vendor->values[0]));
+    }
   }
   if (!linkCommand) {
     return true;  // CheckOptionsFit has refused link options already
@@ -643,8 +662,12 @@ Commands over UDP (no LINK):
                                            change a printer's address settings by MAC
   web HOST                                 open http://HOST in the default browser
 
+Other commands:
+  usb list [--usb-vendor XXXX]             list the USB printers present and which match
+
 LINK:
-  --usb                          the first USB printer
+  --usb [--usb-vendor XXXX]      the first USB printer of vendor id XXXX (four hex digits;
+                                 else $Q73580_PRINTER_VENDOR_ID, else the build's, %VENDOR%)
   --com COM1..COM30 | /PATH      a serial port, with
       [--baud 2400|4800|9600|19200|38400|57600|115200] [--parity none|odd|even]
       [--data-bits 7|8] [--stop-bits 1|1.5|2] [--handshake none|rts|rts-cts|xon-xoff]
@@ -658,15 +681,19 @@ Options:
   -y, --yes      do not ask before factory-reset or remote-set (needed without a terminal)
   -h, --help     show this text; 'q73580-cli help COMMAND' shows one command
 
+An Open Port Error is followed by its cause: "Open Port Error: /dev/ttyUSB0: permission
+denied ...".
+
 Exit status: 0 success, 1 Open Port Error, 2 Transmit Data Error, 3 Receive Data Error,
-4 Open File Error, 5 Unknow Error, 64 usage error, 69 no UDP socket could be made.
+4 Open File Error, 5 Unknow Error, 64 usage error, 69 no UDP socket could be made or no USB
+device could be listed.
 
 Example: set the clock of every printer that discovery finds
   q73580-cli discover --json | jq -r '.printers[].ip' |
     while read -r ip; do q73580-cli --net "$ip" clock set --from-pc; done
 )";
 
-constexpr std::array<UsageEntry, 10> CommandUsages = {{
+constexpr std::array<UsageEntry, 11> CommandUsages = {{
     {CliCommand::Probe, R"(Usage: q73580-cli LINK probe [--json]
 
 Opens the link to the printer and closes it again: exit status 0 when it opens.
@@ -733,6 +760,13 @@ Example: q73580-cli remote-set 00:1A:2B:3C:4D:5E --static 192.168.1.50 255.255.2
 Prints http://HOST and opens it with the desktop's default browser.
 Example: q73580-cli web 192.168.0.20
 )"},
+    {CliCommand::UsbList, R"(Usage: q73580-cli usb list [--usb-vendor XXXX] [--json]
+
+Lists the USB devices with a printer interface, in the order --usb looks at them: vendor and
+product id, path text, and whether the vendor id is the one --usb looks for (--usb-vendor,
+else $Q73580_PRINTER_VENDOR_ID, else the build's, %VENDOR%).
+Example: q73580-cli usb list --usb-vendor 1a2b
+)"},
 }};
 
 }  // namespace
@@ -742,12 +776,16 @@ std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& args) {
 }
 
 std::string CliUsageText(CliCommand topic) {
+  std::string text = GeneralUsage;
   for (const UsageEntry& entry : CommandUsages) {
     if (entry.command == topic) {
-      return entry.text;
+      text = entry.text;
     }
   }
-  return GeneralUsage;
+  if (const std::size_t at = text.find("%VENDOR%"); at != std::string::npos) {
+    text.replace(at, 8, PrinterVendorId);
+  }
+  return text;
 }
 
 std::string CliCommandName(CliCommand command) {

@@ -24,11 +24,12 @@ enum class CliCommand {
   Discover,
   RemoteSet,
   Web,
+  UsbList,
 };
 
 // Usage errors end with this exit status (EX_USAGE).
 inline constexpr int CliUsageExit = 64;
-// A UDP socket that cannot be made (EX_UNAVAILABLE).
+// A UDP socket that cannot be made, or USB devices that cannot be listed (EX_UNAVAILABLE).
 inline constexpr int CliUnavailableExit = 69;
 
 // The link a link command talks over, with everything the facade reads at open.
@@ -51,6 +52,8 @@ struct CliArgs {
   bool yes = false;
 
   std::optional<CliLink> link;  // set for the link commands only
+  // --usb-vendor, as four lower-case hex digits: the USB vendor id to look for.
+  std::optional<std::string> usbVendor;
 
   // clock set: the PC's time, or the given clock.
   bool clockFromPc = false;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "link/usb_printer_port.h"
 #include "netsetup/discovery_protocol.h"
 #include "netsetup/remote_ip_change.h"
 #include "protocol/address_text.h"
@@ -89,8 +90,9 @@ std::string NetworkText(const NetConfigRecord& config) {
 }
 
 // Columns as wide as their widest cell, two blanks apart; the last one is not padded.
-std::string TableText(const std::vector<std::array<std::string, 5>>& rows) {
-  std::array<std::size_t, 5> widths{};
+template <std::size_t Columns>
+std::string TableText(const std::vector<std::array<std::string, Columns>>& rows) {
+  std::array<std::size_t, Columns> widths{};
   auto width = [](const std::string& utf8) {
     return static_cast<std::size_t>(QString::fromStdString(utf8).size());
   };
@@ -139,7 +141,18 @@ class Runner {
     return outcome_;
   }
   CliOutcome Finish(CommandResult result) {
-    return Finish(static_cast<int>(result), std::string(ResultMessage(result)));
+    Finish(static_cast<int>(result), std::string(ResultMessage(result)));
+    // The message stays as the windows show it; why the port did not open follows it.
+    if (result == CommandResult::OpenPortError && services_.link != nullptr &&
+        services_.link->LastOpenFailure().Failed()) {
+      const OpenFailure& failure = services_.link->LastOpenFailure();
+      outcome_.json.insert(
+          QStringLiteral("cause"),
+          QJsonObject{{QStringLiteral("kind"), QLatin1String(OpenFailureCauseName(failure.cause))},
+                      {QStringLiteral("detail"), QString::fromStdString(failure.detail)}});
+      outcome_.error += ": " + failure.detail;
+    }
+    return outcome_;
   }
   CliOutcome Usage(const std::string& message) {
     outcome_.usageError = true;
@@ -169,6 +182,7 @@ class Runner {
   CliOutcome RunDiscover();
   CliOutcome RunRemoteSet();
   CliOutcome RunWeb();
+  CliOutcome RunUsbList();
 
   const CliArgs& args_;
   CliServices& services_;
@@ -383,6 +397,46 @@ CliOutcome Runner::RunWeb() {
   return Finish(CommandResult::Ok);
 }
 
+CliOutcome Runner::RunUsbList() {
+  const UsbVendorChoice& vendor = services_.usbVendor;
+  outcome_.json.insert(QStringLiteral("vendorId"), QString::fromStdString(vendor.id));
+  outcome_.json.insert(QStringLiteral("vendorSource"),
+                       QLatin1String(UsbVendorSourceName(vendor.source)));
+  if (services_.usbBus == nullptr) {
+    return Finish(CliUnavailableExit, "this build cannot list USB devices");
+  }
+  UsbBus& bus = *services_.usbBus;
+  const std::vector<UsbDeviceEntry> devices = UsbDevicesInBusOrder(bus);
+  if (const OpenFailure failure = bus.LastFailure(); failure.Failed()) {
+    return Finish(CliUnavailableExit, failure.detail);
+  }
+  QJsonArray printers;
+  std::vector<std::array<std::string, 4>> rows = {{"Vendor", "Product", "Path", "Match"}};
+  for (const UsbDeviceEntry& device : devices) {
+    if (!bus.HasPrinterInterface(device)) {
+      continue;
+    }
+    char vendorId[8];
+    char productId[8];
+    std::snprintf(vendorId, sizeof vendorId, "%04x", static_cast<unsigned>(device.vendorId));
+    std::snprintf(productId, sizeof productId, "%04x", static_cast<unsigned>(device.productId));
+    const std::string path = UsbPathText(device);
+    // The port's own rule, so that "yes" means --usb would take it.
+    const bool matches = ChooseUsbPrinter({path}, vendor.id) == 0;
+    printers.append(QJsonObject{
+        {QStringLiteral("vendorId"), QLatin1String(vendorId)},
+        {QStringLiteral("productId"), QLatin1String(productId)},
+        {QStringLiteral("path"), QString::fromStdString(path)},
+        {QStringLiteral("matches"), matches},
+    });
+    rows.push_back({vendorId, productId, path, matches ? "yes" : "no"});
+  }
+  outcome_.json.insert(QStringLiteral("printers"), printers);
+  outcome_.text = TableText(rows) + "--usb looks for vendor id " + vendor.id + " (from the " +
+                  UsbVendorSourceName(vendor.source) + ").\n";
+  return Finish(CommandResult::Ok);
+}
+
 CliOutcome Runner::Run() {
   if (args_.link) {
     return RunLinkCommand();
@@ -394,6 +448,8 @@ CliOutcome Runner::Run() {
       return RunRemoteSet();
     case CliCommand::Web:
       return RunWeb();
+    case CliCommand::UsbList:
+      return RunUsbList();
     default:
       return Finish(CommandResult::InvalidOperation);
   }

@@ -10,11 +10,17 @@
 
 #include "cli/cli_args.h"
 #include "link/link_facade.h"
+#include "link/usb_bus.h"
+#include "link/usb_vendor.h"
 #include "netsetup/net_setup_exchange.h"
 
 // What the runner needs from the world, so that tests can stand in for each piece.
 struct CliServices {
   LinkFacade* link = nullptr;
+  // The USB bus `usb list` looks at, and the vendor id it marks (the facade's USB port looks for
+  // the same one).
+  UsbBus* usbBus = nullptr;
+  UsbVendorChoice usbVendor = ChooseUsbVendor(std::nullopt, nullptr);
   // The UDP exchange towards an address and port.
   std::function<NetSetupExchange(const QHostAddress&, quint16)> exchange =
       [](const QHostAddress& to, quint16 port) { return NetSetupExchange(to, port); };

@@ -8,7 +8,9 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
+#include "link/libusb_bus.h"
 #include "link/link_facade.h"
+#include "link/usb_vendor.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -69,9 +71,20 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  LinkFacade link;
+  // --usb-vendor, else the environment, else the build. A bad environment value is only worth a
+  // word where USB is used.
+  const UsbVendorChoice vendor = ChooseUsbVendor(args.usbVendor);
+  const bool usesUsb = args.command == CliCommand::UsbList ||
+                       (args.link.has_value() && args.link->kind == LinkKind::Usb);
+  if (usesUsb && !vendor.warning.empty()) {
+    std::fprintf(stderr, "q73580-cli: warning: %s\n", vendor.warning.c_str());
+  }
+  LinkFacade link(MakeSystemPorts(vendor.id));
+  LibusbBus usbBus;
   CliServices services;
   services.link = &link;
+  services.usbBus = &usbBus;
+  services.usbVendor = vendor;
   services.terminal = StdinIsTerminal();
   services.confirm = AskOnTerminal;
   services.openUrl = OpenUrlDetached;

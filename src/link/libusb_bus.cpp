@@ -31,6 +31,34 @@ UsbTransfer BulkTransfer(libusb_device_handle* handle, std::uint8_t endpoint, st
   return {static_cast<std::uint32_t>(std::max(moved, 0)), rc != LIBUSB_SUCCESS};
 }
 
+// The one place where a libusb error becomes a cause.
+OpenFailure FailureOf(int error) {
+  switch (error) {
+    case LIBUSB_ERROR_ACCESS:
+      return {OpenFailureCause::PermissionDenied, "permission denied"};
+    case LIBUSB_ERROR_BUSY:
+      return {OpenFailureCause::Busy, "in use by another program"};
+    case LIBUSB_ERROR_NO_DEVICE:
+    case LIBUSB_ERROR_NOT_FOUND:
+      return {OpenFailureCause::NotFound, "no longer there (unplugged?)"};
+    default:
+      break;
+  }
+  return {OpenFailureCause::Other, libusb_strerror(error)};
+}
+
+bool HasPrinterClass(const libusb_config_descriptor& config) {
+  for (int i = 0; i < config.bNumInterfaces; ++i) {
+    const libusb_interface& interface = config.interface[i];
+    for (int a = 0; a < interface.num_altsetting; ++a) {
+      if (interface.altsetting[a].bInterfaceClass == LIBUSB_CLASS_PRINTER) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 struct FoundInterface {
   int number = -1;
   int alternate = 0;
@@ -80,12 +108,21 @@ struct LibusbBus::Impl {
   libusb_device_handle* handle = nullptr;
   int claimed = -1;
   UsbPrinterEndpoints endpoints;
+  OpenFailure failure;
 
   bool Start() {
-    if (context == nullptr && libusb_init(&context) != LIBUSB_SUCCESS) {
-      context = nullptr;  // no USB here; the next listing tries again
+    if (context == nullptr) {
+      if (const int rc = libusb_init(&context); rc != LIBUSB_SUCCESS) {
+        context = nullptr;  // no USB here; the next listing tries again
+        Fail(rc, "USB devices cannot be listed: ");
+      }
     }
     return context != nullptr;
+  }
+
+  void Fail(int error, const char* what = "") {
+    failure = FailureOf(error);
+    failure.detail.insert(0, what);
   }
 
   void DropListing() {
@@ -125,6 +162,7 @@ LibusbBus::~LibusbBus() = default;
 
 std::vector<UsbDeviceEntry> LibusbBus::ListDevices() {
   std::vector<UsbDeviceEntry> entries;
+  impl_->failure = {};
   if (!impl_->Start()) {
     return entries;
   }
@@ -132,6 +170,7 @@ std::vector<UsbDeviceEntry> LibusbBus::ListDevices() {
   libusb_device** list = nullptr;
   const ssize_t count = libusb_get_device_list(impl_->context, &list);
   if (count < 0) {
+    impl_->Fail(static_cast<int>(count), "USB devices cannot be listed: ");
     return entries;
   }
   for (ssize_t i = 0; i < count; ++i) {
@@ -154,13 +193,32 @@ std::vector<UsbDeviceEntry> LibusbBus::ListDevices() {
   return entries;
 }
 
-bool LibusbBus::OpenDevice(const UsbDeviceEntry& device) {
-  impl_->Close();
+bool LibusbBus::HasPrinterInterface(const UsbDeviceEntry& device) {
   if (device.slot >= impl_->listed.size()) {
     return false;
   }
+  libusb_device* listed = impl_->listed[device.slot];
+  libusb_config_descriptor* config = nullptr;
+  // An unconfigured device has no active configuration; its first one says what it offers.
+  if (libusb_get_active_config_descriptor(listed, &config) != LIBUSB_SUCCESS &&
+      libusb_get_config_descriptor(listed, 0, &config) != LIBUSB_SUCCESS) {
+    return false;
+  }
+  const bool printer = HasPrinterClass(*config);
+  libusb_free_config_descriptor(config);
+  return printer;
+}
+
+bool LibusbBus::OpenDevice(const UsbDeviceEntry& device) {
+  impl_->Close();
+  impl_->failure = {};
+  if (device.slot >= impl_->listed.size()) {
+    impl_->Fail(LIBUSB_ERROR_NOT_FOUND);
+    return false;
+  }
   libusb_device_handle* handle = nullptr;
-  if (libusb_open(impl_->listed[device.slot], &handle) != LIBUSB_SUCCESS) {
+  if (const int rc = libusb_open(impl_->listed[device.slot], &handle); rc != LIBUSB_SUCCESS) {
+    impl_->Fail(rc);
     return false;
   }
   // The system's own printer driver lets go of the interface while we hold it, and gets it
@@ -171,24 +229,37 @@ bool LibusbBus::OpenDevice(const UsbDeviceEntry& device) {
 }
 
 std::optional<UsbPrinterEndpoints> LibusbBus::ClaimPrinterInterface() {
+  impl_->failure = {};
   if (impl_->handle == nullptr) {
+    impl_->Fail(LIBUSB_ERROR_NOT_FOUND);
     return std::nullopt;
   }
   libusb_config_descriptor* config = nullptr;
-  if (libusb_get_active_config_descriptor(libusb_get_device(impl_->handle), &config) !=
-      LIBUSB_SUCCESS) {
+  if (const int rc = libusb_get_active_config_descriptor(libusb_get_device(impl_->handle), &config);
+      rc != LIBUSB_SUCCESS) {
+    impl_->Fail(rc);
     return std::nullopt;
   }
   const std::optional<FoundInterface> found = FindPrinterInterface(*config);
   libusb_free_config_descriptor(config);
-  if (!found || libusb_claim_interface(impl_->handle, found->number) != LIBUSB_SUCCESS) {
+  if (!found) {
+    impl_->failure = {OpenFailureCause::Other,
+                      "no printer interface with a bulk OUT and a bulk IN endpoint"};
+    return std::nullopt;
+  }
+  if (const int rc = libusb_claim_interface(impl_->handle, found->number); rc != LIBUSB_SUCCESS) {
+    impl_->Fail(rc);
     return std::nullopt;
   }
   impl_->claimed = found->number;
-  if (found->alternate != 0 &&
-      libusb_set_interface_alt_setting(impl_->handle, found->number, found->alternate) != 0) {
-    impl_->Release();
-    return std::nullopt;
+  if (found->alternate != 0) {
+    if (const int rc =
+            libusb_set_interface_alt_setting(impl_->handle, found->number, found->alternate);
+        rc != LIBUSB_SUCCESS) {
+      impl_->Release();
+      impl_->Fail(rc);
+      return std::nullopt;
+    }
   }
   impl_->endpoints = found->endpoints;
   return found->endpoints;
@@ -218,4 +289,8 @@ void LibusbBus::ReleaseInterface() {
 
 void LibusbBus::CloseDevice() {
   impl_->Close();
+}
+
+OpenFailure LibusbBus::LastFailure() const {
+  return impl_->failure;
 }

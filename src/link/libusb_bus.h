@@ -14,6 +14,7 @@ class LibusbBus final : public UsbBus {
   LibusbBus& operator=(const LibusbBus&) = delete;
 
   std::vector<UsbDeviceEntry> ListDevices() override;
+  bool HasPrinterInterface(const UsbDeviceEntry& device) override;
   bool OpenDevice(const UsbDeviceEntry& device) override;
   std::optional<UsbPrinterEndpoints> ClaimPrinterInterface() override;
   UsbTransfer BulkOut(const std::uint8_t* data, std::uint32_t count,
@@ -22,6 +23,7 @@ class LibusbBus final : public UsbBus {
                      std::chrono::milliseconds timeout) override;
   void ReleaseInterface() override;
   void CloseDevice() override;
+  OpenFailure LastFailure() const override;
 
  private:
   struct Impl;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "link/link_port.h"
 #include "link/link_settings.h"
@@ -19,8 +20,9 @@ struct LinkPorts {
   std::unique_ptr<LinkPort> ethernet;
 };
 
-// The ports this build drives on this platform.
-LinkPorts MakeSystemPorts();
+// The ports this build drives on this platform; the USB port looks for `usbVendorId` (four
+// lower-case hex digits), the build's vendor id when empty.
+LinkPorts MakeSystemPorts(std::string_view usbVendorId = {});
 
 // Everything said to the printer and heard back passes through here. Links are short-lived:
 // open, write, read byte by byte, close. Only one link is open at a time.

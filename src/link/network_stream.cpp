@@ -42,19 +42,41 @@ NetworkStream::~NetworkStream() = default;
 LinkHandle NetworkStream::Open(const LinkTargets& targets) {
   socket_.reset();
   if (targets.net == nullptr || targets.net->Host.Empty()) {
-    return InvalidLink;
+    return FailOpen(
+        {OpenFailureCause::NoSettings, "no printer host set (TCP/IP Setup chooses one)"});
   }
-  const std::optional<QHostAddress> address =
-      resolver_(QString::fromLatin1(targets.net->Host.View()));
+  const QString host = QString::fromLatin1(targets.net->Host.View());
+  const quint16 port = static_cast<quint16>(targets.net->Port & 0xFFFF);
+  const std::string where = QStringLiteral("%1:%2").arg(host).arg(port).toStdString();
+  const std::optional<QHostAddress> address = resolver_(host);
+  if (!address || address->isNull()) {
+    return FailOpen({OpenFailureCause::HostUnresolved,
+                     host.toStdString() + ": does not resolve to an IPv4 address"});
+  }
   // 0.0.0.0 would reach this very machine on Linux, never a printer.
-  if (!address || address->isNull() || *address == QHostAddress(QHostAddress::AnyIPv4)) {
-    return InvalidLink;
+  if (*address == QHostAddress(QHostAddress::AnyIPv4)) {
+    return FailOpen({OpenFailureCause::HostRefused,
+                     where + ": not a printer's address (0.0.0.0 is this machine)"});
   }
   auto socket = std::make_unique<QTcpSocket>();
-  socket->connectToHost(*address, static_cast<quint16>(targets.net->Port & 0xFFFF));
+  socket->connectToHost(*address, port);
   if (!socket->waitForConnected(timing_.connectMs)) {
+    OpenFailure failure;
+    switch (socket->error()) {
+      case QAbstractSocket::ConnectionRefusedError:
+        failure = {OpenFailureCause::ConnectionRefused,
+                   where + ": connection refused (nothing listens there)"};
+        break;
+      case QAbstractSocket::SocketTimeoutError:
+        failure = {OpenFailureCause::TimedOut,
+                   where + ": no answer within " + std::to_string(timing_.connectMs) + " ms"};
+        break;
+      default:
+        failure = {OpenFailureCause::Other, where + ": " + socket->errorString().toStdString()};
+        break;
+    }
     socket->abort();
-    return InvalidLink;
+    return FailOpen(std::move(failure));
   }
   // Commands are small and each one waits for its reply: do not hold them back.
   socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);

@@ -26,3 +26,33 @@ OpenFailure OpenFailureFromErrno(int error, std::string_view device, std::string
   }
   return {OpenFailureCause::Other, where + std::strerror(error)};
 }
+
+const char* OpenFailureCauseName(OpenFailureCause cause) {
+  switch (cause) {
+    case OpenFailureCause::None:
+      return "none";
+    case OpenFailureCause::NoSettings:
+      return "no-settings";
+    case OpenFailureCause::NotFound:
+      return "not-found";
+    case OpenFailureCause::PermissionDenied:
+      return "permission-denied";
+    case OpenFailureCause::Busy:
+      return "busy";
+    case OpenFailureCause::LineNotSupported:
+      return "line-not-supported";
+    case OpenFailureCause::HostUnresolved:
+      return "host-unresolved";
+    case OpenFailureCause::HostRefused:
+      return "host-refused";
+    case OpenFailureCause::ConnectionRefused:
+      return "connection-refused";
+    case OpenFailureCause::TimedOut:
+      return "timed-out";
+    case OpenFailureCause::NoDevice:
+      return "no-device";
+    case OpenFailureCause::Other:
+      break;
+  }
+  return "other";
+}

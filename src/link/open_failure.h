@@ -30,6 +30,9 @@ struct OpenFailure {
   bool Failed() const { return cause != OpenFailureCause::None; }
 };
 
+// The cause as a short lower-case word for scripts: "permission-denied", "no-device", ...
+const char* OpenFailureCauseName(OpenFailureCause cause);
+
 // The one place where a system error number becomes a cause: `device` names what was opened,
 // `groupHint` is the group whose members may open such devices ("dialout", "lp"; empty: none).
 OpenFailure OpenFailureFromErrno(int error, std::string_view device,

@@ -32,19 +32,30 @@ QString ParallelDevicePath(std::string_view portName) {
 }
 
 LinkHandle ParallelPort::Open(const LinkTargets& targets) {
-  if (targets.lptDevice == nullptr) {
-    return InvalidLink;
+  if (targets.lptDevice == nullptr || targets.lptDevice->Empty()) {
+    return FailOpen({OpenFailureCause::NoSettings, "no parallel port named"});
   }
-  const QByteArray path = ParallelDevicePath(targets.lptDevice->View()).toLocal8Bit();
+  const QString device = ParallelDevicePath(targets.lptDevice->View());
+  const QByteArray path = device.toLocal8Bit();
+  const auto fail = [&device](int error) {
+    return OpenFailureFromErrno(error, device.toStdString(), "lp");
+  };
   // Not blocking while opening: a FIFO with no reader fails at once instead of hanging.
   const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    return InvalidLink;
+    const int error = errno;
+    // A FIFO says ENXIO when nobody reads it, which would read as a missing device.
+    struct stat status {};
+    if (error == ENXIO && ::stat(path.constData(), &status) == 0 && S_ISFIFO(status.st_mode)) {
+      return FailOpen({OpenFailureCause::NotFound, device.toStdString() + ": nobody reads it"});
+    }
+    return FailOpen(fail(error));
   }
   // One program at a time: a second opener that respects the lock is refused.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     ::close(fd);
-    return InvalidLink;
+    return FailOpen(fail(error));
   }
   // The descriptor stays non-blocking: every write is bounded by poll() (see WriteChunk).
 #ifdef __linux__

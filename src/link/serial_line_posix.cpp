@@ -1,11 +1,13 @@
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 #ifdef __linux__
 #include <linux/serial.h>
 #endif
 
 #include <QSerialPort>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -108,6 +110,26 @@ LineKept CompareKept(const termios& kept, const SerialLineSettings& line) {
                         "PARMRK refused by the driver)");
   }
   return result;
+}
+
+OpenFailure ExplainOpenError(const QSerialPort& port, const QString& device) {
+  const std::string name = device.toStdString();
+  switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+      return OpenFailureFromErrno(ENOENT, name);
+    case QSerialPort::PermissionError: {
+      // Qt says this of a device it may not open, of one opened exclusively (TIOCEXCL) and of
+      // one whose lock file another program holds: only the first is the user's rights.
+      const QByteArray path = device.toLocal8Bit();
+      if (::access(path.constData(), R_OK | W_OK) != 0) {
+        return OpenFailureFromErrno(errno, name, "dialout");
+      }
+      return OpenFailureFromErrno(EBUSY, name);
+    }
+    default:
+      break;
+  }
+  return {OpenFailureCause::Other, name + ": " + port.errorString().toStdString()};
 }
 
 // Linux has no 1.5 stop bits: Qt takes them and quietly sends one.

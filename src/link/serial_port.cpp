@@ -121,8 +121,8 @@ SerialPort::~SerialPort() {
 
 LinkHandle SerialPort::Open(const LinkTargets& targets) {
   Close(OpenHandle);
-  if (targets.serial == nullptr) {
-    return InvalidLink;
+  if (targets.serial == nullptr || targets.serial->PortName.Empty()) {
+    return FailOpen({OpenFailureCause::NoSettings, "no serial port named"});
   }
   const SerialLineSettings line = MapSerialSettings(*targets.serial);
   const QString device = SerialDevicePath(targets.serial->PortName.View());
@@ -135,14 +135,15 @@ LinkHandle SerialPort::Open(const LinkTargets& targets) {
   port->setPortName(DeviceToOpen(device));
   port->setReadBufferSize(ReadBufferSize);
   if (!port->open(QIODevice::ReadWrite)) {
-    return InvalidLink;
+    return FailOpen(serial_line::ExplainOpenError(*port, device));
   }
   // Whatever arrived before this open (a reply nobody read) is not an answer to us.
   port->clear(QSerialPort::AllDirections);
   const LineKept kept = ApplyLine(*port, line);
   if (!kept.applied) {
     port->close();
-    return InvalidLink;
+    return FailOpen({OpenFailureCause::Other,
+                     device.toStdString() + ": the line settings could not be read back"});
   }
   // Without the framing asked for, nothing the printer says could be understood; flow control
   // and input checking the driver let go only protect the line less, so the open goes on.

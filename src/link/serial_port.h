@@ -7,9 +7,11 @@
 
 #include "link/link_port.h"
 #include "link/link_settings.h"
+#include "link/open_failure.h"
 #include "link/parity_marks.h"
 
 class QSerialPort;
+class QString;
 
 enum class SerialParity { None, Odd, Even };
 enum class SerialStopBits { One, OneAndHalf, Two };
@@ -57,6 +59,9 @@ namespace serial_line {
 
 // What of `line` this platform cannot drive at all ("1.5 stop bits"); empty when it can.
 std::string Unrealisable(const SerialLineSettings& line);
+
+// Why QSerialPort failed to open `device`, from its error and what the system says of the device.
+OpenFailure ExplainOpenError(const QSerialPort& port, const QString& device);
 
 // Runs after Qt's setters on the open port: applies what Qt cannot express, then reads back
 // what the driver kept.

@@ -6,9 +6,11 @@
 #include "link/usb_printer_port.h"
 
 // The real port of every link kind on this platform.
-LinkPorts MakeSystemPorts() {
+LinkPorts MakeSystemPorts(std::string_view usbVendorId) {
   LinkPorts ports;
-  ports.usb = std::make_unique<UsbPrinterPort>(std::make_unique<LibusbBus>());
+  ports.usb = std::make_unique<UsbPrinterPort>(
+      std::make_unique<LibusbBus>(),
+      std::string(usbVendorId.empty() ? PrinterVendorId : usbVendorId));
   ports.com = std::make_unique<SerialPort>();
   ports.lpt = std::make_unique<ParallelPort>();
   ports.ethernet = std::make_unique<NetworkStream>();

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "link/open_failure.h"
+
 // One device on the USB bus as the last listing saw it.
 struct UsbDeviceEntry {
   std::uint8_t bus = 0;
@@ -38,6 +40,9 @@ class UsbBus {
   // Devices present now, in no particular order. Entries are good until the next listing.
   virtual std::vector<UsbDeviceEntry> ListDevices() = 0;
 
+  // True when a listed device has a printer-class interface (class 07); the device stays closed.
+  virtual bool HasPrinterInterface(const UsbDeviceEntry& device) = 0;
+
   // Opens the device; on failure nothing is open.
   virtual bool OpenDevice(const UsbDeviceEntry& device) = 0;
 
@@ -53,4 +58,8 @@ class UsbBus {
 
   virtual void ReleaseInterface() = 0;
   virtual void CloseDevice() = 0;
+
+  // Why the last ListDevices, OpenDevice or ClaimPrinterInterface failed; cause None when it did
+  // not, or when the bus cannot tell. The detail names no device: the caller knows which it was.
+  virtual OpenFailure LastFailure() const { return {}; }
 };

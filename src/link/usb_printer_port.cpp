@@ -27,6 +27,15 @@ std::string UsbPathText(const UsbDeviceEntry& device) {
   return text;
 }
 
+std::vector<UsbDeviceEntry> UsbDevicesInBusOrder(UsbBus& bus) {
+  std::vector<UsbDeviceEntry> devices = bus.ListDevices();
+  std::stable_sort(devices.begin(), devices.end(),
+                   [](const UsbDeviceEntry& a, const UsbDeviceEntry& b) {
+                     return std::tie(a.bus, a.ports) < std::tie(b.bus, b.ports);
+                   });
+  return devices;
+}
+
 int ChooseUsbPrinter(const std::vector<std::string>& paths, std::string_view vendorId) {
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string_view path = paths[i];
@@ -56,12 +65,8 @@ UsbPrinterPort::~UsbPrinterPort() {
 
 LinkHandle UsbPrinterPort::Open(const LinkTargets&) {
   Close(OpenHandle);
-  std::vector<UsbDeviceEntry> devices = bus_->ListDevices();
-  // Bus order, so the same printer is chosen whatever order the system lists devices in.
-  std::stable_sort(devices.begin(), devices.end(),
-                   [](const UsbDeviceEntry& a, const UsbDeviceEntry& b) {
-                     return std::tie(a.bus, a.ports) < std::tie(b.bus, b.ports);
-                   });
+  std::vector<UsbDeviceEntry> devices = UsbDevicesInBusOrder(*bus_);
+  const OpenFailure listing = bus_->LastFailure();
   if (devices.size() > MaxPaths) {
     devices.resize(MaxPaths);
   }
@@ -71,17 +76,43 @@ LinkHandle UsbPrinterPort::Open(const LinkTargets&) {
     paths.push_back(UsbPathText(device));
   }
   const int chosen = ChooseUsbPrinter(paths, vendorId_);
-  if (chosen < 0 || !bus_->OpenDevice(devices[static_cast<std::size_t>(chosen)])) {
-    return InvalidLink;
+  if (chosen < 0) {
+    std::string detail = "no USB printer with vendor id " + vendorId_;
+    if (listing.Failed()) {
+      detail += " (" + listing.detail + ")";
+    }
+    return FailOpen({OpenFailureCause::NoDevice, detail});
+  }
+  const auto index = static_cast<std::size_t>(chosen);
+  if (!bus_->OpenDevice(devices[index])) {
+    return FailOnDevice(paths[index], bus_->LastFailure());
   }
   claimed_ = bus_->ClaimPrinterInterface();
   if (!claimed_) {
+    OpenFailure failure = bus_->LastFailure();
     bus_->CloseDevice();
-    return InvalidLink;
+    return FailOnDevice(paths[index], std::move(failure));
   }
   receive_.resize(ReceiveRequestSize(claimed_->inMaxPacket));
   DiscardStaleReply();
   return OpenHandle;
+}
+
+LinkHandle UsbPrinterPort::FailOnDevice(const std::string& path, OpenFailure failure) {
+  if (!failure.Failed()) {
+    failure = {OpenFailureCause::Other, "could not be opened"};
+  }
+  failure.detail.insert(0, path + ": ");
+  // The udev rule installed with the program covers the build's vendor id only.
+  if (failure.cause == OpenFailureCause::PermissionDenied) {
+    failure.detail += vendorId_ == PrinterVendorId
+                          ? " \u2014 install the udev rule 70-q73580-printer.rules, then plug "
+                            "the printer in again"
+                          : " \u2014 the installed udev rule covers vendor id " +
+                                std::string(PrinterVendorId) + " only; add one for " + vendorId_ +
+                                ", then plug the printer in again";
+  }
+  return FailOpen(std::move(failure));
 }
 
 void UsbPrinterPort::DiscardStaleReply() {

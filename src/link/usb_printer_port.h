@@ -22,6 +22,10 @@ static_assert(PrinterVendorId.size() == 4);
 // "usb#vid_xxxx&pid_yyyy#<bus>-<port.port...>", hex in lower case.
 std::string UsbPathText(const UsbDeviceEntry& device);
 
+// What the bus lists now, in bus order (bus number, then the hub ports from the root down), so
+// that the same printer comes first whatever order the system lists devices in.
+std::vector<UsbDeviceEntry> UsbDevicesInBusOrder(UsbBus& bus);
+
 // Index of the first path whose first "vid" is followed, after one separator, by `vendorId`;
 // -1 when none is.
 int ChooseUsbPrinter(const std::vector<std::string>& paths, std::string_view vendorId);
@@ -55,8 +59,12 @@ class UsbPrinterPort final : public LinkPort {
   // packet the device sends can overflow it.
   static std::uint32_t ReceiveRequestSize(std::uint16_t maxPacket);
 
+  const std::string& VendorId() const { return vendorId_; }
+
  private:
   void DiscardStaleReply();
+  // The bus's failure, told of the device at `path`.
+  LinkHandle FailOnDevice(const std::string& path, OpenFailure failure);
 
   std::unique_ptr<UsbBus> bus_;
   std::string vendorId_;

@@ -2,11 +2,13 @@
 // before anything is sent, without starting the program.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QStringList>
 #include <functional>
 #include <string>
 #include <variant>
 
+#include "../support/fake_usb_bus.h"
 #include "../unit/fake_link_port.h"
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
@@ -271,6 +273,14 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"WebEmpty", Args({"web", ""}), "host name"},
         RefusedCase{"WebNoHost", Args({"web"}), "needs"},
         RefusedCase{"ExtraArgument", Args({"--usb", "probe", "now"}), "unexpected argument"},
+        RefusedCase{"UsbVendorFiveDigits", Args({"--usb", "--usb-vendor", "1a2b3", "probe"}),
+                    "four hex digits"},
+        RefusedCase{"UsbVendorNotHex", Args({"usb", "list", "--usb-vendor", "1g2b"}),
+                    "four hex digits"},
+        RefusedCase{"UsbVendorOverTcp", Args({"--net", "a", "--usb-vendor", "1a2b", "probe"}),
+                    "needs --usb"},
+        RefusedCase{"UsbVendorForUdpCommand", Args({"discover", "--usb-vendor", "1a2b"}),
+                    "does not go with"},
         RefusedCase{"HelpUnknown", Args({"help", "frob"}), "unknown command"}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.label; });
 
@@ -404,12 +414,13 @@ TEST_F(CliRunnerTest, ClockSetFromPc_SendsThePcsTime) {
   EXPECT_TRUE(outcome.text.empty()) << "set commands are quiet without -v";
 }
 
-// A failed open is the link's result, its message and its code, in the JSON too.
+// A failed open is the link's result, its message and its code, in the JSON too; a port that
+// gave no cause gets the facade's stand-in.
 TEST_F(CliRunnerTest, OpenFailure_IsExitOneWithTheMessage) {
   port_->openResult = InvalidLink;
   const CliOutcome outcome = RunCliCommand(Parse({"--net", "127.0.0.1", "net", "get"}), services_);
   EXPECT_EQ(outcome.exitCode, 1);
-  EXPECT_EQ(outcome.error, "Open Port Error");
+  EXPECT_EQ(outcome.error, "Open Port Error: the port could not be opened");
   EXPECT_EQ(outcome.json.value(QStringLiteral("code")).toInt(), 1);
   EXPECT_EQ(outcome.json.value(QStringLiteral("result")).toString(),
             QStringLiteral("Open Port Error"));
@@ -444,6 +455,37 @@ TEST_F(CliRunnerTest, OpenNote_IsSaidOnlyWhenVerbose) {
     EXPECT_EQ(outcome.text, (verbose ? std::string(PortWithANote::Note) + "\n" : std::string()) +
                                 "2026-03-14 09:26:53\n");
   }
+}
+
+// Printer-class devices only, in the order --usb looks at them, each marked by the port's own
+// rule for the vendor id looked for.
+TEST_F(CliRunnerTest, UsbList_ShowsThePrintersInBusOrderAndWhichMatch) {
+  FakeUsbBus bus;
+  bus.devices = {FakeUsbBus::Device(0x1a2b, 0x0007, 2, {1}),
+                 FakeUsbBus::Device(0x5e6f, 0x0102, 1, {4, 2}),
+                 FakeUsbBus::Device(0x1a2b, 0x0008, 1, {1})};
+  bus.withoutPrinterInterface = {2};
+  services_.usbBus = &bus;
+  services_.usbVendor = ChooseUsbVendor(std::string("1a2b"), nullptr);
+  const CliOutcome outcome =
+      RunCliCommand(Parse({"usb", "list", "--usb-vendor", "1a2b"}), services_);
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.error;
+  EXPECT_EQ(outcome.text,
+            "Vendor  Product  Path                         Match\n"
+            "5e6f    0102     usb#vid_5e6f&pid_0102#1-4.2  no\n"
+            "1a2b    0007     usb#vid_1a2b&pid_0007#2-1    yes\n"
+            "--usb looks for vendor id 1a2b (from the command line).\n");
+  EXPECT_EQ(outcome.json.value(QStringLiteral("vendorId")).toString(), QStringLiteral("1a2b"));
+  const QJsonArray printers = outcome.json.value(QStringLiteral("printers")).toArray();
+  ASSERT_EQ(printers.size(), 2);
+  const QJsonObject second = printers[1].toObject();
+  EXPECT_EQ(second.value(QStringLiteral("vendorId")).toString(), QStringLiteral("1a2b"));
+  EXPECT_EQ(second.value(QStringLiteral("productId")).toString(), QStringLiteral("0007"));
+  EXPECT_EQ(second.value(QStringLiteral("path")).toString(),
+            QStringLiteral("usb#vid_1a2b&pid_0007#2-1"));
+  EXPECT_TRUE(second.value(QStringLiteral("matches")).toBool());
+  EXPECT_FALSE(printers[0].toObject().value(QStringLiteral("matches")).toBool());
+  EXPECT_TRUE(port_->events.empty());
 }
 
 TEST_F(CliRunnerTest, Web_OpenerNotStarted_PrintsTheUrlAndFails) {

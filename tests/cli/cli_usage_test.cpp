@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli_runner.h"
+#include "link/usb_printer_port.h"
 #include "linked_printer.h"
 
 namespace {
@@ -240,9 +241,9 @@ INSTANTIATE_TEST_SUITE_P(
                       QStringList{"net", "get", "--help"}, QStringList{"net", "set", "--help"},
                       QStringList{"name", "set", "--help"}, QStringList{"factory-reset", "--help"},
                       QStringList{"discover", "--help"}, QStringList{"remote-set", "--help"},
-                      QStringList{"web", "--help"}, QStringList{"help", "probe"},
-                      QStringList{"help", "clock", "set"}, QStringList{"help", "remote-set"},
-                      QStringList{"help", "discover"},
+                      QStringList{"web", "--help"}, QStringList{"usb", "list", "--help"},
+                      QStringList{"help", "probe"}, QStringList{"help", "clock", "set"},
+                      QStringList{"help", "remote-set"}, QStringList{"help", "discover"},
                       // Help wins over a link and over a confirmation already given.
                       QStringList{"--net", "%TCP%", "factory-reset", "--yes", "--help"},
                       QStringList{"--net", "%TCP%", "--help", "net", "set", "--dhcp"}),
@@ -256,9 +257,9 @@ TEST_F(CliUsageTest, TopLevelHelp_NamesEverySubcommandAndLink) {
   const CliRun run = RunCli({"--help"});
   ASSERT_EQ(run.exitCode, 0) << run;
   const QString out = QString::fromUtf8(run.out);
-  for (const char* word :
-       {"probe", "clock get", "clock set", "net get", "net set", "name set", "factory-reset",
-        "discover", "remote-set", "web", "--usb", "--com", "--lpt", "--net", "--json"}) {
+  for (const char* word : {"probe", "clock get", "clock set", "net get", "net set", "name set",
+                           "factory-reset", "discover", "remote-set", "web", "usb list", "--usb",
+                           "--usb-vendor", "--com", "--lpt", "--net", "--json"}) {
     EXPECT_TRUE(out.contains(QLatin1String(word))) << word;
   }
 }
@@ -274,6 +275,8 @@ struct OpenFailureCase {
   QStringList args;  // %PORT% a closed TCP port, %PTY% the virtual printer's pty,
                      // %FIFO% a FIFO nobody reads
   QString command;
+  QString cause;  // the start of the cause's detail, the same placeholders; empty: not checked
+  QString kind;   // the cause's kind in the JSON
 };
 
 void PrintTo(const OpenFailureCase& row, std::ostream* os) {
@@ -282,8 +285,9 @@ void PrintTo(const OpenFailureCase& row, std::ostream* os) {
 
 class CliOpenPortErrorTest : public ::testing::TestWithParam<OpenFailureCase> {};
 
-// No printer there: "Open Port Error" at once, exit 1, with and without --json.
-TEST_P(CliOpenPortErrorTest, ExitsOneWithOpenPortError) {
+// No printer there: "Open Port Error" at once, exit 1, with and without --json, followed by what
+// the port found out.
+TEST_P(CliOpenPortErrorTest, ExitsOneWithOpenPortErrorAndItsCause) {
   const OpenFailureCase& row = GetParam();
   LinkedPrinter pty(Via::Pty);
   ASSERT_TRUE(pty.Started()) << pty.Error();
@@ -293,56 +297,158 @@ TEST_P(CliOpenPortErrorTest, ExitsOneWithOpenPortError) {
   ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
   const quint16 port = ClosedTcpPort();
   ASSERT_NE(port, 0);
-
-  QStringList args;
-  for (QString arg : row.args) {
+  const auto expand = [&](QString arg) {
     arg.replace(QStringLiteral("%PORT%"), QString::number(port));
     arg.replace(QStringLiteral("%PTY%"), pty.Target());
     arg.replace(QStringLiteral("%FIFO%"), fifo);
-    args.push_back(arg);
+    return arg;
+  };
+  QStringList args;
+  for (const QString& arg : row.args) {
+    args.push_back(expand(arg));
   }
-  const CliRun human = RunCli(args);
+  const QString cause = expand(row.cause);
+  // The USB row looks for the build's vendor id.
+  CliRunOptions options;
+  options.environment.remove(QStringLiteral("Q73580_PRINTER_VENDOR_ID"));
+
+  const CliRun human = RunCli(args, options);
   EXPECT_EQ(human.exitCode, 1) << human;
   EXPECT_EQ(human.Out(), "") << human;
-  EXPECT_EQ(human.Err(), "q73580-cli: Open Port Error\n") << human;
+  EXPECT_TRUE(human.Err().starts_with("q73580-cli: Open Port Error: " + cause.toStdString()))
+      << human;
+  EXPECT_TRUE(human.Err().ends_with("\n") && human.err.count('\n') == 1) << human;
   EXPECT_LT(human.seconds, 5.0) << human;
 
-  const CliRun json = RunCli(QStringList{"--json"} + args);
+  const CliRun json = RunCli(QStringList{"--json"} + args, options);
   EXPECT_EQ(json.exitCode, 1) << json;
   const QJsonObject object = json.Json();
   EXPECT_EQ(object.value("command").toString(), row.command) << json;
   EXPECT_EQ(object.value("result").toString(), "Open Port Error") << json;
   EXPECT_EQ(object.value("code").toInt(), 1) << json;
   EXPECT_TRUE(object.value("link").isObject()) << json;
-  EXPECT_EQ(json.Err(), "q73580-cli: Open Port Error\n") << json;
+  const QJsonObject jsonCause = object.value("cause").toObject();
+  EXPECT_TRUE(jsonCause.value("detail").toString().startsWith(cause)) << json;
+  if (!row.kind.isEmpty()) {
+    EXPECT_EQ(jsonCause.value("kind").toString(), row.kind) << json;
+  }
+  EXPECT_EQ(json.Err(), human.Err()) << json;
 
   // A line the pty cannot carry is refused before a byte is sent.
   EXPECT_EQ(pty.Sim().ReceivedCount(), 0u);
 }
 
+const QString BuildVendor = QString::fromLatin1(PrinterVendorId);
+
 INSTANTIATE_TEST_SUITE_P(
     NoPrinterThere, CliOpenPortErrorTest,
     ::testing::Values(
-        OpenFailureCase{"TcpRefused", {"--net", "127.0.0.1:%PORT%", "probe"}, "probe"},
+        OpenFailureCase{"TcpRefused",
+                        {"--net", "127.0.0.1:%PORT%", "probe"},
+                        "probe",
+                        "127.0.0.1:%PORT%: connection refused (nothing listens there)",
+                        "connection-refused"},
+        OpenFailureCase{"TcpRefusedRead",
+                        {"clock", "get", "--net", "127.0.0.1:%PORT%"},
+                        "clock get",
+                        "127.0.0.1:%PORT%: connection refused",
+                        "connection-refused"},
+        OpenFailureCase{"TcpAnyAddress",
+                        {"--net", "0.0.0.0:%PORT%", "probe"},
+                        "probe",
+                        "0.0.0.0:%PORT%: not a printer's address",
+                        "host-refused"},
+        OpenFailureCase{"ComMissingDevice",
+                        {"--com", "/dev/q73580-none", "probe"},
+                        "probe",
+                        "/dev/q73580-none: no such device",
+                        "not-found"},
+        OpenFailureCase{"ComNumberWithoutAdapter",
+                        {"--com", "COM10", "net", "get"},
+                        "net get",
+                        "/dev/ttyUSB9: no such device",
+                        "not-found"},
         OpenFailureCase{
-            "TcpRefusedRead", {"clock", "get", "--net", "127.0.0.1:%PORT%"}, "clock get"},
-        OpenFailureCase{"TcpAnyAddress", {"--net", "0.0.0.0:%PORT%", "probe"}, "probe"},
-        OpenFailureCase{"ComMissingDevice", {"--com", "/dev/q73580-none", "probe"}, "probe"},
-        OpenFailureCase{"ComNumberWithoutAdapter", {"--com", "COM10", "net", "get"}, "net get"},
-        OpenFailureCase{
-            "ComEvenParityOnPty", {"--com", "%PTY%", "--parity", "even", "probe"}, "probe"},
+            "ComEvenParityOnPty", {"--com", "%PTY%", "--parity", "even", "probe"}, "probe", "", ""},
         OpenFailureCase{"ComSevenBitsOnPty",
                         {"--com", "%PTY%", "--data-bits", "7", "clock", "get"},
-                        "clock get"},
+                        "clock get",
+                        "",
+                        ""},
         OpenFailureCase{"ComOneAndAHalfStopBits",
                         {"--com", "%PTY%", "--stop-bits", "1.5", "name", "set", "x"},
-                        "name set"},
-        OpenFailureCase{
-            "LptFifoNobodyReads", {"--lpt", "%FIFO%", "factory-reset", "--yes"}, "factory-reset"},
-        OpenFailureCase{
-            "LptMissingDevice", {"--lpt", "/dev/q73580-none", "net", "set", "--dhcp"}, "net set"},
-        OpenFailureCase{"UsbNoPrinter", {"--usb", "clock", "set", "--from-pc"}, "clock set"}),
+                        "name set",
+                        "",
+                        ""},
+        OpenFailureCase{"LptFifoNobodyReads",
+                        {"--lpt", "%FIFO%", "factory-reset", "--yes"},
+                        "factory-reset",
+                        "%FIFO%: nobody reads it",
+                        "not-found"},
+        OpenFailureCase{"LptMissingDevice",
+                        {"--lpt", "/dev/q73580-none", "net", "set", "--dhcp"},
+                        "net set",
+                        "/dev/q73580-none: no such device",
+                        "not-found"},
+        OpenFailureCase{"UsbNoPrinter",
+                        {"--usb", "clock", "set", "--from-pc"},
+                        "clock set",
+                        "no USB printer with vendor id " + BuildVendor,
+                        "no-device"}),
     [](const ::testing::TestParamInfo<OpenFailureCase>& info) { return info.param.label; });
+
+// The USB vendor id looked for: --usb-vendor, else the environment, else the build's (the
+// UsbNoPrinter row above). A bad environment value is ignored with a warning; the cause names
+// the id that was looked for.
+struct VendorCase {
+  std::string label;
+  QString environment;  // empty: unset
+  QStringList args;
+  QString vendor;
+  bool warned;
+};
+
+void PrintTo(const VendorCase& row, std::ostream* os) {
+  *os << row.label;
+}
+
+class CliUsbVendorTest : public ::testing::TestWithParam<VendorCase> {};
+
+TEST_P(CliUsbVendorTest, TheCauseNamesTheVendorIdLookedFor) {
+  const VendorCase& row = GetParam();
+  CliRunOptions options;
+  options.environment.remove(QStringLiteral("Q73580_PRINTER_VENDOR_ID"));
+  if (!row.environment.isEmpty()) {
+    options.environment.insert(QStringLiteral("Q73580_PRINTER_VENDOR_ID"), row.environment);
+  }
+  const CliRun run = RunCli(row.args, options);
+  EXPECT_EQ(run.exitCode, 1) << run;
+  const QString err = QString::fromUtf8(run.err);
+  EXPECT_TRUE(
+      err.contains(QStringLiteral("Open Port Error: no USB printer with vendor id ") + row.vendor))
+      << run;
+  EXPECT_EQ(err.contains(QStringLiteral("q73580-cli: warning: Q73580_PRINTER_VENDOR_ID='") +
+                         row.environment + QStringLiteral("' is not four hex digits")),
+            row.warned)
+      << run;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Precedence, CliUsbVendorTest,
+    ::testing::Values(VendorCase{"Environment", "1A2B", {"--usb", "probe"}, "1a2b", false},
+                      VendorCase{"OptionOverEnvironment",
+                                 "1a2b",
+                                 {"--usb", "--usb-vendor", "3C4D", "probe"},
+                                 "3c4d",
+                                 false},
+                      VendorCase{"OptionOverBadEnvironment",
+                                 "nope",
+                                 {"--usb", "--usb-vendor", "3c4d", "probe"},
+                                 "3c4d",
+                                 false},
+                      VendorCase{
+                          "BadEnvironmentIgnored", "1a2b3", {"--usb", "probe"}, BuildVendor, true}),
+    [](const ::testing::TestParamInfo<VendorCase>& info) { return info.param.label; });
 
 // The serial options reach the line: every setting a pty keeps works.
 TEST(CliSerialOptions, SettingsAPtyKeeps_Work) {

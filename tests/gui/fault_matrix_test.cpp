@@ -74,6 +74,9 @@ class FaultyUsbBus final : public UsbBus {
   bool outStalls = false;
 
   std::vector<UsbDeviceEntry> ListDevices() override { return printer_->ListDevices(); }
+  bool HasPrinterInterface(const UsbDeviceEntry& device) override {
+    return printer_->HasPrinterInterface(device);
+  }
   bool OpenDevice(const UsbDeviceEntry& device) override { return printer_->OpenDevice(device); }
   std::optional<UsbPrinterEndpoints> ClaimPrinterInterface() override {
     return printer_->ClaimPrinterInterface();

@@ -256,6 +256,19 @@ TEST_F(MainWindowTest, FailedOperations_ShowTheirMessageWhileDisabledThenEnable)
   EXPECT_TRUE(window_->InputEnabled());
 }
 
+// The fixed message stays; why the link did not open stands under it.
+TEST_F(MainWindowTest, OpenPortError_ShowsTheCauseAsTheMessageDetail) {
+  Open(true);
+  const quint16 port = sim_->TcpPort();
+  sim_->Stop();
+  Click("ButtonEtherRead");
+  EXPECT_EQ(messages_, std::vector<QString>{QStringLiteral("Open Port Error")});
+  EXPECT_EQ(
+      details_,
+      std::vector<QString>{
+          QStringLiteral("127.0.0.1:%1: connection refused (nothing listens there)").arg(port)});
+}
+
 TEST_F(MainWindowTest, BadNumber_ShowsTheConversionErrorAndSendsNothing) {
   Open(true);
   sim_->ClearLog();

@@ -153,8 +153,8 @@ inline void ExpectControlsFit(const QList<QWidget*>& controls) {
 }
 
 // The main window over a link whose only working kind is a TCP connection to the virtual
-// printer, on a fixed clock, with recorders for its message boxes (and whether the window took
-// input while one showed) and for the input its error handler refused.
+// printer, on a fixed clock, with recorders for its message boxes (their details, and whether the
+// window took input while one showed) and for the input its error handler refused.
 class MainWindowOverTcp : public ::testing::Test {
  public:
   static inline const QDateTime PcNow{QDate(2026, 12, 7), QTime(11, 5, 9)};
@@ -173,8 +173,10 @@ class MainWindowOverTcp : public ::testing::Test {
     link_ = TcpOnlyLink();
     TFormMain::Services services;
     services.now = [] { return PcNow; };
-    services.showMessage = [this](QWidget*, const QString& text, MessageKind) {
+    services.showMessage = [this](QWidget*, const QString& text, MessageKind,
+                                  const QString& detail) {
       messages_.push_back(text);
+      details_.push_back(detail);
       enabledDuringMessage_.push_back(window_ != nullptr && window_->InputEnabled());
     };
     if (onTcp) {
@@ -204,5 +206,6 @@ class MainWindowOverTcp : public ::testing::Test {
   std::unique_ptr<LinkFacade> link_;
   std::unique_ptr<TFormMain> window_;
   std::vector<QString> messages_;
+  std::vector<QString> details_;  // under each message
   std::vector<bool> enabledDuringMessage_;
 };

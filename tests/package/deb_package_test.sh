@@ -73,9 +73,13 @@ $expected"
 for exe in q73580-utility q73580-cli q73580-printer-sim; do
   [ -x "$root/usr/bin/$exe" ] || fail "$exe is not executable"
 done
-source_dir=$(dirname "$(dirname "$(dirname "$(readlink -f "$0")")")")
 cmp -s "$root/usr/lib/udev/rules.d/70-q73580-printer.rules" \
-  "$source_dir/packaging/70-q73580-printer.rules" || fail "the udev rule differs from packaging/"
+  "$build_dir/packaging/70-q73580-printer.rules" || fail "the udev rule differs from the build's"
+# It opens up the build's vendor id only, never every maker's printers.
+vendor=$(sed -n 's/^Q73580_PRINTER_VENDOR_ID:STRING=//p' "$build_dir/CMakeCache.txt")
+rule=$(grep -v '^#' "$root/usr/lib/udev/rules.d/70-q73580-printer.rules")
+[[ $rule == *'ATTR{idVendor}=="'"$vendor"'"'* && $(wc -l <<<"$rule") -eq 1 ]] ||
+  fail "the udev rule does not hold to vendor id $vendor: $rule"
 
 # The entry starts the packaged binary and names the packaged icon.
 desktop="$root/usr/share/applications/$app_id.desktop"

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ class FakeUsbBus : public UsbBus {
   std::vector<UsbDeviceEntry> devices;  // as listed; slots are filled in by the listing
   bool openFails = false;
   bool claimFails = false;
+  OpenFailure refusal{OpenFailureCause::Other, "refused"};  // why an open or claim failed
+  std::set<std::size_t> withoutPrinterInterface;            // indices into `devices`
   std::uint16_t inMaxPacket = 64;
   int shortOutAt = -1;            // this OUT transfer (from 0) moves one byte less and fails
   bool inAlwaysTimesOut = false;  // IN transfers report a timeout even when they bring data
@@ -64,9 +67,15 @@ class FakeUsbBus : public UsbBus {
     return listed;
   }
 
+  bool HasPrinterInterface(const UsbDeviceEntry& device) override {
+    return withoutPrinterInterface.count(device.slot) == 0;
+  }
+
   bool OpenDevice(const UsbDeviceEntry& device) override {
     openAttempts.push_back(device.slot);
+    failure_ = {};
     if (openFails || device.slot >= devices.size()) {
+      failure_ = refusal;
       return false;
     }
     openedSlot = device.slot;
@@ -74,7 +83,9 @@ class FakeUsbBus : public UsbBus {
   }
 
   std::optional<UsbPrinterEndpoints> ClaimPrinterInterface() override {
+    failure_ = {};
     if (!Open() || claimFails) {
+      failure_ = refusal;
       return std::nullopt;
     }
     ++claims;
@@ -134,7 +145,10 @@ class FakeUsbBus : public UsbBus {
 
   void CloseDevice() override { openedSlot.reset(); }
 
+  OpenFailure LastFailure() const override { return failure_; }
+
  private:
+  OpenFailure failure_;
   printer_sim::CommandInterpreter interpreter_{printer_sim::PrinterState{},
                                                [] { return PrinterNow; }};
   std::string queued_;

@@ -184,6 +184,31 @@ TEST_F(MockBusTest, ListsDevicesWithTheirPortPathsButNoRootHubs) {
   EXPECT_EQ(devices, expected);
 }
 
+// What `usb list` shows: only devices with a printer-class interface, in whichever setting it is.
+TEST_F(MockBusTest, TellsWhichDevicesHaveAPrinterInterface) {
+  Add("/devices", "usb1", 1, 1, Hub(OtherVendor()));
+  Add("/devices/usb1", "1-1", 1, 2,
+      Descriptors(
+          DeviceDescriptor(PrinterVendorNumber(), 0x0042, 0),
+          {Interface(0, 0, 2, VendorClass), Endpoint(0x01, Bulk, 64), Endpoint(0x81, Bulk, 64),
+           Interface(0, 1, 1, PrinterClass), Endpoint(0x02, Bulk, 64)},
+          1));
+  Add("/devices/usb1", "1-2", 1, 3,
+      Descriptors(
+          DeviceDescriptor(PrinterVendorNumber(), 0x0043, 0),
+          {Interface(0, 0, 2, VendorClass), Endpoint(0x01, Bulk, 64), Endpoint(0x81, Bulk, 64)},
+          1));
+  LibusbBus bus;
+  std::vector<std::uint16_t> printers;
+  for (const UsbDeviceEntry& device : bus.ListDevices()) {
+    if (bus.HasPrinterInterface(device)) {
+      printers.push_back(device.productId);
+    }
+  }
+  EXPECT_EQ(printers, std::vector<std::uint16_t>{0x0042});
+  EXPECT_FALSE(bus.LastFailure().Failed());
+}
+
 struct InterfaceCase {
   const char* name;
   std::vector<Bytes> body;
