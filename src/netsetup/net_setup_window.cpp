@@ -234,7 +234,7 @@ void TFormNetSetup::ButtonChangeIPClick() {
   }
   const RemoteChangeTarget target{row->text(1).toLatin1().toStdString(),
                                   row->text(0).toLatin1().toStdString()};
-  const bool written = RunRemoteIpChange(
+  const RemoteChangeResult change = RunRemoteIpChange(
       exchange_, sequence_, target,
       [this](NetConfigRecord& record) {
         TFormEthernetSetup dialog(scale_, this);
@@ -242,10 +242,17 @@ void TFormNetSetup::ButtonChangeIPClick() {
         dialog.exec();
       },
       remoteWaitMs_);
-  if (written) {
+  if (change.written) {
     // The printer answers under its new settings only to a new discovery.
     listView1_->clear();
     ++sequence_;
+    // Silence after a write may mean the printer never had it; the list no longer tells.
+    if (!change.unanswered.empty()) {
+      showMessage_(this,
+                   QStringLiteral("The printer did not confirm the change. \"Discover Device\" "
+                                  "shows its settings as they are now."),
+                   MessageKind::Information);
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gui/layout_scale.h"
+#include "gui/message_sink.h"
 #include "link/link_settings.h"
 #include "netsetup/net_setup_exchange.h"
 
@@ -36,6 +37,8 @@ class TFormNetSetup : public QDialog {
   void SetRemoteWait(int milliseconds) { remoteWaitMs_ = milliseconds; }
   // How long a discovery listens; tests shorten it.
   void SetDiscoveryLimits(DiscoveryLimits limits) { discoveryLimits_ = limits; }
+  // Where the window's messages go; tests record them.
+  void SetMessageSink(MessageSink sink) { showMessage_ = std::move(sink); }
 
  private:
   void TakeFirstRowAsHost();
@@ -52,6 +55,7 @@ class TFormNetSetup : public QDialog {
   std::uint32_t sequence_ = 1;
   int remoteWaitMs_ = 3000;
   DiscoveryLimits discoveryLimits_;
+  MessageSink showMessage_ = ShowMessageBox;
 
   QTreeWidget* listView1_ = nullptr;
   QPushButton* buttonDiscover_ = nullptr;

@@ -27,7 +27,7 @@ class RemoteChangeTest : public ::testing::Test {
 
   bool Change(const std::function<void(NetConfigRecord&)>& edit, const std::string& caption) {
     const NetSetupExchange exchange(QHostAddress(QHostAddress::LocalHost), sim_->UdpPort());
-    return RunRemoteIpChange(exchange, 7, {sim_->State().mac, caption}, edit, 100);
+    return RunRemoteIpChange(exchange, 7, {sim_->State().mac, caption}, edit, 100).written;
   }
 
   std::vector<std::string> Datagrams() {

@@ -624,8 +624,9 @@ TEST(RemoteChangeBlockReads, RepliesOfEveryLength_FillOnlyTheFieldsTheyHold) {
     NetConfigRecord seen;
     const auto start = SteadyClock::now();
     const bool written = RunRemoteIpChange(
-        exchange, 7, RemoteChangeTarget{PrinterMacText, "Sweep"},
-        [&seen](NetConfigRecord& record) { seen = record; }, waitMs);
+                             exchange, 7, RemoteChangeTarget{PrinterMacText, "Sweep"},
+                             [&seen](NetConfigRecord& record) { seen = record; }, waitMs)
+                             .written;
     const double seconds = Seconds(SteadyClock::now() - start);
     ASSERT_LT(seconds, answered ? 1.0 : 2 * 0.1 + 0.5) << n;
     if (!answered) {
@@ -668,17 +669,18 @@ TEST_P(RemoteChangeNoisyAnswers, ReadsThePrintersOwnSettingsAndWritesTheNewOnes)
   NetConfigRecord seen;
   const auto start = SteadyClock::now();
   const bool written = RunRemoteIpChange(
-      exchange, 9, RemoteChangeTarget{sim.State().mac, "Noisy"},
-      [&seen](NetConfigRecord& record) {
-        seen = record;
-        record.dhcp = 0;
-        record.ip.Assign("10.8.8.8");
-        record.mask.Assign("255.255.255.0");
-        record.gateway.Assign("10.8.8.1");
-        record.netName.Assign("Quiet");
-        record.accepted = 1;
-      },
-      3000);
+                           exchange, 9, RemoteChangeTarget{sim.State().mac, "Noisy"},
+                           [&seen](NetConfigRecord& record) {
+                             seen = record;
+                             record.dhcp = 0;
+                             record.ip.Assign("10.8.8.8");
+                             record.mask.Assign("255.255.255.0");
+                             record.gateway.Assign("10.8.8.1");
+                             record.netName.Assign("Quiet");
+                             record.accepted = 1;
+                           },
+                           3000)
+                           .written;
   // Every request is answered at once: nowhere near the six waits of 3 s.
   EXPECT_LT(Seconds(SteadyClock::now() - start), 3.0);
   EXPECT_TRUE(written);
