@@ -100,7 +100,7 @@ std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t*
   Send(request, size);
   std::vector<std::uint8_t> answer;
   // As in a discovery, a datagram too short for a header is no answer; the wait goes on.
-  Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0},
+  Collect(*socket_, CollectRule{waitMs, waitMs, 1, NetSetupHeaderSize},
           [&answer](const std::uint8_t* data, std::size_t length) {
             answer.assign(data, data + length);
           });
