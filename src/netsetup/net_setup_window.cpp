@@ -216,8 +216,14 @@ void TFormNetSetup::ButtonDiscoverClick() {
   ShowTarget();
 }
 
+QTreeWidgetItem* TFormNetSetup::SelectedRow() const {
+  // The current row stays current when Ctrl+click deselects it; only the selection counts.
+  const QList<QTreeWidgetItem*> selected = listView1_->selectedItems();
+  return selected.isEmpty() ? nullptr : selected.front();
+}
+
 void TFormNetSetup::ListView1Click() {
-  if (QTreeWidgetItem* row = listView1_->currentItem()) {
+  if (QTreeWidgetItem* row = SelectedRow()) {
     editIPAddr_->setText(row->text(IpAddressColumn));
   }
 }
@@ -228,7 +234,7 @@ void TFormNetSetup::ButtonSetClick() {
 }
 
 void TFormNetSetup::ButtonChangeIPClick() {
-  QTreeWidgetItem* row = listView1_->currentItem();
+  QTreeWidgetItem* row = SelectedRow();
   if (row == nullptr) {
     return;
   }

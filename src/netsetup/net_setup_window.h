@@ -13,6 +13,7 @@
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // Hands a URL to the platform's default handler (the browser for http); never a shell.
 using UrlOpener = std::function<void(const QUrl& url)>;
@@ -42,6 +43,7 @@ class TFormNetSetup : public QDialog {
 
  private:
   void TakeFirstRowAsHost();
+  QTreeWidgetItem* SelectedRow() const;
   void ButtonDiscoverClick();
   void ListView1Click();
   void ButtonSetClick();
