@@ -252,7 +252,8 @@ void TFormNetSetup::ButtonChangeIPClick() {
     // The printer answers under its new settings only to a new discovery.
     listView1_->clear();
     ++sequence_;
-    // Silence after a write may mean the printer never had it; the list no longer tells.
+    // A write nobody answered may never have reached the printer: the empty list must not pass
+    // for a change that worked.
     if (!change.unanswered.empty()) {
       showMessage_(this,
                    QStringLiteral("The printer did not confirm the change. \"Discover Device\" "
