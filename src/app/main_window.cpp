@@ -211,6 +211,7 @@ void TFormMain::ButtonInterFaceClick() {
     TFormNetSetup window(scale_,
                          NetSetupExchange(services_.discoveryDestination, services_.discoveryPort),
                          services_.openUrl, this);
+    window.SetMessageSink(services_.showMessage);
     window.BeginSetup(target_);
     window.exec();
   }

@@ -686,7 +686,7 @@ denied ...".
 
 Exit status: 0 success, 1 Open Port Error, 2 Transmit Data Error, 3 Receive Data Error,
 4 Open File Error, 5 Unknow Error, 64 usage error, 69 no UDP socket could be made or no USB
-device could be listed.
+device could be listed, 76 the printer did not confirm a remote-set.
 
 Example: set the clock of every printer that discovery finds
   q73580-cli discover --json | jq -r '.printers[].ip' |
@@ -751,8 +751,9 @@ Example: q73580-cli discover --to 192.168.0.255
 Changes the address settings of the printer with this MAC address over UDP, without a
 connection to it: reads its address blocks (up to 3 s for each answer) and writes the name,
 addresses and address mode. Without --name the printer keeps its name, which a discovery
-sent first finds out. Asks first when run from a terminal; without a terminal --yes is
-required.
+sent first finds out. Then it reads the address blocks back: a write nobody answered, or a
+printer that reports other settings than were written, ends with exit status 76 and says
+which. Asks first when run from a terminal; without a terminal --yes is required.
 Example: q73580-cli remote-set 00:1A:2B:3C:4D:5E --static 192.168.1.50 255.255.255.0 192.168.1.1 --yes
 )"},
     {CliCommand::Web, R"(Usage: q73580-cli web HOST [--json]

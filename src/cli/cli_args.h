@@ -31,6 +31,8 @@ enum class CliCommand {
 inline constexpr int CliUsageExit = 64;
 // A UDP socket that cannot be made, or USB devices that cannot be listed (EX_UNAVAILABLE).
 inline constexpr int CliUnavailableExit = 69;
+// remote-set: the printer did not confirm the change (EX_PROTOCOL).
+inline constexpr int CliUnconfirmedExit = 76;
 
 // The link a link command talks over, with everything the facade reads at open.
 struct CliLink {

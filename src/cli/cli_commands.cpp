@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "link/usb_printer_port.h"
@@ -85,6 +87,24 @@ std::string NetworkText(const NetConfigRecord& config) {
     std::string line = key;
     line.resize(16, ' ');
     text += line + value + "\n";
+  }
+  return text;
+}
+
+// "DHCP", or "static 192.168.1.50, mask 255.255.255.0, gateway 192.168.1.1".
+std::string AddressText(const NetConfigRecord& config) {
+  if (config.dhcp != 0) {
+    return "DHCP";
+  }
+  return "static " + ToUtf8(config.ip.View()) + ", mask " + ToUtf8(config.mask.View()) +
+         ", gateway " + ToUtf8(config.gateway.View());
+}
+
+// "0, 4, 5 and 7".
+std::string Listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
   }
   return text;
 }
@@ -181,6 +201,11 @@ class Runner {
   CliOutcome RunLinkCommand();
   CliOutcome RunDiscover();
   CliOutcome RunRemoteSet();
+  // Nothing when the printer confirms what `written` holds, else what speaks against it.
+  std::optional<std::string> ConfirmRemoteChange(const NetSetupExchange& exchange,
+                                                 std::uint32_t sequence,
+                                                 const NetConfigRecord& written,
+                                                 const std::vector<std::uint8_t>& unanswered);
   CliOutcome RunWeb();
   CliOutcome RunUsbList();
 
@@ -349,7 +374,7 @@ CliOutcome Runner::RunRemoteSet() {
   bool edited = false;
   bool answered = false;
   NetConfigRecord written;
-  RunRemoteIpChange(
+  const RemoteChangeResult change = RunRemoteIpChange(
       exchange, sequence, target,
       [&](NetConfigRecord& record) {
         edited = true;
@@ -378,13 +403,84 @@ CliOutcome Runner::RunRemoteSet() {
     return Finish(CommandResult::ReceiveDataError);
   }
   outcome_.json.insert(QStringLiteral("network"), NetworkJson(written));
-  Say("Wrote to " + args_.mac + ": " +
-      (written.dhcp != 0
-           ? std::string("DHCP")
-           : "static " + ToUtf8(written.ip.View()) + ", mask " + ToUtf8(written.mask.View()) +
-                 ", gateway " + ToUtf8(written.gateway.View())) +
-      ", name '" + ToUtf8(written.netName.View()) + "'.");
+  if (std::optional<std::string> doubt =
+          ConfirmRemoteChange(exchange, sequence + 1, written, change.unanswered)) {
+    return Finish(CliUnconfirmedExit, "the printer did not confirm the change: " + *doubt);
+  }
+  Say("Wrote to " + args_.mac + ": " + AddressText(written) + ", name '" +
+      ToUtf8(written.netName.View()) + "'.");
   return Finish(CommandResult::Ok);
+}
+
+std::optional<std::string> Runner::ConfirmRemoteChange(
+    const NetSetupExchange& exchange, std::uint32_t sequence, const NetConfigRecord& written,
+    const std::vector<std::uint8_t>& unanswered) {
+  // An acknowledgement says only that something arrived; the blocks read back say what the
+  // printer now holds. The name cannot be read back this way.
+  std::vector<std::string> doubts;
+  QJsonArray unansweredJson;
+  if (!unanswered.empty()) {
+    std::vector<std::string> blocks;
+    for (const std::uint8_t block : unanswered) {
+      blocks.push_back(std::to_string(block));
+      unansweredJson.append(block);
+    }
+    doubts.push_back(unanswered.size() == 1 ? "no reply to the write of block " + blocks[0]
+                                            : "no reply to the writes of blocks " + Listed(blocks));
+  }
+  outcome_.json.insert(QStringLiteral("unanswered"), unansweredJson);
+
+  const std::optional<AddressBlocks> read =
+      ReadAddressBlocks(exchange, sequence, args_.mac, services_.remoteWaitMs);
+  std::vector<std::string> unread;
+  if (!read || !read->addressesRead) {
+    unread.push_back("4");
+  }
+  if (!read || !read->modeRead) {
+    unread.push_back("5");
+  }
+  if (!unread.empty()) {
+    doubts.push_back(unread.size() == 1 ? "no reply when block " + unread[0] + " was read back"
+                                        : "no reply when blocks 4 and 5 were read back");
+  }
+  if (read && (read->addressesRead || read->modeRead)) {
+    const NetConfigRecord& reported = read->config;
+    QJsonObject json;
+    if (read->modeRead) {
+      json.insert(QStringLiteral("dhcp"), reported.dhcp != 0);
+    }
+    if (read->addressesRead) {
+      json.insert(QStringLiteral("ip"), FromLatin1(reported.ip.View()));
+      json.insert(QStringLiteral("mask"), FromLatin1(reported.mask.View()));
+      json.insert(QStringLiteral("gateway"), FromLatin1(reported.gateway.View()));
+    }
+    outcome_.json.insert(QStringLiteral("reported"), json);
+    // Under DHCP the addresses are the server's to choose; only the mode can be compared.
+    const bool modeDiffers = read->modeRead && reported.dhcp != written.dhcp;
+    const bool addressesDiffer = written.dhcp == 0 && read->addressesRead &&
+                                 (reported.ip != written.ip || reported.mask != written.mask ||
+                                  reported.gateway != written.gateway);
+    if (modeDiffers || addressesDiffer) {
+      std::string now;
+      if (read->modeRead && read->addressesRead) {
+        now = AddressText(reported);
+      } else if (read->modeRead) {
+        now = reported.dhcp != 0 ? "DHCP" : "a static address";
+      } else {
+        now = "IP " + ToUtf8(reported.ip.View()) + ", mask " + ToUtf8(reported.mask.View()) +
+              ", gateway " + ToUtf8(reported.gateway.View());
+      }
+      doubts.push_back("it reports " + now + " instead of " + AddressText(written));
+    }
+  }
+  if (doubts.empty()) {
+    return std::nullopt;
+  }
+  std::string text = doubts.front();
+  for (std::size_t i = 1; i < doubts.size(); ++i) {
+    text += "; " + doubts[i];
+  }
+  return text;
 }
 
 CliOutcome Runner::RunWeb() {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
+#include <tuple>
 
 #include "gui/edit_limit.h"
 #include "gui/input_error.h"
@@ -119,24 +120,32 @@ void TFormEthernetSetup::RadioGroupDHCPClick() {
 }
 
 void TFormEthernetSetup::ButtonOKClick() {
-  // An address that is not a dotted quad would go out as 255.255.255.255 and could leave the
-  // printer unreachable: refuse it before anything is written.
-  for (const auto& [edit, what] : {std::pair{editIP_, QStringLiteral("The IP address")},
-                                   std::pair{editMask_, QStringLiteral("The subnet mask")},
-                                   std::pair{editGateWay_, QStringLiteral("The gateway")}}) {
-    if (!IsDottedQuad(edit->text())) {
+  const bool dhcp = radioGroupDHCP_->checkedId() == DhcpIndex;
+  NetConfigRecord taken = *result_;
+  for (const auto& [edit, field, what] :
+       {std::tuple{editIP_, &taken.ip, QStringLiteral("The IP address")},
+        std::tuple{editMask_, &taken.mask, QStringLiteral("The subnet mask")},
+        std::tuple{editGateWay_, &taken.gateway, QStringLiteral("The gateway")}}) {
+    if (IsDottedQuad(edit->text())) {
+      TakeText(edit->text(), *field, what);
+    } else if (dhcp) {
+      // Greyed out, the field cannot be put right, and the static addresses are still written:
+      // keep what the printer reported, or 0.0.0.0 where nothing was read, never the
+      // 255.255.255.255 that an unconvertible text would become.
+      if (!IsDottedQuad(field->View())) {
+        field->Assign("0.0.0.0");
+      }
+    } else {
+      // Not a dotted quad, an address would go out as 255.255.255.255 and could leave the
+      // printer unreachable: refuse it before anything is written.
       throw UserInputError(
           QStringLiteral("%1 must be four numbers from 0 to 255 joined by dots, such as "
                          "192.168.1.50.")
               .arg(what));
     }
   }
-  NetConfigRecord taken = *result_;
-  TakeText(editIP_->text(), taken.ip, QStringLiteral("The IP address"));
-  TakeText(editMask_->text(), taken.mask, QStringLiteral("The subnet mask"));
-  TakeText(editGateWay_->text(), taken.gateway, QStringLiteral("The gateway"));
   TakeText(editDeviceName_->text(), taken.netName, QStringLiteral("The printer name"));
-  taken.dhcp = radioGroupDHCP_->checkedId() == DhcpIndex ? 1 : 0;
+  taken.dhcp = dhcp ? 1 : 0;
   taken.accepted = 1;
   *result_ = taken;
   accept();

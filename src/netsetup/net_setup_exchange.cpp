@@ -82,8 +82,7 @@ NetSetupExchange::Session::Session(QHostAddress destination, quint16 port,
 
 NetSetupExchange::Session::~Session() = default;
 
-std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t* request,
-                                                             std::size_t size, int waitMs) {
+void NetSetupExchange::Session::Send(const std::uint8_t* request, std::size_t size) {
   // What is still waiting answered an earlier request (a printer that answers twice, or an
   // answer that came after its wait); taken now, it would pass for this request's answer.
   // Bounded, so that a device that never stops sending cannot hold the window here.
@@ -94,6 +93,11 @@ std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t*
     }
   }
   NetSetupExchange(destination_, port_).Send(*socket_, request, size);
+}
+
+std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t* request,
+                                                             std::size_t size, int waitMs) {
+  Send(request, size);
   std::vector<std::uint8_t> answer;
   // As in a discovery, a datagram too short for a header is no answer; the wait goes on.
   Collect(*socket_, CollectRule{waitMs, waitMs, 1, NetSetupHeaderSize},
@@ -101,6 +105,16 @@ std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t*
             answer.assign(data, data + length);
           });
   return answer;
+}
+
+bool NetSetupExchange::Session::Write(const std::uint8_t* request, std::size_t size, int waitMs) {
+  Send(request, size);
+  // A printer may acknowledge with less than a header; waiting on for more would cost the whole
+  // wait for every write.
+  bool acknowledged = false;
+  Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0},
+          [&acknowledged](const std::uint8_t*, std::size_t) { acknowledged = true; });
+  return acknowledged;
 }
 
 std::unique_ptr<NetSetupExchange::Session> NetSetupExchange::OpenSession() const {

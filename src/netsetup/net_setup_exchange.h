@@ -40,9 +40,13 @@ class NetSetupExchange {
     // Sends `size` bytes and waits up to `waitMs` for one datagram of a header's length or more;
     // empty when none came. Datagrams that were already waiting are dropped unread.
     std::vector<std::uint8_t> Request(const std::uint8_t* request, std::size_t size, int waitMs);
+    // Sends a block write and waits up to `waitMs` for its acknowledgement: the first datagram of
+    // any length, which is not examined. True when one came.
+    bool Write(const std::uint8_t* request, std::size_t size, int waitMs);
 
    private:
     friend class NetSetupExchange;
+    void Send(const std::uint8_t* request, std::size_t size);
     Session(QHostAddress destination, quint16 port, std::unique_ptr<QUdpSocket> socket);
     QHostAddress destination_;
     quint16 port_;

@@ -216,8 +216,14 @@ void TFormNetSetup::ButtonDiscoverClick() {
   ShowTarget();
 }
 
+QTreeWidgetItem* TFormNetSetup::SelectedRow() const {
+  // The current row stays current when Ctrl+click deselects it; only the selection counts.
+  const QList<QTreeWidgetItem*> selected = listView1_->selectedItems();
+  return selected.isEmpty() ? nullptr : selected.front();
+}
+
 void TFormNetSetup::ListView1Click() {
-  if (QTreeWidgetItem* row = listView1_->currentItem()) {
+  if (QTreeWidgetItem* row = SelectedRow()) {
     editIPAddr_->setText(row->text(IpAddressColumn));
   }
 }
@@ -228,13 +234,13 @@ void TFormNetSetup::ButtonSetClick() {
 }
 
 void TFormNetSetup::ButtonChangeIPClick() {
-  QTreeWidgetItem* row = listView1_->currentItem();
+  QTreeWidgetItem* row = SelectedRow();
   if (row == nullptr) {
     return;
   }
   const RemoteChangeTarget target{row->text(1).toLatin1().toStdString(),
                                   row->text(0).toLatin1().toStdString()};
-  const bool written = RunRemoteIpChange(
+  const RemoteChangeResult change = RunRemoteIpChange(
       exchange_, sequence_, target,
       [this](NetConfigRecord& record) {
         TFormEthernetSetup dialog(scale_, this);
@@ -242,10 +248,18 @@ void TFormNetSetup::ButtonChangeIPClick() {
         dialog.exec();
       },
       remoteWaitMs_);
-  if (written) {
+  if (change.written) {
     // The printer answers under its new settings only to a new discovery.
     listView1_->clear();
     ++sequence_;
+    // A write nobody answered may never have reached the printer: the empty list must not pass
+    // for a change that worked.
+    if (!change.unanswered.empty()) {
+      showMessage_(this,
+                   QStringLiteral("The printer did not confirm the change. \"Discover Device\" "
+                                  "shows its settings as they are now."),
+                   MessageKind::Information);
+    }
   }
 }
 

@@ -6,12 +6,14 @@
 #include <functional>
 
 #include "gui/layout_scale.h"
+#include "gui/message_sink.h"
 #include "link/link_settings.h"
 #include "netsetup/net_setup_exchange.h"
 
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // Hands a URL to the platform's default handler (the browser for http); never a shell.
 using UrlOpener = std::function<void(const QUrl& url)>;
@@ -36,9 +38,12 @@ class TFormNetSetup : public QDialog {
   void SetRemoteWait(int milliseconds) { remoteWaitMs_ = milliseconds; }
   // How long a discovery listens; tests shorten it.
   void SetDiscoveryLimits(DiscoveryLimits limits) { discoveryLimits_ = limits; }
+  // Where the window's messages go; tests record them.
+  void SetMessageSink(MessageSink sink) { showMessage_ = std::move(sink); }
 
  private:
   void TakeFirstRowAsHost();
+  QTreeWidgetItem* SelectedRow() const;
   void ButtonDiscoverClick();
   void ListView1Click();
   void ButtonSetClick();
@@ -52,6 +57,7 @@ class TFormNetSetup : public QDialog {
   std::uint32_t sequence_ = 1;
   int remoteWaitMs_ = 3000;
   DiscoveryLimits discoveryLimits_;
+  MessageSink showMessage_ = ShowMessageBox;
 
   QTreeWidget* listView1_ = nullptr;
   QPushButton* buttonDiscover_ = nullptr;

@@ -19,48 +19,85 @@ void PutIp(std::uint8_t* request, std::size_t offset, const NetConfigRecord::Tex
   std::copy(bytes.begin(), bytes.end(), request + offset);
 }
 
+using Request = std::array<std::uint8_t, MaxDatagram>;
+
+// The header every request of one change carries; reads until the writes replace it.
+Request ReadRequest(std::uint32_t sequence, const MacBytes& mac) {
+  Request request{};
+  NetSetupHeader{NetSetupCommand::CmdReadBlock, 2, sequence, mac, true}.WriteTo(request.data());
+  return request;
+}
+
+// Blocks 4 and 5, into the buffer's read header.
+AddressBlocks ReadBlocks(NetSetupExchange::Session& session, Request& request, int waitMs) {
+  AddressBlocks read;
+  request[32] = 4;
+  request[33] = 0;
+  read.addressesRead =
+      TakeBlockReadReply(4, session.Request(request.data(), ReadRequestSize, waitMs), read.config);
+  request[32] = 5;
+  read.modeRead =
+      TakeBlockReadReply(5, session.Request(request.data(), ReadRequestSize, waitMs), read.config);
+  return read;
+}
+
 }  // namespace
 
-void TakeBlockReadReply(std::uint8_t block, const std::vector<std::uint8_t>& reply,
+bool TakeBlockReadReply(std::uint8_t block, const std::vector<std::uint8_t>& reply,
                         NetConfigRecord& config) {
   if (block == 4 && reply.size() >= Gateway + 4) {
     config.ip.Assign(IpToText(IpAt(reply, Address)));
     config.lastUsedIp = config.ip;
     config.mask.Assign(IpToText(IpAt(reply, Mask)));
     config.gateway.Assign(IpToText(IpAt(reply, Gateway)));
-  } else if (block == 5 && reply.size() > AddressMode) {
-    config.dhcp = reply[AddressMode] == 8 ? 1 : 0;
+    return true;
   }
+  if (block == 5 && reply.size() > AddressMode) {
+    config.dhcp = reply[AddressMode] == 8 ? 1 : 0;
+    return true;
+  }
+  return false;
 }
 
-bool RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
-                       const RemoteChangeTarget& target,
-                       const std::function<void(NetConfigRecord&)>& edit, int waitMs) {
+std::optional<AddressBlocks> ReadAddressBlocks(const NetSetupExchange& exchange,
+                                               std::uint32_t sequence, const std::string& macText,
+                                               int waitMs) {
+  const std::optional<MacBytes> mac = TextToMac(macText);
+  if (!mac) {
+    return std::nullopt;
+  }
+  const std::unique_ptr<NetSetupExchange::Session> session = exchange.OpenSession();
+  if (!session) {
+    return std::nullopt;
+  }
+  Request request = ReadRequest(sequence, *mac);
+  return ReadBlocks(*session, request, waitMs);
+}
+
+RemoteChangeResult RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
+                                     const RemoteChangeTarget& target,
+                                     const std::function<void(NetConfigRecord&)>& edit,
+                                     int waitMs) {
+  RemoteChangeResult result;
   const std::optional<MacBytes> mac = TextToMac(target.macText);
   if (!mac) {
-    return false;
+    return result;
   }
   // One buffer for all six requests: each step changes only its own bytes.
-  std::array<std::uint8_t, MaxDatagram> request{};
-  NetSetupHeader{NetSetupCommand::CmdReadBlock, 2, sequence, *mac, true}.WriteTo(request.data());
+  Request request = ReadRequest(sequence, *mac);
 
   const std::unique_ptr<NetSetupExchange::Session> session = exchange.OpenSession();
   if (!session) {
-    return false;
+    return result;
   }
 
   // A field whose read got no usable reply opens empty.
-  NetConfigRecord config;
-  request[32] = 4;
-  request[33] = 0;
-  TakeBlockReadReply(4, session->Request(request.data(), ReadRequestSize, waitMs), config);
-  request[32] = 5;
-  TakeBlockReadReply(5, session->Request(request.data(), ReadRequestSize, waitMs), config);
+  NetConfigRecord config = ReadBlocks(*session, request, waitMs).config;
   config.netName.Assign(target.caption);  // cut to the field's 63 characters
 
   edit(config);
   if (config.accepted == 0) {
-    return false;
+    return result;
   }
 
   NetSetupHeader{NetSetupCommand::CmdWriteBlock, 1032, sequence, *mac, true}.WriteTo(
@@ -70,7 +107,9 @@ bool RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
     request[33] = 0;
     request[34] = block;
     request[35] = 0;
-    session->Request(request.data(), WriteRequestSize, waitMs);
+    if (!session->Write(request.data(), WriteRequestSize, waitMs)) {
+      result.unanswered.push_back(block);
+    }
   };
   const std::string_view name = config.netName.View();
   std::memcpy(request.data() + Name, name.data(), name.size());
@@ -84,5 +123,6 @@ bool RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
   request[AddressSource] = config.dhcp != 0 ? 4 : 1;
   write(5);
   write(7);
-  return true;
+  result.written = true;
+  return result;
 }

@@ -1,9 +1,11 @@
-// The command line of q73580-cli parsed into its request, and the runner's refusals that come
-// before anything is sent, without starting the program.
+// The command line of q73580-cli parsed into its request, the runner's refusals that come
+// before anything is sent, and how it judges a remote change's answers, without starting the
+// program.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <variant>
@@ -12,6 +14,7 @@
 #include "../unit/fake_link_port.h"
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
+#include "printer-sim/sim_server.h"
 #include "protocol/address_text.h"
 
 namespace {
@@ -501,5 +504,75 @@ TEST_F(CliRunnerTest, Web_OpenerNotStarted_PrintsTheUrlAndFails) {
   EXPECT_EQ(outcome.json.value(QStringLiteral("url")).toString(),
             QStringLiteral("http://192.168.0.20"));
 }
+
+// remote-set against a virtual printer on 127.0.0.1 whose block writes go astray: the writes'
+// answers and the blocks read back decide the exit status.
+struct WritesCase {
+  std::string label;
+  printer_sim::FaultSwitches::BlockWrites writes;
+  int waitMs;  // for each answer
+  int exitCode;
+  std::string error;
+  QJsonArray unanswered;
+};
+
+void PrintTo(const WritesCase& row, std::ostream* os) {
+  *os << row.label;
+}
+
+class CliRemoteSetWritesTest : public ::testing::TestWithParam<WritesCase> {};
+
+TEST_P(CliRemoteSetWritesTest, ExitsByWhatThePrinterConfirms) {
+  const WritesCase& row = GetParam();
+  printer_sim::SimServerConfig config;
+  config.tcp = false;
+  config.udp = true;
+  config.udpHost = "127.0.0.1";
+  config.udpPort = 0;
+  printer_sim::ApplyStaticAddress(config.initialState, "192.168.7.50", "255.255.0.0",
+                                  "192.168.7.1");
+  config.faults.blockWrites = row.writes;
+  printer_sim::SimServer sim(config);
+  ASSERT_TRUE(sim.Start());
+  const auto parsed =
+      ParseCliArgs({"remote-set", QString::fromStdString(sim.State().mac), "--static",
+                    "192.168.1.50", "255.255.255.0", "192.168.1.1", "--name", "Desk-9", "--yes",
+                    "--to", "127.0.0.1", "--udp-port", QString::number(sim.UdpPort())});
+  ASSERT_TRUE(std::holds_alternative<CliArgs>(parsed));
+  CliServices services;
+  services.remoteWaitMs = row.waitMs;
+
+  const auto start = std::chrono::steady_clock::now();
+  const CliOutcome outcome = RunCliCommand(std::get<CliArgs>(parsed), services);
+  // Answered, the whole change takes less than one wait; unanswered, the four writes wait out.
+  const bool answered = row.unanswered.isEmpty();
+  EXPECT_LT(std::chrono::steady_clock::now() - start,
+            std::chrono::milliseconds(answered ? row.waitMs : 4 * row.waitMs + 5000));
+  EXPECT_EQ(outcome.exitCode, row.exitCode);
+  EXPECT_EQ(outcome.error, row.error);
+  EXPECT_EQ(outcome.json.value(QStringLiteral("code")).toInt(-1), row.exitCode);
+  EXPECT_EQ(outcome.json.value(QStringLiteral("result")).toString().toStdString(),
+            row.exitCode == 0 ? "OK" : row.error);
+  EXPECT_EQ(outcome.json.value(QStringLiteral("unanswered")).toArray(), row.unanswered);
+}
+
+using Writes = printer_sim::FaultSwitches::BlockWrites;
+const std::string KeptOldAddress =
+    "it reports static 192.168.7.50, mask 255.255.0.0, gateway 192.168.7.1 instead of static "
+    "192.168.1.50, mask 255.255.255.0, gateway 192.168.1.1";
+
+INSTANTIATE_TEST_SUITE_P(
+    Writes, CliRemoteSetWritesTest,
+    ::testing::Values(
+        // An acknowledgement shorter than a header ends a write's wait all the same.
+        WritesCase{"ShortAcknowledgements", Writes::ShortAck, 3000, 0, "", QJsonArray()},
+        WritesCase{"Unanswered", Writes::Unanswered, 200, CliUnconfirmedExit,
+                   "the printer did not confirm the change: no reply to the writes of blocks 0, "
+                   "4, 5 and 7; " +
+                       KeptOldAddress,
+                   QJsonArray{0, 4, 5, 7}},
+        WritesCase{"AcknowledgedButNotApplied", Writes::Unapplied, 3000, CliUnconfirmedExit,
+                   "the printer did not confirm the change: " + KeptOldAddress, QJsonArray()}),
+    [](const auto& info) { return info.param.label; });
 
 }  // namespace

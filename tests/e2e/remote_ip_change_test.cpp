@@ -27,7 +27,7 @@ class RemoteChangeTest : public ::testing::Test {
 
   bool Change(const std::function<void(NetConfigRecord&)>& edit, const std::string& caption) {
     const NetSetupExchange exchange(QHostAddress(QHostAddress::LocalHost), sim_->UdpPort());
-    return RunRemoteIpChange(exchange, 7, {sim_->State().mac, caption}, edit, 100);
+    return RunRemoteIpChange(exchange, 7, {sim_->State().mac, caption}, edit, 100).written;
   }
 
   std::vector<std::string> Datagrams() {
@@ -72,6 +72,15 @@ TEST_F(RemoteChangeTest, Set_SendsTwoReadsAndFourWritesFromOneSharedBuffer) {
     EXPECT_EQ(At(d[i], 13), 7) << i;                         // one sequence number
     EXPECT_EQ(d[i].substr(22, 6), d[0].substr(22, 6)) << i;  // one target MAC
     EXPECT_EQ(At(d[i], i < 2 ? 32 : 34), blocks[i]) << i;
+    // The printer finds its data by the length field and the zeros around the block number; the
+    // virtual printer does not look at them.
+    EXPECT_EQ(d[i].substr(10, 2), i < 2 ? std::string("\x00\x02", 2) : std::string("\x04\x08", 2))
+        << i;
+    EXPECT_EQ(At(d[i], 33), 0) << i;
+    if (i >= 2) {
+      EXPECT_EQ(At(d[i], 32), 0) << i;
+      EXPECT_EQ(At(d[i], 35), 0) << i;
+    }
   }
   EXPECT_EQ(d[2].substr(176, 7), std::string("Desk-9\0", 7));
   EXPECT_EQ(d[3].substr(69, 12),

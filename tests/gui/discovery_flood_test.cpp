@@ -207,6 +207,7 @@ std::uint16_t CommandOf(const std::string& request) {
 }
 constexpr std::uint16_t Discover = 2;
 constexpr std::uint16_t ReadBlock = 3;
+constexpr std::uint16_t WriteBlock = 4;
 
 // --- Datagrams ---
 
@@ -624,8 +625,9 @@ TEST(RemoteChangeBlockReads, RepliesOfEveryLength_FillOnlyTheFieldsTheyHold) {
     NetConfigRecord seen;
     const auto start = SteadyClock::now();
     const bool written = RunRemoteIpChange(
-        exchange, 7, RemoteChangeTarget{PrinterMacText, "Sweep"},
-        [&seen](NetConfigRecord& record) { seen = record; }, waitMs);
+                             exchange, 7, RemoteChangeTarget{PrinterMacText, "Sweep"},
+                             [&seen](NetConfigRecord& record) { seen = record; }, waitMs)
+                             .written;
     const double seconds = Seconds(SteadyClock::now() - start);
     ASSERT_LT(seconds, answered ? 1.0 : 2 * 0.1 + 0.5) << n;
     if (!answered) {
@@ -668,17 +670,18 @@ TEST_P(RemoteChangeNoisyAnswers, ReadsThePrintersOwnSettingsAndWritesTheNewOnes)
   NetConfigRecord seen;
   const auto start = SteadyClock::now();
   const bool written = RunRemoteIpChange(
-      exchange, 9, RemoteChangeTarget{sim.State().mac, "Noisy"},
-      [&seen](NetConfigRecord& record) {
-        seen = record;
-        record.dhcp = 0;
-        record.ip.Assign("10.8.8.8");
-        record.mask.Assign("255.255.255.0");
-        record.gateway.Assign("10.8.8.1");
-        record.netName.Assign("Quiet");
-        record.accepted = 1;
-      },
-      3000);
+                           exchange, 9, RemoteChangeTarget{sim.State().mac, "Noisy"},
+                           [&seen](NetConfigRecord& record) {
+                             seen = record;
+                             record.dhcp = 0;
+                             record.ip.Assign("10.8.8.8");
+                             record.mask.Assign("255.255.255.0");
+                             record.gateway.Assign("10.8.8.1");
+                             record.netName.Assign("Quiet");
+                             record.accepted = 1;
+                           },
+                           3000)
+                           .written;
   // Every request is answered at once: nowhere near the six waits of 3 s.
   EXPECT_LT(Seconds(SteadyClock::now() - start), 3.0);
   EXPECT_TRUE(written);
@@ -740,6 +743,67 @@ TEST_F(DiscoveryTest, ChangeIp_DialogShowsWhatTheBlockRepliesHeld) {
     }
   });
   EXPECT_TRUE(messages_.empty());
+}
+
+// A printer that lists itself once, answers only the read of block 5 (with DHCP) and never a
+// write; the writes it gets are kept in `writes`.
+LoopbackUdpPrinter::Script DhcpPrinterWithoutAddresses(std::mutex& mu,
+                                                       std::vector<std::string>& writes) {
+  return [&mu, &writes](const std::string& request) {
+    Answer answer;
+    if (CommandOf(request) == Discover) {
+      std::string reply = ValidReply(0x0100);
+      reply.resize(128);
+      answer.datagrams.push_back(reply);
+    } else if (CommandOf(request) == ReadBlock && request.size() > 32 && request[32] == 5) {
+      answer.datagrams.push_back(BlockReply(ReceiveBuffer));
+    } else if (CommandOf(request) == WriteBlock) {
+      const std::lock_guard lock(mu);
+      writes.push_back(request);
+    }
+    return answer;
+  };
+}
+
+// Block 4 unread under DHCP and no write answered: "Set" goes through with the greyed-out
+// addresses empty, writes 0.0.0.0 for them, empties the list and says once that the printer
+// did not confirm the change.
+TEST_F(DiscoveryTest, ChangeIp_DhcpWithoutAddressesAndNoWriteAnswered_WritesZerosAndSaysSo) {
+  std::mutex mu;
+  std::vector<std::string> writes;
+  LoopbackUdpPrinter printer(DhcpPrinterWithoutAddresses(mu, writes));
+  std::vector<QString> errors;
+  const RecordErrors recordErrors(errors);
+  ASSERT_NO_FATAL_FAILURE(OpenMainWindow(printer.Port()));
+
+  RunSetupWindow([&](TFormNetSetup& setup) {
+    ASSERT_EQ(List(setup).topLevelItemCount(), 1);
+    setup.SetRemoteWait(100);
+    const bool opened = WithModal(
+        "FormEthernetSetup",
+        [](QWidget* dialog) {
+          EXPECT_TRUE(Named<QRadioButton>(dialog, "RadioDHCP")->isChecked());
+          EXPECT_EQ(Named<QLineEdit>(dialog, "EditIP")->text(), "");
+          // Through the application, which turns a refusal into a message.
+          QTest::mouseClick(Named<QPushButton>(dialog, "ButtonOK"), Qt::LeftButton);
+          if (dialog->isVisible()) {
+            ADD_FAILURE() << "\"Set\" was refused";
+            Named<QPushButton>(dialog, "ButtonCancel")->click();
+          }
+        },
+        [&setup] { Named<QPushButton>(&setup, "ButtonChangeIP")->click(); });
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(List(setup).topLevelItemCount(), 0);
+  });
+  EXPECT_TRUE(errors.empty()) << errors.front().toStdString();
+  EXPECT_EQ(messages_, std::vector<QString>{"The printer did not confirm the change. \"Discover "
+                                            "Device\" shows its settings as they are now."});
+  // The discovery, two reads and four writes.
+  printer.WaitForAnswers(7);
+  const std::lock_guard lock(mu);
+  ASSERT_EQ(writes.size(), 4u);
+  EXPECT_EQ(writes[1].substr(69, 12), std::string(12, '\0'));  // block 4
+  EXPECT_EQ(static_cast<int>(writes[2][942]), 8);              // block 5: DHCP
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "gui/input_error.h"
 #include "network_setup_flow.h"
 #include "printer-sim/sim_server.h"
+#include "window_harness.h"
 
 namespace {
 
@@ -223,6 +224,28 @@ TEST_F(NetSetupWindowTest, ChangeIp_CancelKeepsTheListAndSetEmptiesIt) {
   // Nothing selected: nothing happens.
   Button("ButtonChangeIP")->click();
   EXPECT_EQ(window_->Sequence(), sequence + 1);
+}
+
+// Ctrl+click takes the selection off the row but leaves it current: the row is no longer chosen.
+TEST_F(NetSetupWindowTest, ChangeIp_OnARowDeselectedWithCtrlClick_DoesNothing) {
+  StartPrinters(1);
+  Open();
+  window_->SetRemoteWait(100);
+  window_->show();
+  Edit("EditIPAddr")->setText("typed");
+  QTreeWidgetItem* row = List()->topLevelItem(0);
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    List()->visualItemRect(row).center());
+  ASSERT_TRUE(List()->selectedItems().isEmpty());
+  EXPECT_EQ(Edit("EditIPAddr")->text(), "typed");
+
+  const std::size_t discovery = sim_->ReceivedCommands().size();
+  const bool dialog = WithModal(
+      "FormEthernetSetup", [](QWidget* modal) { modal->close(); },
+      [this] { Button("ButtonChangeIP")->click(); }, 20);
+  EXPECT_FALSE(dialog);
+  EXPECT_EQ(sim_->ReceivedCommands().size(), discovery);  // nothing sent
+  EXPECT_EQ(List()->topLevelItemCount(), 1);
 }
 
 }  // namespace

@@ -90,9 +90,10 @@ TEST(SimOptions, BuildsUdpSettings) {
 
   SimOptions options;
   std::string error;
-  ASSERT_TRUE(ParseSimOptions({"--udp-port", "0", "--printers=3", "--state", "3", "--error-flags",
-                               "0x41", "--flood-replies", "5", "--short-reply", "--udp-answer-any"},
-                              options, &error))
+  ASSERT_TRUE(ParseSimOptions(
+      {"--udp-port", "0", "--printers=3", "--state", "3", "--error-flags", "0x41",
+       "--flood-replies", "5", "--short-reply", "--udp-answer-any", "--block-writes", "unapplied"},
+      options, &error))
       << error;
   const SimServerConfig& server = options.server;
   EXPECT_EQ(server.udpPort, 0);
@@ -104,6 +105,7 @@ TEST(SimOptions, BuildsUdpSettings) {
   EXPECT_EQ(server.faults.floodReplies, 5u);
   EXPECT_TRUE(server.faults.shortReply);
   EXPECT_FALSE(server.faults.duplicateReplies);
+  EXPECT_EQ(server.faults.blockWrites, FaultSwitches::BlockWrites::Unapplied);
 
   ASSERT_TRUE(ParseSimOptions({"--no-udp"}, options, &error));
   EXPECT_FALSE(options.server.udp);

@@ -46,6 +46,14 @@ struct FaultSwitches {
   std::size_t floodReplies = 0;
   // UDP: requests are logged but never answered.
   bool udpSilent = false;
+  // UDP: what becomes of the configuration block writes.
+  enum class BlockWrites {
+    Applied,     // applied and acknowledged with a header
+    ShortAck,    // applied, acknowledged with a datagram shorter than a header
+    Unanswered,  // neither applied nor acknowledged
+    Unapplied,   // acknowledged, but the printer keeps its settings
+  };
+  BlockWrites blockWrites = BlockWrites::Applied;
 
   // Limits every reply-shaping fault to `command`.
   void LimitTo(const std::string& command) {

@@ -288,6 +288,22 @@ const std::vector<Option>& Options() {
          o.server.faults.udpSilent = true;
          return std::string();
        }},
+      {"--block-writes", "KIND",
+       "UDP block writes: short-ack (31-byte acknowledgement), unanswered (ignored), unapplied "
+       "(acknowledged, not applied)",
+       [](SimOptions& o, Pending&, const std::string& v) -> std::string {
+         using Writes = FaultSwitches::BlockWrites;
+         if (v == "short-ack") {
+           o.server.faults.blockWrites = Writes::ShortAck;
+         } else if (v == "unanswered") {
+           o.server.faults.blockWrites = Writes::Unanswered;
+         } else if (v == "unapplied") {
+           o.server.faults.blockWrites = Writes::Unapplied;
+         } else {
+           return "expected short-ack, unanswered or unapplied, got " + v;
+         }
+         return {};
+       }},
       {"--faults-only-for", "COMMAND", "limit the reply faults above to this one query",
        [](SimOptions&, Pending& p, const std::string& v) {
          p.onlyFor = v;

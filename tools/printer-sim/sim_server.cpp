@@ -27,6 +27,11 @@ namespace printer_sim {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+using BlockWrites = FaultSwitches::BlockWrites;
+
+bool TakesBlockWrites(BlockWrites writes) {
+  return writes == BlockWrites::Applied || writes == BlockWrites::ShortAck;
+}
 
 constexpr std::size_t kMaxTcpConnections = 256;
 // A reader that never drains its replies must not make the queue grow without end.
@@ -404,7 +409,7 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
       target = FindPrinter(state, count, block->target);
       // Applied at once, even when the reply is silenced: only the acknowledgement goes missing.
       // Only the first printer, the one behind the TCP side, can be changed.
-      if (block->write && target == 0 && allowed) {
+      if (block->write && target == 0 && allowed && TakesBlockWrites(faults.blockWrites)) {
         applied = ApplyBlockWrite(bytes, state);
       }
     }
@@ -433,11 +438,13 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
   } else if (block && block->write && target != 0) {
     line += " (ignored: write of" + blockText + " to read-only printer " +
             std::to_string(*target + 1) + ")";
-  } else if (block && block->write && !applied) {
+  } else if (block && block->write && udpFaults.blockWrites == BlockWrites::Unanswered) {
+    line += " (ignored: write of" + blockText + ", left unanswered)";
+  } else if (block && block->write && !applied && udpFaults.blockWrites != BlockWrites::Unapplied) {
     line += " (ignored: too short for" + blockText + ")";
   } else {
     if (block && block->write) {
-      line += " (wrote" + blockText + ")";
+      line += applied ? " (wrote" + blockText + ")" : " (not applied:" + blockText + ")";
     }
     if (from.sin_port == 0) {
       line += " (ignored: no port to answer)";
@@ -453,10 +460,14 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
   }
 
   std::vector<std::string> replies;
-  if (block) {
-    replies.push_back(block->write
-                          ? BuildBlockWriteAck(bytes)
-                          : BuildBlockReadReply(bytes, DerivedPrinter(first, *target, count)));
+  if (block && block->write) {
+    std::string ack = BuildBlockWriteAck(bytes);
+    if (udpFaults.blockWrites == BlockWrites::ShortAck) {
+      ack.resize(kUdpHeaderSize - 1);
+    }
+    replies.push_back(std::move(ack));
+  } else if (block) {
+    replies.push_back(BuildBlockReadReply(bytes, DerivedPrinter(first, *target, count)));
   } else {
     replies.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
