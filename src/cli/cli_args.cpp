@@ -43,7 +43,7 @@ constexpr std::array<CommandWords, 11> Commands = {{
 
 // Where each option may be used; an empty set means everywhere.
 enum class OptionKind { Flag, Value, ThreeValues };
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   OptionKind kind;
   std::set<CliCommand> commands;
@@ -59,8 +59,8 @@ const std::set<CliCommand> UsbCommands = {
     CliCommand::NetSet, CliCommand::NameSet,  CliCommand::FactoryReset, CliCommand::UsbList,
 };
 
-const std::vector<OptionSpec>& OptionSpecs() {
-  static const std::vector<OptionSpec> specs = {
+const std::vector<OptionRule>& OptionRules() {
+  static const std::vector<OptionRule> rules = {
       {"--json", OptionKind::Flag, {}},
       {"--verbose", OptionKind::Flag, {}},
       {"--help", OptionKind::Flag, {}},
@@ -83,20 +83,20 @@ const std::vector<OptionSpec>& OptionSpecs() {
       {"--to", OptionKind::Value, {CliCommand::Discover, CliCommand::RemoteSet}},
       {"--udp-port", OptionKind::Value, {CliCommand::Discover, CliCommand::RemoteSet}},
   };
-  return specs;
+  return rules;
 }
 
-const OptionSpec* FindOption(const QString& name) {
-  for (const OptionSpec& spec : OptionSpecs()) {
-    if (name == QLatin1String(spec.name)) {
-      return &spec;
+const OptionRule* FindOption(const QString& name) {
+  for (const OptionRule& rule : OptionRules()) {
+    if (name == QLatin1String(rule.name)) {
+      return &rule;
     }
   }
   return nullptr;
 }
 
 struct GivenOption {
-  const OptionSpec* spec;
+  const OptionRule* rule;
   QString typed;  // as the user wrote it, for messages
   QStringList values;
 };
@@ -177,7 +177,7 @@ class Parser {
   }
   const GivenOption* Option(const char* name) const {
     for (const GivenOption& given : options_) {
-      if (given.spec->name == std::string_view(name)) {
+      if (given.rule->name == std::string_view(name)) {
         return &given;
       }
     }
@@ -230,16 +230,16 @@ bool Parser::Split() {
     } else if (name == QLatin1String("-y")) {
       name = QStringLiteral("--yes");
     }
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr) {
+    const OptionRule* rule = FindOption(name);
+    if (rule == nullptr) {
       // Looks on, so that a "--help" further on is still seen.
       if (error_.empty()) {
         error_ = "unknown option " + Quoted(arg);
       }
       continue;
     }
-    GivenOption given{spec, name, {}};
-    const int count = spec->kind == OptionKind::Flag ? 0 : spec->kind == OptionKind::Value ? 1 : 3;
+    GivenOption given{rule, name, {}};
+    const int count = rule->kind == OptionKind::Flag ? 0 : rule->kind == OptionKind::Value ? 1 : 3;
     if (inlineValue) {
       if (count != 1) {
         return Fail("option " + Text(name) + " takes no value after '='");
@@ -254,7 +254,7 @@ bool Parser::Split() {
         given.values << args_[++i];
       }
     }
-    if (spec->kind != OptionKind::Flag && Has(spec->name)) {
+    if (rule->kind != OptionKind::Flag && Has(rule->name)) {
       return Fail("option " + Text(name) + " is given twice");
     }
     options_.push_back(std::move(given));
@@ -287,7 +287,7 @@ bool Parser::FindCommand() {
 
 bool Parser::CheckOptionsFit() {
   for (const GivenOption& given : options_) {
-    if (!given.spec->commands.empty() && given.spec->commands.count(result_.command) == 0) {
+    if (!given.rule->commands.empty() && given.rule->commands.count(result_.command) == 0) {
       return Fail("option " + Text(given.typed) + " does not go with '" +
                   CliCommandName(result_.command) + "'");
     }
@@ -595,7 +595,7 @@ bool Parser::TakeCommandArguments() {
 std::variant<CliArgs, CliUsageError> Parser::Run() {
   const bool split = Split();
   const bool help = std::any_of(options_.begin(), options_.end(), [](const GivenOption& given) {
-    return given.spec->name == std::string_view("--help");
+    return given.rule->name == std::string_view("--help");
   });
   // "--help" wins over anything else wrong on the line.
   if (help || (split && !words_.isEmpty() && words_[0] == QLatin1String("help"))) {

@@ -39,7 +39,8 @@ struct SerialLineSettings {
   bool operator==(const SerialLineSettings&) const = default;
 };
 
-// The dialog's indices as line settings; out-of-range values take the documented fallbacks.
+// The dialog's indices as line settings; an index out of range falls back to the default
+// (9600 baud, 8 data bits, no parity, one stop bit, no handshake).
 SerialLineSettings MapSerialSettings(const SerialSettings& settings);
 
 // What the driver made of the line settings after they were applied.
