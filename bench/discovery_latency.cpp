@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/net_setup_window.h"
 #include "gui/layout_scale.h"
 #include "netsetup/net_setup_exchange.h"
-#include "netsetup/net_setup_window.h"
 #include "printer-sim/sim_server.h"
 
 namespace {

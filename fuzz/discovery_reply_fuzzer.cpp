@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
+#include "dialogs/net_setup_window.h"
 #include "gui/layout_scale.h"
 #include "netsetup/discovery_protocol.h"
-#include "netsetup/net_setup_window.h"
 #include "protocol/address_text.h"
 
 namespace {

@@ -1,3 +1,5 @@
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -9,40 +11,117 @@
 
 namespace {
 
-// "--printer HOST:PORT" points the network link at a printer from the start; the demo uses it
-// for the virtual printer. Without it the utility starts as always, on USB with no host.
-std::optional<NetTarget> ParseStartTarget(const QStringList& args, bool& ok) {
-  ok = true;
-  if (args.size() == 1) {
+constexpr const char* UsageLine = "usage: q73580-utility [--printer HOST:PORT]\n";
+
+struct StartArguments {
+  enum class Action { Run, Help, Version, Usage };
+  Action action = Action::Run;
+  // "--printer HOST:PORT" points the network link at a printer from the start; the demo uses it
+  // for the virtual printer. Without it the utility starts as always, on USB with no host.
+  std::optional<NetTarget> startTarget;
+  QString error;
+  QString help;
+  // Options the parser does not know: Qt's own (-platform, -style, …) before QApplication has
+  // taken them out, or a mistake.
+  bool unknownOptions = false;
+};
+
+std::optional<NetTarget> ParseStartTarget(const QString& text) {
+  const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+  bool portOk = false;
+  const int port = colon > 0 ? text.mid(colon + 1).toInt(&portOk) : 0;
+  const QString host = text.left(colon);
+  if (!portOk || port <= 0 || port >= 65536 || host.size() > 63) {
     return std::nullopt;
   }
-  if (args.size() == 3 && args[1] == QStringLiteral("--printer")) {
-    const qsizetype colon = args[2].lastIndexOf(QLatin1Char(':'));
-    bool portOk = false;
-    const int port = colon > 0 ? args[2].mid(colon + 1).toInt(&portOk) : 0;
-    const QString host = args[2].left(colon);
-    if (portOk && port > 0 && port < 65536 && host.size() <= 63) {
-      NetTarget target;
-      target.Host.Assign(host.toLatin1().toStdString());
-      target.Port = port;
-      return target;
+  NetTarget target;
+  target.Host.Assign(host.toLatin1().toStdString());
+  target.Port = port;
+  return target;
+}
+
+StartArguments ParseStartArguments(const QStringList& args) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Sets up a Q73580 printer's clock and network over USB, serial, parallel or "
+                     "Ethernet."));
+  // Not addHelpOption(): its "--help-all" lists Qt's options, which only process() can show.
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Displays help on commandline options."));
+  parser.addOption(help);
+  const QCommandLineOption version = parser.addVersionOption();
+  const QCommandLineOption printer(
+      QStringLiteral("printer"),
+      QStringLiteral("Start on ETHERNET with the printer at HOST:PORT (the virtual printer, say)."),
+      QStringLiteral("HOST:PORT"));
+  parser.addOption(printer);
+
+  StartArguments result;
+  if (!parser.parse(args)) {
+    result.action = StartArguments::Action::Usage;
+    result.error = parser.errorText();
+    result.unknownOptions = !parser.unknownOptionNames().isEmpty();
+  } else if (parser.isSet(help)) {
+    result.action = StartArguments::Action::Help;
+    result.help = parser.helpText();
+  } else if (parser.isSet(version)) {
+    result.action = StartArguments::Action::Version;
+  } else if (!parser.positionalArguments().isEmpty()) {
+    result.action = StartArguments::Action::Usage;
+    result.error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments()[0]);
+  } else if (parser.isSet(printer)) {
+    const QStringList values = parser.values(printer);
+    result.startTarget = values.size() == 1 ? ParseStartTarget(values[0]) : std::nullopt;
+    if (!result.startTarget) {
+      result.action = StartArguments::Action::Usage;
+      result.error = values.size() == 1 ? QStringLiteral("'%1' is not HOST:PORT.").arg(values[0])
+                                        : QStringLiteral("--printer is given more than once.");
     }
   }
-  ok = false;
+  return result;
+}
+
+// Help and version on stdout, a usage error on stderr with 2; nothing for a start.
+std::optional<int> Answer(const StartArguments& args) {
+  switch (args.action) {
+    case StartArguments::Action::Help:
+      std::fputs(qPrintable(args.help), stdout);
+      return 0;
+    case StartArguments::Action::Version:
+      std::fputs("q73580-utility " Q73580_VERSION "\n", stdout);
+      return 0;
+    case StartArguments::Action::Usage:
+      std::fprintf(stderr, "q73580-utility: %s\n%s", qPrintable(args.error), UsageLine);
+      return 2;
+    case StartArguments::Action::Run:
+      break;
+  }
   return std::nullopt;
+}
+
+// "--help", "--version" and a usage error need no display, so they are answered before
+// QApplication exists. Unknown options may be Qt's own: those arguments are parsed again once
+// QApplication has taken Qt's out.
+std::optional<int> AnswerWithoutDisplay(int& argc, char** argv) {
+  const QCoreApplication core(argc, argv);
+  const StartArguments args = ParseStartArguments(QCoreApplication::arguments());
+  return args.unknownOptions ? std::nullopt : Answer(args);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Q73580Application app(argc, argv);
-  bool argsOk = true;
-  TFormMain::Services services;
-  services.startTarget = ParseStartTarget(QCoreApplication::arguments(), argsOk);
-  if (!argsOk) {
-    std::fprintf(stderr, "usage: q73580-utility [--printer HOST:PORT]\n");
-    return 2;
+  if (const std::optional<int> answered = AnswerWithoutDisplay(argc, argv)) {
+    return *answered;
   }
+
+  Q73580Application app(argc, argv);
+  const StartArguments args = ParseStartArguments(QCoreApplication::arguments());
+  if (const std::optional<int> answered = Answer(args)) {
+    return *answered;
+  }
+  TFormMain::Services services;
+  services.startTarget = args.startTarget;
 
   // The environment may name another USB vendor id than the build's.
   const UsbVendorChoice vendor = ChooseUsbVendor();

@@ -16,6 +16,7 @@
 #include "app/status_panels.h"
 #include "dialogs/parallel_port_dialog.h"
 #include "dialogs/serial_settings_dialog.h"
+#include "gui/placed_controls.h"
 #include "panels/clock_panel.h"
 #include "panels/ethernet_panel.h"
 #include "panels/factory_default_panel.h"
@@ -57,7 +58,6 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
       link_(link),
       services_(std::move(services)),
       scale_(LayoutScale::ForFont(DialogFont())) {
-  // 1. The window and its controls.
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Q73580 Utility"));
   setFont(DialogFont());
@@ -82,9 +82,8 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   ethernetPanel_->setGeometry(scale_.Rect(8, 192, 345, 225));
   BuildInterfaceGroup(client);
 
-  auto* buttonExit = new QPushButton(QStringLiteral("Exit"), client);
-  buttonExit->setObjectName(QStringLiteral("ButtonExit"));
-  buttonExit->setGeometry(scale_.Rect(488, 432, 75, 25));
+  auto* buttonExit = AddButton(*client, QStringLiteral("ButtonExit"), QStringLiteral("Exit"),
+                               scale_.Rect(488, 432, 75, 25));
   connect(buttonExit, &QPushButton::clicked, this, &TFormMain::ButtonExitClick);
 
   factoryPanel_ = new FactoryDefaultPanel(*this, scale_, client);
@@ -98,10 +97,6 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   setTabOrder(comboBoxInterFace_, buttonInterFace_);
   setTabOrder(buttonInterFace_, buttonExit);
   setTabOrder(buttonExit, factoryPanel_);
-  // Enter presses the focused button, as it does in the dialogs.
-  for (QPushButton* button : client->findChildren<QPushButton*>()) {
-    button->setAutoDefault(true);
-  }
 
   client->setFixedSize(scale_(ClientWidth), scale_(ClientHeight));
   setFixedSize(scale_(ClientWidth), menuBar()->sizeHint().height() + scale_(ClientHeight));
@@ -111,24 +106,25 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   connect(timer1_, &QTimer::timeout, this, &TFormMain::Timer1Timer);
   timer1_->start();
 
-  // 2. Where the window stands on the screen.
+  // Every start puts the window at the same place.
   move(60, 60);
 
-  // 3. and 4. The link settings start from the same values at every start; the link keeps
-  // references to them.
+  // Nothing is saved: the link settings start from the same values at every start. The link
+  // keeps references to them.
   if (services_.startTarget) {
     target_ = *services_.startTarget;
     comboBoxInterFace_->setCurrentIndex(static_cast<int>(LinkKind::Ethernet));
   }
   link_.SetLinkTargets(serial_, lptDevice_, target_);
 
-  // 5. to 7.
+  // The status bar shows the settings before any read; the clock starts from the PC's, the
+  // network values from nothing, until the printer says otherwise.
   UpdateStatusBar();
   clockPanel_->LoadSystemTime();
   ethernetPanel_->ResetNetworkFields();
 
-  // 8. and 9. Read the printer only when its link opens; a missing printer is not an error,
-  // but a technician who asks for the link's log learns why.
+  // Read the printer only when its link opens; a missing printer is not an error, but a
+  // technician who asks for the link's log learns why.
   const CommandResult probe =
       RunPrinterOperation(link_, PrinterOperation::ProbeLink, CurrentLinkKind());
   if (probe == CommandResult::Ok) {
@@ -138,7 +134,7 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
     qCInfo(linkLog, "no printer at start: %s", qUtf8Printable(cause));
   }
 
-  // 10.
+  // What was read, or the start values, into the edits either way.
   clockPanel_->ShowClockFields();
   ethernetPanel_->ShowNetworkFields();
 }
@@ -173,9 +169,8 @@ void TFormMain::BuildInterfaceGroup(QWidget* client) {
   connect(comboBoxInterFace_, &QComboBox::currentTextChanged, this,
           &TFormMain::ComboBoxInterFaceChange);
 
-  buttonInterFace_ = new QPushButton(QStringLiteral("Setup"), group);
-  buttonInterFace_->setObjectName(QStringLiteral("ButtonInterFace"));
-  buttonInterFace_->setGeometry(scale_.Rect(117, 20, 75, 24));
+  buttonInterFace_ = AddButton(*group, QStringLiteral("ButtonInterFace"), QStringLiteral("Setup"),
+                               scale_.Rect(117, 20, 75, 24));
   buttonInterFace_->setEnabled(false);
   connect(buttonInterFace_, &QPushButton::clicked, this, &TFormMain::ButtonInterFaceClick);
 }
@@ -194,8 +189,8 @@ void TFormMain::ComboBoxInterFaceChange() {
   }
   const bool canRead = kind != LinkKind::Lpt;
   buttonInterFace_->setEnabled(kind != LinkKind::Usb);
-  clockPanel_->findChild<QPushButton*>(QStringLiteral("ButtonRTCRead"))->setEnabled(canRead);
-  ethernetPanel_->findChild<QPushButton*>(QStringLiteral("ButtonEtherRead"))->setEnabled(canRead);
+  clockPanel_->SetReadEnabled(canRead);
+  ethernetPanel_->SetReadEnabled(canRead);
 }
 
 void TFormMain::ButtonInterFaceClick() {

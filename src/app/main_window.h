@@ -5,12 +5,12 @@
 #include <functional>
 #include <optional>
 
+#include "dialogs/net_setup_window.h"
 #include "gui/layout_scale.h"
 #include "gui/message_sink.h"
 #include "link/link_facade.h"
 #include "link/link_settings.h"
 #include "netsetup/discovery_protocol.h"
-#include "netsetup/net_setup_window.h"
 #include "panels/panel_host.h"
 #include "protocol/printer_records.h"
 

@@ -9,6 +9,7 @@
 
 #include "gui/edit_limit.h"
 #include "gui/input_error.h"
+#include "gui/placed_controls.h"
 
 namespace {
 
@@ -42,19 +43,20 @@ ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& 
   }};
   std::array<QLabel*, Rows.size()> labels{};
   for (std::size_t i = 0; i < Rows.size(); ++i) {
-    labels[i] = new QLabel(QString::fromLatin1(Rows[i].caption), this);
-    labels[i]->setObjectName(QString::fromLatin1(Rows[i].label));
-    labels[i]->setGeometry(scale.Rect(LabelLeft, Rows[i].top, LabelWidth, LabelHeight));
+    labels[i] =
+        AddLabel(*this, QString::fromLatin1(Rows[i].label), QString::fromLatin1(Rows[i].caption),
+                 scale.Rect(LabelLeft, Rows[i].top, LabelWidth, LabelHeight));
   }
 
+  auto editRect = [&scale](int top) { return scale.Rect(EditLeft, top, EditWidth, EditHeight); };
   // The year takes four typed digits; the others three, room for a sign. What the printer
   // reports is shown whole, however long.
-  EditYear = AddEdit(QStringLiteral("EditYear"), 16, 4, scale);
-  EditMonth = AddEdit(QStringLiteral("EditMonth"), 40, 3, scale);
-  EditDate = AddEdit(QStringLiteral("EditDate"), 64, 3, scale);
-  EditHour = AddEdit(QStringLiteral("EditHour"), 88, 3, scale);
-  EditMinute = AddEdit(QStringLiteral("EditMinute"), 112, 3, scale);
-  EditSecond = AddEdit(QStringLiteral("EditSecond"), 136, 3, scale);
+  EditYear = AddEdit(*this, QStringLiteral("EditYear"), editRect(16), 4);
+  EditMonth = AddEdit(*this, QStringLiteral("EditMonth"), editRect(40), 3);
+  EditDate = AddEdit(*this, QStringLiteral("EditDate"), editRect(64), 3);
+  EditHour = AddEdit(*this, QStringLiteral("EditHour"), editRect(88), 3);
+  EditMinute = AddEdit(*this, QStringLiteral("EditMinute"), editRect(112), 3);
+  EditSecond = AddEdit(*this, QStringLiteral("EditSecond"), editRect(136), 3);
   // Each caption names its edit for screen readers.
   const std::array<QLineEdit*, Rows.size()> edits = {EditYear, EditMonth,  EditDate,
                                                      EditHour, EditMinute, EditSecond};
@@ -63,11 +65,11 @@ ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& 
   }
 
   ButtonSetSysTime =
-      AddButton(QStringLiteral("ButtonSetSysTime"), QStringLiteral("Get System Time"),
+      AddButton(*this, QStringLiteral("ButtonSetSysTime"), QStringLiteral("Get System Time"),
                 scale.Rect(243, 16, 97, ButtonHeight));
-  ButtonOk = AddButton(QStringLiteral("ButtonOk"), QStringLiteral("Set"),
+  ButtonOk = AddButton(*this, QStringLiteral("ButtonOk"), QStringLiteral("Set"),
                        scale.Rect(264, 96, 75, ButtonHeight));
-  ButtonRTCRead = AddButton(QStringLiteral("ButtonRTCRead"), QStringLiteral("Read"),
+  ButtonRTCRead = AddButton(*this, QStringLiteral("ButtonRTCRead"), QStringLiteral("Read"),
                             scale.Rect(264, 128, 75, ButtonHeight));
 
   const std::array<QWidget*, 9> tabOrder = {EditYear,         EditMonth,  EditDate,
@@ -80,22 +82,6 @@ ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& 
   connect(ButtonSetSysTime, &QPushButton::clicked, this, &ClockPanel::ButtonSetSysTimeClick);
   connect(ButtonOk, &QPushButton::clicked, this, &ClockPanel::ButtonOkClick);
   connect(ButtonRTCRead, &QPushButton::clicked, this, &ClockPanel::ButtonRTCReadClick);
-}
-
-QLineEdit* ClockPanel::AddEdit(const QString& name, int top, int maxLength,
-                               const LayoutScale& scale) {
-  auto* edit = new QLineEdit(this);
-  edit->setObjectName(name);
-  LimitTyping(*edit, maxLength);
-  edit->setGeometry(scale.Rect(EditLeft, top, EditWidth, EditHeight));
-  return edit;
-}
-
-QPushButton* ClockPanel::AddButton(const QString& name, const QString& caption, const QRect& rect) {
-  auto* button = new QPushButton(caption, this);
-  button->setObjectName(name);
-  button->setGeometry(rect);
-  return button;
 }
 
 void ClockPanel::LoadSystemTime() {
@@ -136,6 +122,10 @@ CommandResult ClockPanel::ReadPrinterClock() {
     values_ = scratch;
   }
   return result;
+}
+
+void ClockPanel::SetReadEnabled(bool enabled) {
+  ButtonRTCRead->setEnabled(enabled);
 }
 
 void ClockPanel::ButtonSetSysTimeClick() {

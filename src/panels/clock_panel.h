@@ -26,14 +26,14 @@ class ClockPanel : public QGroupBox {
   // Reads the printer's clock; ClockValues changes only when the whole read succeeded.
   CommandResult ReadPrinterClock();
 
+  // "Read" is offered only where the link can answer (not over the parallel port).
+  void SetReadEnabled(bool enabled);
+
   void ButtonSetSysTimeClick();
   void ButtonOkClick();
   void ButtonRTCReadClick();
 
  private:
-  QLineEdit* AddEdit(const QString& name, int top, int maxLength, const LayoutScale& scale);
-  QPushButton* AddButton(const QString& name, const QString& caption, const QRect& rect);
-
   PanelHost& host_;
   ClockRecord& values_;  // the main window's ClockValues
 

@@ -10,6 +10,7 @@
 #include "gui/edit_limit.h"
 #include "gui/input_error.h"
 #include "gui/keyboard_access.h"
+#include "gui/placed_controls.h"
 
 namespace {
 
@@ -53,37 +54,38 @@ EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const Lay
   radioButtons_->addButton(RadioStaticIP, StaticIndex);
   KeepTabStopOnCheckedButton(*radioButtons_);
 
-  LabelIP = AddLabel(QStringLiteral("LabelIP"), QStringLiteral("IP:"),
+  LabelIP = AddLabel(*this, QStringLiteral("LabelIP"), QStringLiteral("IP:"),
                      scale.Rect(8, 96, 58, LabelHeight));
-  EditIP = AddEdit(QStringLiteral("EditIP"), AddressMaxLength, scale.Rect(69, 88, 148, EditHeight));
-  LabelMask = AddLabel(QStringLiteral("LabelMask"), QStringLiteral("Mask:"),
+  EditIP = AddEdit(*this, QStringLiteral("EditIP"), scale.Rect(69, 88, 148, EditHeight),
+                   AddressMaxLength);
+  LabelMask = AddLabel(*this, QStringLiteral("LabelMask"), QStringLiteral("Mask:"),
                        scale.Rect(8, 120, 58, LabelHeight));
-  EditMask =
-      AddEdit(QStringLiteral("EditMask"), AddressMaxLength, scale.Rect(69, 112, 148, EditHeight));
-  LabelGateWay = AddLabel(QStringLiteral("LabelGateWay"), QStringLiteral("Gate Way:"),
+  EditMask = AddEdit(*this, QStringLiteral("EditMask"), scale.Rect(69, 112, 148, EditHeight),
+                     AddressMaxLength);
+  LabelGateWay = AddLabel(*this, QStringLiteral("LabelGateWay"), QStringLiteral("Gate Way:"),
                           scale.Rect(8, 144, 58, LabelHeight));
-  EditGateWay = AddEdit(QStringLiteral("EditGateWay"), AddressMaxLength,
-                        scale.Rect(69, 136, 148, EditHeight));
+  EditGateWay = AddEdit(*this, QStringLiteral("EditGateWay"), scale.Rect(69, 136, 148, EditHeight),
+                        AddressMaxLength);
   for (QLineEdit* edit : {EditIP, EditMask, EditGateWay}) {
     edit->setText(QStringLiteral("0.0.0.0"));
   }
 
-  ButtonSetIP = AddButton(QStringLiteral("ButtonSetIP"), QStringLiteral("Set IP"),
+  ButtonSetIP = AddButton(*this, QStringLiteral("ButtonSetIP"), QStringLiteral("Set IP"),
                           scale.Rect(264, 104, 75, ButtonHeight));
-  ButtonEtherRead = AddButton(QStringLiteral("ButtonEtherRead"), QStringLiteral("Read"),
+  ButtonEtherRead = AddButton(*this, QStringLiteral("ButtonEtherRead"), QStringLiteral("Read"),
                               scale.Rect(264, 136, 75, ButtonHeight));
 
-  Label7 = AddLabel(QStringLiteral("Label7"), QStringLiteral("Printer Name:"),
+  Label7 = AddLabel(*this, QStringLiteral("Label7"), QStringLiteral("Printer Name:"),
                     scale.Rect(8, 192, 70, LabelHeight));
-  EditPrinterName = AddEdit(QStringLiteral("EditPrinterName"), PrinterNameMaxLength,
-                            scale.Rect(80, 192, 137, EditHeight));
+  EditPrinterName = AddEdit(*this, QStringLiteral("EditPrinterName"),
+                            scale.Rect(80, 192, 137, EditHeight), PrinterNameMaxLength);
   // The captions name their edits for screen readers.
   LabelIP->setBuddy(EditIP);
   LabelMask->setBuddy(EditMask);
   LabelGateWay->setBuddy(EditGateWay);
   Label7->setBuddy(EditPrinterName);
   ButtonSetPrinterName =
-      AddButton(QStringLiteral("ButtonSetPrinterName"), QStringLiteral("Set Printer Name"),
+      AddButton(*this, QStringLiteral("ButtonSetPrinterName"), QStringLiteral("Set Printer Name"),
                 scale.Rect(240, 192, 99, ButtonHeight));
 
   // Tab reaches the radio group first; its two buttons are one stop in the chain, at the chosen
@@ -101,29 +103,6 @@ EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const Lay
   connect(ButtonEtherRead, &QPushButton::clicked, this, &EthernetPanel::ButtonEtherReadClick);
   connect(ButtonSetPrinterName, &QPushButton::clicked, this,
           &EthernetPanel::ButtonSetPrinterNameClick);
-}
-
-QLabel* EthernetPanel::AddLabel(const QString& name, const QString& caption, const QRect& rect) {
-  auto* label = new QLabel(caption, this);
-  label->setObjectName(name);
-  label->setGeometry(rect);
-  return label;
-}
-
-QLineEdit* EthernetPanel::AddEdit(const QString& name, int maxLength, const QRect& rect) {
-  auto* edit = new QLineEdit(this);
-  edit->setObjectName(name);
-  LimitTyping(*edit, maxLength);
-  edit->setGeometry(rect);
-  return edit;
-}
-
-QPushButton* EthernetPanel::AddButton(const QString& name, const QString& caption,
-                                      const QRect& rect) {
-  auto* button = new QPushButton(caption, this);
-  button->setObjectName(name);
-  button->setGeometry(rect);
-  return button;
 }
 
 int EthernetPanel::RadioIndex() const {
@@ -176,6 +155,10 @@ CommandResult EthernetPanel::ReadPrinterNetwork() {
   // it back cut.
   ShowWhole(*EditPrinterName, ShownText(values_.netName));
   return result;
+}
+
+void EthernetPanel::SetReadEnabled(bool enabled) {
+  ButtonEtherRead->setEnabled(enabled);
 }
 
 void EthernetPanel::RadioGroupDHCPClick() {

@@ -34,16 +34,15 @@ class EthernetPanel : public QGroupBox {
   // succeeded. The printer name edit shows NetworkValues' name afterwards either way.
   CommandResult ReadPrinterNetwork();
 
+  // "Read" is offered only where the link can answer (not over the parallel port).
+  void SetReadEnabled(bool enabled);
+
   void RadioGroupDHCPClick();
   void ButtonEtherReadClick();
   void ButtonSetIPClick();
   void ButtonSetPrinterNameClick();
 
  private:
-  QLabel* AddLabel(const QString& name, const QString& caption, const QRect& rect);
-  QLineEdit* AddEdit(const QString& name, int maxLength, const QRect& rect);
-  QPushButton* AddButton(const QString& name, const QString& caption, const QRect& rect);
-
   PanelHost& host_;
   NetConfigRecord& values_;  // the main window's NetworkValues
 

@@ -2,12 +2,13 @@
 
 #include <QPushButton>
 
+#include "gui/placed_controls.h"
+
 FactoryDefaultPanel::FactoryDefaultPanel(PanelHost& host, const LayoutScale& scale, QWidget* parent)
     : QGroupBox(QStringLiteral("Factory Default"), parent), host_(host) {
   setObjectName(QStringLiteral("GroupBox4"));
-  ButtonFactoryDefault = new QPushButton(QStringLiteral("Factory Default"), this);
-  ButtonFactoryDefault->setObjectName(QStringLiteral("ButtonFactoryDefault"));
-  ButtonFactoryDefault->setGeometry(scale.Rect(240, 11, 97, 25));
+  ButtonFactoryDefault = AddButton(*this, QStringLiteral("ButtonFactoryDefault"),
+                                   QStringLiteral("Factory Default"), scale.Rect(240, 11, 97, 25));
   connect(ButtonFactoryDefault, &QPushButton::clicked, this,
           &FactoryDefaultPanel::ButtonFactoryDefaultClick);
 }

@@ -28,10 +28,10 @@
 #include <vector>
 
 #include "app/about_window.h"
+#include "dialogs/ethernet_setup_dialog.h"
+#include "dialogs/net_setup_window.h"
 #include "dialogs/parallel_port_dialog.h"
 #include "dialogs/serial_settings_dialog.h"
-#include "netsetup/ethernet_setup_dialog.h"
-#include "netsetup/net_setup_window.h"
 #include "window_harness.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "netsetup/ethernet_setup_dialog.h"
+#include "dialogs/ethernet_setup_dialog.h"
 
 #include <gtest/gtest.h>
 

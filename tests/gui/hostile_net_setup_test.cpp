@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/net_setup_window.h"
 #include "hostile_input.h"
-#include "netsetup/net_setup_window.h"
 #include "printer-sim/udp_config_blocks.h"
 
 namespace {

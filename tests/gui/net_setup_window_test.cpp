@@ -1,4 +1,4 @@
-#include "netsetup/net_setup_window.h"
+#include "dialogs/net_setup_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "netsetup/ethernet_setup_dialog.h"
+#include "dialogs/ethernet_setup_dialog.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -12,6 +12,7 @@
 #include "gui/edit_limit.h"
 #include "gui/input_error.h"
 #include "gui/keyboard_access.h"
+#include "gui/placed_controls.h"
 #include "protocol/address_text.h"
 
 namespace {
@@ -52,33 +53,31 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
   connect(radioGroupDHCP_, &QButtonGroup::idClicked, this, [this](int) { RadioGroupDHCPClick(); });
 
   auto addRow = [&](const char* labelName, const char* caption, int labelTop, const char* editName,
-                    int editTop, QLabel*& label, QLineEdit*& edit) {
-    label = new QLabel(QLatin1String(caption), this);
-    label->setObjectName(QLatin1String(labelName));
-    label->setGeometry(scale.Rect(8, labelTop, 70, 13));
-    edit = new QLineEdit(QStringLiteral("0.0.0.0"), this);
-    edit->setObjectName(QLatin1String(editName));
-    edit->setGeometry(scale.Rect(80, editTop, 201, 21));
+                    int editTop, int typedLimit, QLabel*& label, QLineEdit*& edit) {
+    label = AddLabel(*this, QLatin1String(labelName), QLatin1String(caption),
+                     scale.Rect(8, labelTop, 70, 13));
+    edit = AddEdit(*this, QLatin1String(editName), scale.Rect(80, editTop, 201, 21), typedLimit);
     label->setBuddy(edit);  // the caption names the edit for screen readers
-    // The record's text fields hold 63 characters.
-    edit->setMaxLength(static_cast<int>(NetConfigRecord::Text::Capacity));
   };
-  addRow("LabelIP", "IP:", 96, "EditIP", 88, labelIP_, editIP_);
-  addRow("LabelMask", "Subnet Mask:", 120, "EditMask", 112, labelMask_, editMask_);
-  addRow("LabelGateWay", "Gateway:", 144, "EditGateWay", 136, labelGateWay_, editGateWay_);
+  // The record's text fields hold 63 characters.
+  constexpr int AddressMaxLength = static_cast<int>(NetConfigRecord::Text::Capacity);
+  addRow("LabelIP", "IP:", 96, "EditIP", 88, AddressMaxLength, labelIP_, editIP_);
+  addRow("LabelMask", "Subnet Mask:", 120, "EditMask", 112, AddressMaxLength, labelMask_,
+         editMask_);
+  addRow("LabelGateWay", "Gateway:", 144, "EditGateWay", 136, AddressMaxLength, labelGateWay_,
+         editGateWay_);
+  for (QLineEdit* edit : {editIP_, editMask_, editGateWay_}) {
+    edit->setText(QStringLiteral("0.0.0.0"));
+  }
   QLabel* labelName = nullptr;
-  addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, labelName,
-         editDeviceName_);
-  editDeviceName_->clear();
-  LimitTyping(*editDeviceName_, DeviceNameMaxLength);
+  addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, DeviceNameMaxLength,
+         labelName, editDeviceName_);
 
-  auto* buttonOK = new QPushButton(QStringLiteral("Set"), this);
-  buttonOK->setObjectName(QStringLiteral("ButtonOK"));
-  buttonOK->setGeometry(scale.Rect(112, 200, 75, 25));
+  auto* buttonOK = AddButton(*this, QStringLiteral("ButtonOK"), QStringLiteral("Set"),
+                             scale.Rect(112, 200, 75, 25));
   connect(buttonOK, &QPushButton::clicked, this, &TFormEthernetSetup::ButtonOKClick);
-  auto* buttonCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  buttonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-  buttonCancel->setGeometry(scale.Rect(208, 200, 75, 25));
+  auto* buttonCancel = AddButton(*this, QStringLiteral("ButtonCancel"), QStringLiteral("Cancel"),
+                                 scale.Rect(208, 200, 75, 25));
   connect(buttonCancel, &QPushButton::clicked, this, &TFormEthernetSetup::ButtonCancelClick);
 
   setTabOrder(dhcp, fixed);  // one stop, at the chosen button

@@ -1,4 +1,4 @@
-#include "netsetup/net_setup_window.h"
+#include "dialogs/net_setup_window.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -11,9 +11,10 @@
 #include <QTreeWidget>
 #include <array>
 
+#include "dialogs/ethernet_setup_dialog.h"
 #include "gui/input_error.h"
+#include "gui/placed_controls.h"
 #include "netsetup/discovery_protocol.h"
-#include "netsetup/ethernet_setup_dialog.h"
 #include "netsetup/remote_ip_change.h"
 
 namespace {
@@ -30,13 +31,6 @@ constexpr std::array<Column, 5> Columns = {{
     {"Status", 50},
 }};
 constexpr int IpAddressColumn = 2;
-
-QPushButton* AddButton(QWidget* parent, const char* name, const char* caption, const QRect& rect) {
-  auto* button = new QPushButton(QLatin1String(caption), parent);
-  button->setObjectName(QLatin1String(name));
-  button->setGeometry(rect);
-  return button;
-}
 
 // Draws a selected row as the focused list draws it, so that the chosen printer stays visible
 // while the focus is in the edits.
@@ -100,12 +94,13 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
     }
   });
 
-  buttonDiscover_ =
-      AddButton(this, "ButtonDiscover", "Discover Device", scale.Rect(8, 272, 100, 25));
+  buttonDiscover_ = AddButton(*this, QStringLiteral("ButtonDiscover"),
+                              QStringLiteral("Discover Device"), scale.Rect(8, 272, 100, 25));
   auto* buttonChangeIP =
-      AddButton(this, "ButtonChangeIP", "Change IP Address", scale.Rect(120, 272, 100, 25));
-  auto* buttonBrowser =
-      AddButton(this, "ButtonBrowser", "Web Setup", scale.Rect(344, 272, 100, 25));
+      AddButton(*this, QStringLiteral("ButtonChangeIP"), QStringLiteral("Change IP Address"),
+                scale.Rect(120, 272, 100, 25));
+  auto* buttonBrowser = AddButton(*this, QStringLiteral("ButtonBrowser"),
+                                  QStringLiteral("Web Setup"), scale.Rect(344, 272, 100, 25));
   connect(buttonDiscover_, &QPushButton::clicked, this, &TFormNetSetup::ButtonDiscoverClick);
   connect(buttonChangeIP, &QPushButton::clicked, this, &TFormNetSetup::ButtonChangeIPClick);
   connect(buttonBrowser, &QPushButton::clicked, this, &TFormNetSetup::ButtonBrowserClick);
@@ -113,21 +108,19 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   auto* group = new QGroupBox(QStringLiteral("IP Setting"), this);
   group->setObjectName(QStringLiteral("GroupBox1"));
   group->setGeometry(scale.Rect(488, 8, 137, 297));
-  auto* label1 = new QLabel(QStringLiteral("IP Address/Printer Name:"), group);
-  label1->setGeometry(scale.Rect(9, 16, 124, 13));
-  editIPAddr_ = new QLineEdit(group);
-  editIPAddr_->setObjectName(QStringLiteral("EditIPAddr"));
-  editIPAddr_->setGeometry(scale.Rect(8, 32, 113, 21));
+  auto* label1 = AddLabel(*group, QStringLiteral("Label1"),
+                          QStringLiteral("IP Address/Printer Name:"), scale.Rect(9, 16, 124, 13));
   // The host field holds 63 characters; nothing typed is cut.
-  editIPAddr_->setMaxLength(static_cast<int>(decltype(NetTarget::Host)::Capacity));
+  editIPAddr_ = AddEdit(*group, QStringLiteral("EditIPAddr"), scale.Rect(8, 32, 113, 21),
+                        static_cast<int>(decltype(NetTarget::Host)::Capacity));
   label1->setBuddy(editIPAddr_);
-  auto* label2 = new QLabel(QStringLiteral("Port:"), group);
-  label2->setGeometry(scale.Rect(9, 64, 100, 13));
-  editPort_ = new QLineEdit(QStringLiteral("9100"), group);
-  editPort_->setObjectName(QStringLiteral("EditPort"));
-  editPort_->setGeometry(scale.Rect(8, 84, 113, 21));
+  auto* label2 = AddLabel(*group, QStringLiteral("Label2"), QStringLiteral("Port:"),
+                          scale.Rect(9, 64, 100, 13));
+  editPort_ = AddEdit(*group, QStringLiteral("EditPort"), scale.Rect(8, 84, 113, 21));
+  editPort_->setText(QStringLiteral("9100"));
   label2->setBuddy(editPort_);
-  auto* buttonSet = AddButton(group, "ButtonSet", "Exit", scale.Rect(8, 264, 121, 25));
+  auto* buttonSet = AddButton(*group, QStringLiteral("ButtonSet"), QStringLiteral("Exit"),
+                              scale.Rect(8, 264, 121, 25));
   // Enter in the edits stores what was typed; another button would throw it away.
   buttonSet->setDefault(true);
   connect(buttonSet, &QPushButton::clicked, this, &TFormNetSetup::ButtonSetClick);

@@ -1,0 +1,31 @@
+#!/bin/sh
+# q73580-utility answers --help, --version and a usage error with no display at all: no X, no
+# Wayland, no platform chosen. Each run is bounded. Arguments: the utility, the project version.
+set -u
+utility=$1
+version=$2
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+run() {
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$utility" "$@"
+}
+
+out=$(run --help 2>&1)
+status=$?
+[ "$status" -eq 0 ] || fail "--help exited $status: $out"
+case "$out" in
+*"--printer <HOST:PORT>"*"--version"* | *"--version"*"--printer <HOST:PORT>"*) ;;
+*) fail "--help does not list --printer and --version: $out" ;;
+esac
+
+out=$(run --version 2>&1)
+status=$?
+[ "$status" -eq 0 ] || fail "--version exited $status: $out"
+[ "$out" = "q73580-utility $version" ] || fail "--version printed '$out'"
+
+out=$(run --printer no-port 2>&1)
+status=$?
+[ "$status" -eq 2 ] || fail "a bad --printer exited $status, not 2: $out"
+echo "ok"
