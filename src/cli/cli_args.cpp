@@ -1,13 +1,17 @@
 #include "cli/cli_args.h"
 
+#include <CLI/CLI.hpp>
 #include <QDate>
 #include <QRegularExpression>
 #include <QTime>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <map>
+#include <memory>
 #include <set>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -22,31 +26,110 @@ constexpr qsizetype PrinterNameMaxLength = 15;
 // The highest quiet wait of a discovery; the whole run stops after 10 s anyway.
 constexpr double MaxQuietSeconds = 10.0;
 
+// A command, its words, and what its --help says besides the options.
 struct CommandWords {
   const char* first;
   const char* second;  // nullptr for one-word commands
   CliCommand command;
+  const char* argument;  // the name of its one argument in the usage line, or nullptr
+  const char* argumentText;
+  const char* summary;  // one line, also in the general list of commands
+  const char* details;  // after the options: what it does in full, and an example
 };
 constexpr std::array<CommandWords, 11> Commands = {{
-    {"probe", nullptr, CliCommand::Probe},
-    {"clock", "get", CliCommand::ClockGet},
-    {"clock", "set", CliCommand::ClockSet},
-    {"net", "get", CliCommand::NetGet},
-    {"net", "set", CliCommand::NetSet},
-    {"name", "set", CliCommand::NameSet},
-    {"factory-reset", nullptr, CliCommand::FactoryReset},
-    {"discover", nullptr, CliCommand::Discover},
-    {"remote-set", nullptr, CliCommand::RemoteSet},
-    {"web", nullptr, CliCommand::Web},
-    {"usb", "list", CliCommand::UsbList},
+    {"probe", nullptr, CliCommand::Probe, nullptr, nullptr, "open and close the link",
+     "Opens the link to the printer and closes it again: exit status 0 when it opens.\n"
+     "Example: q73580-cli --net 192.168.0.20 probe"},
+    {"clock", "get", CliCommand::ClockGet, nullptr, nullptr, "read the printer's clock",
+     "Prints the printer's clock as YYYY-MM-DD HH:MM:SS; with --json its \"text\" is\n"
+     "YYYY-MM-DDTHH:MM:SS, which 'clock set' takes.\n"
+     "Example: q73580-cli --com COM1 --baud 19200 clock get"},
+    {"clock", "set", CliCommand::ClockSet, "TIME", "YYYY-MM-DDTHH:MM:SS, unless --from-pc",
+     "set the printer's clock: --from-pc | YYYY-MM-DDTHH:MM:SS",
+     "Sets the printer's clock to this PC's local time (--from-pc) or to the date and time given.\n"
+     "Examples: q73580-cli --net 192.168.0.20 clock set --from-pc\n"
+     "          q73580-cli --usb clock set 2026-12-08T10:30:00"},
+    {"net", "get", CliCommand::NetGet, nullptr, nullptr,
+     "read address settings, name and MAC address",
+     "Reads the printer's address mode, addresses, name and MAC address.\n"
+     "Example: q73580-cli --net 192.168.0.20:9100 net get --json"},
+    {"net", "set", CliCommand::NetSet, nullptr, nullptr,
+     "set the address settings: --dhcp | --static IP MASK GATEWAY",
+     "Switches the printer to DHCP, or to a static address; each address is four numbers from 0\n"
+     "to 255 joined by dots.\n"
+     "Example: q73580-cli --usb net set --static 192.168.1.50 255.255.255.0 192.168.1.1"},
+    {"name", "set", CliCommand::NameSet, "NAME", "the new name",
+     "set the printer name (at most 15 characters)",
+     "Sets the printer's network name: at most 15 Latin-1 characters, no quotation marks or\n"
+     "control characters.\n"
+     "Example: q73580-cli --net 192.168.0.20 name set Office-2"},
+    {"factory-reset", nullptr, CliCommand::FactoryReset, nullptr, nullptr,
+     "restore the factory defaults",
+     "Restores the printer's factory defaults. Asks first when run from a terminal; without a\n"
+     "terminal --yes is required.\n"
+     "Example: q73580-cli --lpt LPT1 factory-reset --yes"},
+    {"discover", nullptr, CliCommand::Discover, nullptr, nullptr,
+     "list the printers that answer over UDP",
+     "Sends one discovery request over UDP (to 255.255.255.255 port 22368 unless --to and\n"
+     "--udp-port say otherwise) and lists every printer that answers, in arrival order. It stops\n"
+     "SECONDS (default 1, at most 10) after the last answer, and after 10 s or 1000 answers at "
+     "the\n"
+     "latest. No printer found is no failure.\n"
+     "Example: q73580-cli discover --to 192.168.0.255"},
+    {"remote-set", nullptr, CliCommand::RemoteSet, "MAC", "the printer's MAC address",
+     "change a printer's address settings by MAC over UDP",
+     "Changes the address settings of the printer with this MAC address over UDP, without a\n"
+     "connection to it: reads its address blocks (up to 3 s for each answer) and writes the name,\n"
+     "addresses and address mode. Without --name the printer keeps its name, which a discovery\n"
+     "sent first finds out. Then it reads the address blocks back: a write nobody answered, or a\n"
+     "printer that reports other settings than were written, ends with exit status 76 and says\n"
+     "which. Asks first when run from a terminal; without a terminal --yes is required.\n"
+     "Example: q73580-cli remote-set 00:1A:2B:3C:4D:5E --static 192.168.1.50 255.255.255.0 "
+     "192.168.1.1 --yes"},
+    {"web", nullptr, CliCommand::Web, "HOST", "the printer's host name or address",
+     "open http://HOST in the default browser",
+     "Prints http://HOST and opens it with the desktop's default browser.\n"
+     "Example: q73580-cli web 192.168.0.20"},
+    {"usb", "list", CliCommand::UsbList, nullptr, nullptr,
+     "list the USB printers present and which match",
+     "Lists the USB devices with a printer interface, in the order --usb looks at them: vendor "
+     "and\n"
+     "product id, path text, and whether the vendor id is the one --usb looks for.\n"
+     "Example: q73580-cli usb list --usb-vendor 1a2b"},
 }};
+
+constexpr const char* GeneralDescription =
+    "Sets up Q73580 printers from a terminal or a script, as the utility's windows do.\n"
+    "The link commands (probe to factory-reset) need exactly one of --usb, --com, --lpt, --net;\n"
+    "discover, remote-set and web need none. Options may stand anywhere on the line.";
+
+constexpr const char* GeneralFooter =
+    R"(An Open Port Error is followed by its cause: "Open Port Error: /dev/ttyUSB0: permission
+denied ...".
+
+Environment:
+  Q73580_PRINTER_VENDOR_ID   the USB vendor id --usb and 'usb list' look for (four hex digits)
+                             unless --usb-vendor is given; else the build's, %VENDOR%
+
+Exit status: 0 success, 1 Open Port Error, 2 Transmit Data Error, 3 Receive Data Error,
+4 Open File Error, 5 Unknow Error, 64 usage error, 69 no UDP socket could be made or no USB
+device could be listed, 76 the printer did not confirm a remote-set.
+
+Example: set the clock of every printer that discovery finds
+  q73580-cli discover --json | jq -r '.printers[].ip' |
+    while read -r ip; do q73580-cli --net "$ip" clock set --from-pc; done)";
 
 // Where each option may be used; an empty set means everywhere.
 enum class OptionKind { Flag, Value, ThreeValues };
 struct OptionRule {
-  const char* name;
+  const char* name;   // the long form, as messages show it
+  const char* names;  // with its short form, if any
   OptionKind kind;
   std::set<CliCommand> commands;
+  const char* valueText;
+  const char* description;
+  const char* group;
+  bool inGeneralHelp;  // the command-only ones are shown by their commands' --help
 };
 
 const std::set<CliCommand> LinkCommands = {
@@ -61,43 +144,256 @@ const std::set<CliCommand> UsbCommands = {
 
 const std::vector<OptionRule>& OptionRules() {
   static const std::vector<OptionRule> rules = {
-      {"--json", OptionKind::Flag, {}},
-      {"--verbose", OptionKind::Flag, {}},
-      {"--help", OptionKind::Flag, {}},
-      {"--yes", OptionKind::Flag, {CliCommand::FactoryReset, CliCommand::RemoteSet}},
-      {"--usb", OptionKind::Flag, LinkCommands},
-      {"--usb-vendor", OptionKind::Value, UsbCommands},
-      {"--com", OptionKind::Value, LinkCommands},
-      {"--lpt", OptionKind::Value, LinkCommands},
-      {"--net", OptionKind::Value, LinkCommands},
-      {"--baud", OptionKind::Value, LinkCommands},
-      {"--parity", OptionKind::Value, LinkCommands},
-      {"--data-bits", OptionKind::Value, LinkCommands},
-      {"--stop-bits", OptionKind::Value, LinkCommands},
-      {"--handshake", OptionKind::Value, LinkCommands},
-      {"--from-pc", OptionKind::Flag, {CliCommand::ClockSet}},
-      {"--dhcp", OptionKind::Flag, {CliCommand::NetSet, CliCommand::RemoteSet}},
-      {"--static", OptionKind::ThreeValues, {CliCommand::NetSet, CliCommand::RemoteSet}},
-      {"--name", OptionKind::Value, {CliCommand::RemoteSet}},
-      {"--timeout", OptionKind::Value, {CliCommand::Discover}},
-      {"--to", OptionKind::Value, {CliCommand::Discover, CliCommand::RemoteSet}},
-      {"--udp-port", OptionKind::Value, {CliCommand::Discover, CliCommand::RemoteSet}},
+      {"--json",
+       "--json",
+       OptionKind::Flag,
+       {},
+       nullptr,
+       "print one JSON object on standard output, also on failure",
+       "Options",
+       true},
+      {"--verbose",
+       "-v,--verbose",
+       OptionKind::Flag,
+       {},
+       nullptr,
+       "say what a set command did",
+       "Options",
+       true},
+      {"--yes",
+       "-y,--yes",
+       OptionKind::Flag,
+       {CliCommand::FactoryReset, CliCommand::RemoteSet},
+       nullptr,
+       "do not ask before factory-reset or remote-set\n(needed without a terminal)",
+       "Options",
+       true},
+      {"--usb", "--usb", OptionKind::Flag, LinkCommands, nullptr, "the first USB printer", "Link",
+       true},
+      {"--usb-vendor", "--usb-vendor", OptionKind::Value, UsbCommands, "XXXX",
+       "the USB vendor id to look for (four hex digits; else\n"
+       "$Q73580_PRINTER_VENDOR_ID, else the build's, %VENDOR%)",
+       "Link", true},
+      {"--com", "--com", OptionKind::Value, LinkCommands, "COM1..COM30|/PATH", "a serial port",
+       "Link", true},
+      {"--baud", "--baud", OptionKind::Value, LinkCommands, "BAUD",
+       "2400, 4800, 9600, 19200, 38400, 57600 or 115200\n(default 9600)", "Link", true},
+      {"--parity", "--parity", OptionKind::Value, LinkCommands, "PARITY",
+       "none, odd or even (default none)", "Link", true},
+      {"--data-bits", "--data-bits", OptionKind::Value, LinkCommands, "BITS", "7 or 8 (default 8)",
+       "Link", true},
+      {"--stop-bits", "--stop-bits", OptionKind::Value, LinkCommands, "BITS",
+       "1, 1.5 or 2 (default 1)", "Link", true},
+      {"--handshake", "--handshake", OptionKind::Value, LinkCommands, "HANDSHAKE",
+       "none, rts, rts-cts or xon-xoff (default rts)", "Link", true},
+      {"--lpt", "--lpt", OptionKind::Value, LinkCommands, "LPT1..LPT4|/PATH",
+       "a parallel port (write only)", "Link", true},
+      {"--net", "--net", OptionKind::Value, LinkCommands, "HOST[:PORT]",
+       "a network printer (port 9100 unless given)", "Link", true},
+      {"--from-pc",
+       "--from-pc",
+       OptionKind::Flag,
+       {CliCommand::ClockSet},
+       nullptr,
+       "this PC's local time, as \"Get System Time\"",
+       "Options",
+       false},
+      {"--dhcp",
+       "--dhcp",
+       OptionKind::Flag,
+       {CliCommand::NetSet, CliCommand::RemoteSet},
+       nullptr,
+       "the printer takes its address from a DHCP server",
+       "Options",
+       false},
+      {"--static",
+       "--static",
+       OptionKind::ThreeValues,
+       {CliCommand::NetSet, CliCommand::RemoteSet},
+       "IP MASK GATEWAY",
+       "a fixed address, each four numbers from 0 to 255\njoined by dots",
+       "Options",
+       false},
+      {"--name",
+       "--name",
+       OptionKind::Value,
+       {CliCommand::RemoteSet},
+       "NAME",
+       "the new printer name (at most 15 characters)",
+       "Options",
+       false},
+      {"--timeout",
+       "--timeout",
+       OptionKind::Value,
+       {CliCommand::Discover},
+       "SECONDS",
+       "wait this long after the last answer (default 1,\nat most 10)",
+       "Options",
+       false},
+      {"--to",
+       "--to",
+       OptionKind::Value,
+       {CliCommand::Discover, CliCommand::RemoteSet},
+       "ADDRESS",
+       "where to send (default 255.255.255.255)",
+       "Options",
+       false},
+      {"--udp-port",
+       "--udp-port",
+       OptionKind::Value,
+       {CliCommand::Discover, CliCommand::RemoteSet},
+       "PORT",
+       "the printers' UDP port (default 22368)",
+       "Options",
+       false},
   };
   return rules;
 }
 
-const OptionRule* FindOption(const QString& name) {
-  for (const OptionRule& rule : OptionRules()) {
-    if (name == QLatin1String(rule.name)) {
-      return &rule;
-    }
-  }
-  return nullptr;
+QString Utf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+QStringList Utf8(const std::vector<std::string>& texts) {
+  QStringList list;
+  for (const std::string& text : texts) {
+    list << Utf8(text);
+  }
+  return list;
+}
+
+// The words CLI11 left over, without the options among them and its "--" marks.
+QStringList Words(const std::vector<std::string>& left) {
+  QStringList words;
+  for (const std::string& word : left) {
+    if (word == "--" || (word.size() > 1 && word[0] == '-')) {
+      continue;
+    }
+    words << Utf8(word);
+  }
+  return words;
+}
+
+// The description after the usage line, and two-word commands listed by both words.
+class UsageFormatter : public CLI::Formatter {
+ public:
+  std::string make_description(const CLI::App*) const override { return {}; }
+  std::string make_usage(const CLI::App* app, std::string name) const override {
+    std::string text = CLI::Formatter::make_usage(app, std::move(name));
+    if (!app->get_description().empty()) {
+      text += "\n" + app->get_description() + "\n";
+    }
+    return text;
+  }
+  // One blank line between the groups of options, not two.
+  std::string make_help(const CLI::App* app, std::string name,
+                        CLI::AppFormatMode mode) const override {
+    std::string text = CLI::Formatter::make_help(app, std::move(name), mode);
+    for (std::size_t at = text.find("\n\n\n"); at != std::string::npos;
+         at = text.find("\n\n\n", at)) {
+      text.erase(at, 1);
+    }
+    return text;
+  }
+  std::string make_subcommand(const CLI::App* sub) const override {
+    const std::vector<const CLI::App*> verbs = sub->get_subcommands({});
+    if (verbs.empty()) {
+      return CLI::Formatter::make_subcommand(sub);
+    }
+    std::stringstream out;
+    for (const CLI::App* verb : verbs) {
+      CLI::detail::format_help(out, sub->get_name() + " " + verb->get_name(),
+                               verb->get_description(), column_width_);
+    }
+    return out.str();
+  }
+};
+
+// The command line as CLI11 sees it: every option on the top level, so that it may stand
+// before the command, and again on each command that takes it, for that command's --help.
+struct CliApp {
+  CLI::App root{GeneralDescription, "q73580-cli"};
+  CLI::App* help = nullptr;
+  std::map<const CLI::App*, CliCommand> commands;
+  // How many words the top level had left over when the command began.
+  qsizetype wordsBeforeCommand = std::numeric_limits<qsizetype>::max();
+
+  CliApp(const CliApp&) = delete;
+  CliApp& operator=(const CliApp&) = delete;
+
+  CliApp() {
+    auto formatter = std::make_shared<UsageFormatter>();
+    formatter->label("SUBCOMMAND", "COMMAND");
+    formatter->column_width(34);
+    root.formatter(formatter);
+    root.set_help_flag("-h,--help", "show this text; 'q73580-cli help COMMAND' shows one command");
+    root.set_version_flag("--version", std::string(), "print the program's version");
+    root.footer(GeneralFooter);
+    root.allow_extras();
+    root.fallthrough();
+    root.require_subcommand(0, 1);
+    for (const OptionRule& rule : OptionRules()) {
+      AddOption(root, rule, rule.inGeneralHelp);
+    }
+    std::map<std::string, CLI::App*> groups;
+    for (const CommandWords& words : Commands) {
+      CLI::App* app = nullptr;
+      if (words.second == nullptr) {
+        app = root.add_subcommand(words.first, words.summary);
+        NoteStart(*app);
+      } else {
+        CLI::App*& group = groups[words.first];
+        if (group == nullptr) {
+          group = root.add_subcommand(words.first);
+          group->require_subcommand(0, 1);
+          group->group("Commands");
+          NoteStart(*group);
+        }
+        app = group->add_subcommand(words.second, words.summary);
+      }
+      app->group("Commands");
+      app->set_help_flag("-h,--help", "show this text");
+      app->footer(words.details);
+      if (words.argument != nullptr) {
+        app->add_option(words.argument, CLI::callback_t(), words.argumentText)->type_name("");
+      }
+      for (const OptionRule& rule : OptionRules()) {
+        if (rule.commands.empty() || rule.commands.count(words.command) != 0) {
+          AddOption(*app, rule, true);
+        }
+      }
+      commands[app] = words.command;
+    }
+    help = root.add_subcommand("help", "show the usage of one command");
+    help->add_option("COMMAND", CLI::callback_t(), "clock set, remote-set, ...")->type_name("");
+    help->group("Commands");
+    NoteStart(*help);
+  }
+
+  void NoteStart(CLI::App& command) {
+    command.preparse_callback(
+        [this](std::size_t) { wordsBeforeCommand = Words(root.remaining()).size(); });
+  }
+
+  static void AddOption(CLI::App& app, const OptionRule& rule, bool shown) {
+    CLI::Option* option = nullptr;
+    if (rule.kind == OptionKind::Flag) {
+      const std::string description = rule.description;
+      option = app.add_flag(rule.names, description)->disable_flag_override();
+    } else {
+      // All values are kept, so that one given twice is refused in our own words.
+      option = app.add_option(rule.names, CLI::callback_t(), rule.description)
+                   ->expected(rule.kind == OptionKind::ThreeValues ? 3 : 1)
+                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                   ->option_text(rule.valueText);
+    }
+    option->group(shown ? rule.group : "");
+  }
+};
 
 struct GivenOption {
   const OptionRule* rule;
-  QString typed;  // as the user wrote it, for messages
+  QString typed;  // as messages show it
   QStringList values;
 };
 
@@ -155,6 +451,18 @@ std::optional<int> ChoiceIndex(const QString& text, std::initializer_list<const 
   return std::nullopt;
 }
 
+// The command named by `words` ("clock", "set"), if any.
+std::optional<CliCommand> CommandOf(const QStringList& words) {
+  for (const CommandWords& command : Commands) {
+    if (!words.isEmpty() && words[0] == QLatin1String(command.first) &&
+        (command.second == nullptr ||
+         (words.size() > 1 && words[1] == QLatin1String(command.second)))) {
+      return command.command;
+    }
+  }
+  return std::nullopt;
+}
+
 class Parser {
  public:
   explicit Parser(const QStringList& args) : args_(args) {}
@@ -162,8 +470,10 @@ class Parser {
   std::variant<CliArgs, CliUsageError> Run();
 
  private:
-  bool Split();
-  bool FindCommand();
+  std::optional<CliUsageError> Parse();
+  std::variant<CliArgs, CliUsageError> Help() const;
+  std::optional<std::string> FindCommand();
+  bool TakeOptions();
   bool CheckOptionsFit();
   bool TakeLink();
   bool TakeSerialOptions(CliLink& link);
@@ -197,102 +507,67 @@ class Parser {
   }
 
   const QStringList& args_;
+  CliApp cli_;
+  // The commands chosen, from the top level down: "clock" then "set".
+  std::vector<const CLI::App*> chain_;
+  bool helpAsked_ = false;
+  bool versionAsked_ = false;
+  QStringList before_, after_;  // words left over before and after the command's name
   std::vector<GivenOption> options_;
-  QStringList words_;
-  qsizetype commandWords_ = 0;
+  QStringList words_;  // the command's arguments
   CliArgs result_;
   std::string error_;
 };
 
-bool Parser::Split() {
-  bool optionsEnded = false;
-  for (qsizetype i = 0; i < args_.size(); ++i) {
-    const QString& arg = args_[i];
-    if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
-      words_ << arg;
-      continue;
+// A value missing at the end, or one given to a flag, in the words q73580-cli has always used.
+std::string OurWording(const std::string& mismatch) {
+  for (const OptionRule& rule : OptionRules()) {
+    const std::string name = rule.name;
+    if (rule.kind == OptionKind::Flag &&
+        mismatch == name.substr(2) + " was given a disallowed flag override") {
+      return "option " + name + " takes no value after '='";
     }
-    if (arg == QLatin1String("--")) {
-      optionsEnded = true;
-      continue;
+    if (rule.kind != OptionKind::Flag && mismatch.starts_with(name + ": ") &&
+        mismatch.find(" required ") != std::string::npos) {
+      return "option " + name + " needs " +
+             (rule.kind == OptionKind::Value ? "a value" : "3 values");
     }
-    QString name = arg;
-    std::optional<QString> inlineValue;
-    if (const qsizetype equals = arg.indexOf(QLatin1Char('='));
-        arg.startsWith(QLatin1String("--")) && equals > 0) {
-      name = arg.left(equals);
-      inlineValue = arg.mid(equals + 1);
-    }
-    if (name == QLatin1String("-v")) {
-      name = QStringLiteral("--verbose");
-    } else if (name == QLatin1String("-h")) {
-      name = QStringLiteral("--help");
-    } else if (name == QLatin1String("-y")) {
-      name = QStringLiteral("--yes");
-    }
-    const OptionRule* rule = FindOption(name);
-    if (rule == nullptr) {
-      // Looks on, so that a "--help" further on is still seen.
-      if (error_.empty()) {
-        error_ = "unknown option " + Quoted(arg);
-      }
-      continue;
-    }
-    GivenOption given{rule, name, {}};
-    const int count = rule->kind == OptionKind::Flag ? 0 : rule->kind == OptionKind::Value ? 1 : 3;
-    if (inlineValue) {
-      if (count != 1) {
-        return Fail("option " + Text(name) + " takes no value after '='");
-      }
-      given.values << *inlineValue;
-    } else {
-      for (int k = 0; k < count; ++k) {
-        if (i + 1 >= args_.size()) {
-          return Fail("option " + Text(name) + " needs " +
-                      (count == 1 ? std::string("a value") : std::to_string(count) + " values"));
-        }
-        given.values << args_[++i];
-      }
-    }
-    if (rule->kind != OptionKind::Flag && Has(rule->name)) {
-      return Fail("option " + Text(name) + " is given twice");
-    }
-    options_.push_back(std::move(given));
   }
-  return error_.empty();
+  return mismatch;
 }
 
-// Sets result_.command from the first words; false (with no error) when they name no command.
-bool Parser::FindCommand() {
-  if (words_.isEmpty()) {
-    return false;
+// Lets CLI11 split the line.
+std::optional<CliUsageError> Parser::Parse() {
+  std::vector<std::string> reversed;
+  for (qsizetype i = args_.size(); i > 0; --i) {
+    reversed.push_back(args_[i - 1].toStdString());
   }
-  for (const CommandWords& words : Commands) {
-    if (words_[0] != QLatin1String(words.first)) {
-      continue;
-    }
-    if (words.second == nullptr) {
-      result_.command = words.command;
-      commandWords_ = 1;
-      return true;
-    }
-    if (words_.size() > 1 && words_[1] == QLatin1String(words.second)) {
-      result_.command = words.command;
-      commandWords_ = 2;
-      return true;
-    }
+  std::optional<CliUsageError> error;
+  try {
+    cli_.root.parse(std::move(reversed));
+  } catch (const CLI::CallForHelp&) {
+    helpAsked_ = true;
+  } catch (const CLI::CallForVersion&) {
+    versionAsked_ = true;
+  } catch (const CLI::ArgumentMismatch& mismatch) {
+    error = CliUsageError{OurWording(mismatch.what())};
+  } catch (const CLI::ParseError& other) {
+    error = CliUsageError{other.what()};
   }
-  return false;
-}
-
-bool Parser::CheckOptionsFit() {
-  for (const GivenOption& given : options_) {
-    if (!given.rule->commands.empty() && given.rule->commands.count(result_.command) == 0) {
-      return Fail("option " + Text(given.typed) + " does not go with '" +
-                  CliCommandName(result_.command) + "'");
-    }
+  chain_ = {&cli_.root};
+  while (!chain_.back()->get_subcommands().empty()) {
+    chain_.push_back(chain_.back()->get_subcommands().front());
   }
-  return true;
+  // CLI11 leaves every word it has no place for on the top level; those after the command are
+  // the command's.
+  const QStringList stray = Words(cli_.root.remaining());
+  before_ = stray.mid(0, cli_.wordsBeforeCommand);
+  after_ = stray.mid(cli_.wordsBeforeCommand) + Words(chain_.back()->remaining());
+  // "--help" wins over anything else wrong on the line, also where the parse stopped early.
+  for (const CLI::App* app : chain_) {
+    helpAsked_ = helpAsked_ || app->get_help_ptr()->count() > 0;
+  }
+  return error;
 }
 
 bool Parser::TakeSerialOptions(CliLink& link) {
@@ -505,7 +780,7 @@ bool Parser::TakeUdpOptions() {
 }
 
 bool Parser::TakeCommandArguments() {
-  const QStringList rest = words_.mid(commandWords_);
+  const QStringList& rest = words_;
   const qsizetype wanted =
       (result_.command == CliCommand::NameSet || result_.command == CliCommand::RemoteSet ||
        result_.command == CliCommand::Web)
@@ -592,37 +867,117 @@ bool Parser::TakeCommandArguments() {
   }
 }
 
-std::variant<CliArgs, CliUsageError> Parser::Run() {
-  const bool split = Split();
-  const bool help = std::any_of(options_.begin(), options_.end(), [](const GivenOption& given) {
-    return given.rule->name == std::string_view("--help");
-  });
-  // "--help" wins over anything else wrong on the line.
-  if (help || (split && !words_.isEmpty() && words_[0] == QLatin1String("help"))) {
-    CliArgs args;
-    args.command = CliCommand::Help;
-    if (!words_.isEmpty() && words_[0] == QLatin1String("help")) {
-      words_.removeFirst();
-      if (!words_.isEmpty() && !FindCommand()) {
-        if (help) {
-          return args;
-        }
-        return CliUsageError{"unknown command " + Quoted(words_.join(QLatin1Char(' ')))};
-      }
-    } else if (!FindCommand()) {
+std::variant<CliArgs, CliUsageError> Parser::Help() const {
+  CliArgs args;
+  args.command = CliCommand::Help;
+  if (chain_.size() > 1 && chain_[1] == cli_.help) {
+    const QStringList topic = Utf8(cli_.help->get_option("COMMAND")->results()) + after_;
+    if (topic.isEmpty()) {
       return args;
     }
-    args.helpTopic = words_.isEmpty() ? CliCommand::Help : result_.command;
+    const std::optional<CliCommand> command = CommandOf(topic);
+    if (!command && !helpAsked_) {
+      return CliUsageError{"unknown command " + Quoted(topic.join(QLatin1Char(' ')))};
+    }
+    args.helpTopic = command.value_or(CliCommand::Help);
     return args;
   }
-  if (!split) {
+  if (const auto leaf = cli_.commands.find(chain_.back()); leaf != cli_.commands.end()) {
+    args.helpTopic = leaf->second;
+  }
+  return args;
+}
+
+// Sets result_.command from the commands CLI11 chose; else what is wrong.
+std::optional<std::string> Parser::FindCommand() {
+  QStringList named;
+  for (std::size_t i = 1; i < chain_.size(); ++i) {
+    named << Utf8(chain_[i]->get_name());
+  }
+  const auto leaf = cli_.commands.find(chain_.back());
+  if (!before_.isEmpty()) {
+    return "unknown command " + Quoted(before_.mid(0, 2).join(QLatin1Char(' ')));
+  }
+  if (chain_.size() > 1 && leaf == cli_.commands.end()) {
+    return "unknown command " + Quoted((named + after_).mid(0, 2).join(QLatin1Char(' ')));
+  }
+  if (leaf == cli_.commands.end()) {
+    return "no command given";
+  }
+  result_.command = leaf->second;
+  for (const CLI::Option* argument : chain_.back()->get_options(
+           [](const CLI::Option* option) { return option->get_positional(); })) {
+    words_ << Utf8(argument->results());
+  }
+  words_ << after_;
+  return std::nullopt;
+}
+
+// Gathers each option from wherever it was given: before the command or after it.
+bool Parser::TakeOptions() {
+  for (const OptionRule& rule : OptionRules()) {
+    GivenOption given{&rule, QLatin1String(rule.name), {}};
+    std::size_t count = 0;
+    for (const CLI::App* app : chain_) {
+      if (const CLI::Option* option = app->get_option_no_throw(rule.name)) {
+        count += option->count();
+        given.values << Utf8(option->results());
+      }
+    }
+    if (count == 0) {
+      continue;
+    }
+    const qsizetype values = rule.kind == OptionKind::ThreeValues ? 3 : 1;
+    if (rule.kind != OptionKind::Flag && given.values.size() > values) {
+      return Fail("option " + std::string(rule.name) + " is given twice");
+    }
+    // CLI11 stops taking values at the next option.
+    if (rule.kind == OptionKind::ThreeValues && given.values.size() < values) {
+      return Fail("option " + std::string(rule.name) + " needs 3 values");
+    }
+    options_.push_back(std::move(given));
+  }
+  return true;
+}
+
+bool Parser::CheckOptionsFit() {
+  for (const GivenOption& given : options_) {
+    if (!given.rule->commands.empty() && given.rule->commands.count(result_.command) == 0) {
+      return Fail("option " + Text(given.typed) + " does not go with '" +
+                  CliCommandName(result_.command) + "'");
+    }
+  }
+  return true;
+}
+
+std::variant<CliArgs, CliUsageError> Parser::Run() {
+  const std::optional<CliUsageError> parseError = Parse();
+  if (versionAsked_) {
+    CliArgs args;
+    args.command = CliCommand::Version;
+    return args;
+  }
+  const bool helpCommand = chain_.size() > 1 && chain_[1] == cli_.help;
+  if (helpAsked_) {
+    return Help();
+  }
+  if (parseError) {
+    return *parseError;
+  }
+  // An option no command knows; CLI11 leaves it over.
+  for (const std::string& word : cli_.root.remaining(true)) {
+    if (word.size() > 1 && word[0] == '-' && word != "--") {
+      return CliUsageError{"unknown option " + Quoted(Utf8(word))};
+    }
+  }
+  if (helpCommand) {
+    return Help();
+  }
+  if (const std::optional<std::string> wrong = FindCommand()) {
+    return CliUsageError{*wrong};
+  }
+  if (!TakeOptions()) {
     return CliUsageError{error_};
-  }
-  if (words_.isEmpty()) {
-    return CliUsageError{"no command given"};
-  }
-  if (!FindCommand()) {
-    return CliUsageError{"unknown command " + Quoted(words_.mid(0, 2).join(QLatin1Char(' ')))};
   }
   result_.json = Has("--json");
   result_.verbose = Has("--verbose");
@@ -633,142 +988,15 @@ std::variant<CliArgs, CliUsageError> Parser::Run() {
   return result_;
 }
 
-struct UsageEntry {
-  CliCommand command;
-  const char* text;
-};
-
-constexpr const char* GeneralUsage =
-    R"(Usage: q73580-cli [LINK] [--json] [-v] COMMAND [ARGUMENTS]
-
-Sets up Q73580 printers from a terminal or a script, as the utility's windows do.
-
-Commands over a link (exactly one LINK option):
-  probe                                    open and close the link
-  clock get                                read the printer's clock
-  clock set --from-pc | YYYY-MM-DDTHH:MM:SS
-                                           set the printer's clock
-  net get                                  read address settings, name and MAC address
-  net set --dhcp | --static IP MASK GATEWAY
-                                           set the address settings
-  name set NAME                            set the printer name (at most 15 characters)
-  factory-reset [--yes]                    restore the factory defaults
-
-Commands over UDP (no LINK):
-  discover [--timeout SECONDS] [--to ADDRESS] [--udp-port PORT]
-                                           list the printers that answer
-  remote-set MAC --dhcp | --static IP MASK GATEWAY [--name NAME] [--yes]
-             [--to ADDRESS] [--udp-port PORT]
-                                           change a printer's address settings by MAC
-  web HOST                                 open http://HOST in the default browser
-
-Other commands:
-  usb list [--usb-vendor XXXX]             list the USB printers present and which match
-
-LINK:
-  --usb [--usb-vendor XXXX]      the first USB printer of vendor id XXXX (four hex digits;
-                                 else $Q73580_PRINTER_VENDOR_ID, else the build's, %VENDOR%)
-  --com COM1..COM30 | /PATH      a serial port, with
-      [--baud 2400|4800|9600|19200|38400|57600|115200] [--parity none|odd|even]
-      [--data-bits 7|8] [--stop-bits 1|1.5|2] [--handshake none|rts|rts-cts|xon-xoff]
-      (default 9600 baud, 8 data bits, no parity, 1 stop bit, handshake rts)
-  --lpt LPT1..LPT4 | /PATH       a parallel port (write only)
-  --net HOST[:PORT]              a network printer (port 9100 unless given)
-
-Options:
-  --json         print one JSON object on standard output
-  -v, --verbose  say what a set command did
-  -y, --yes      do not ask before factory-reset or remote-set (needed without a terminal)
-  -h, --help     show this text; 'q73580-cli help COMMAND' shows one command
-
-An Open Port Error is followed by its cause: "Open Port Error: /dev/ttyUSB0: permission
-denied ...".
-
-Exit status: 0 success, 1 Open Port Error, 2 Transmit Data Error, 3 Receive Data Error,
-4 Open File Error, 5 Unknow Error, 64 usage error, 69 no UDP socket could be made or no USB
-device could be listed, 76 the printer did not confirm a remote-set.
-
-Example: set the clock of every printer that discovery finds
-  q73580-cli discover --json | jq -r '.printers[].ip' |
-    while read -r ip; do q73580-cli --net "$ip" clock set --from-pc; done
-)";
-
-constexpr std::array<UsageEntry, 11> CommandUsages = {{
-    {CliCommand::Probe, R"(Usage: q73580-cli LINK probe [--json]
-
-Opens the link to the printer and closes it again: exit status 0 when it opens.
-Example: q73580-cli --net 192.168.0.20 probe
-)"},
-    {CliCommand::ClockGet, R"(Usage: q73580-cli LINK clock get [--json]
-
-Reads the printer's clock and prints it as YYYY-MM-DD HH:MM:SS.
-Example: q73580-cli --com COM1 --baud 19200 clock get
-)"},
-    {CliCommand::ClockSet,
-     R"(Usage: q73580-cli LINK clock set [-v] [--json] --from-pc | YYYY-MM-DDTHH:MM:SS
-
-Sets the printer's clock to this PC's local time (--from-pc) or to the date and time given.
-Examples: q73580-cli --net 192.168.0.20 clock set --from-pc
-          q73580-cli --usb clock set 2026-12-08T10:30:00
-)"},
-    {CliCommand::NetGet, R"(Usage: q73580-cli LINK net get [--json]
-
-Reads the printer's address mode, addresses, name and MAC address.
-Example: q73580-cli --net 192.168.0.20:9100 net get --json
-)"},
-    {CliCommand::NetSet,
-     R"(Usage: q73580-cli LINK net set [-v] [--json] --dhcp | --static IP MASK GATEWAY
-
-Switches the printer to DHCP, or to a static address; each address is four numbers from 0
-to 255 joined by dots.
-Example: q73580-cli --usb net set --static 192.168.1.50 255.255.255.0 192.168.1.1
-)"},
-    {CliCommand::NameSet, R"(Usage: q73580-cli LINK name set [-v] [--json] NAME
-
-Sets the printer's network name: at most 15 Latin-1 characters, no quotation marks or
-control characters.
-Example: q73580-cli --net 192.168.0.20 name set Office-2
-)"},
-    {CliCommand::FactoryReset, R"(Usage: q73580-cli LINK factory-reset [--yes] [-v] [--json]
-
-Restores the printer's factory defaults. Asks first when run from a terminal; without a
-terminal --yes is required.
-Example: q73580-cli --lpt LPT1 factory-reset --yes
-)"},
-    {CliCommand::Discover,
-     R"(Usage: q73580-cli discover [--timeout SECONDS] [--to ADDRESS] [--udp-port PORT] [--json]
-
-Sends one discovery request over UDP (to 255.255.255.255 port 22368 unless --to and
---udp-port say otherwise) and lists every printer that answers, in arrival order. It stops
-SECONDS (default 1, at most 10) after the last answer, and after 10 s or 1000 answers at the
-latest. No printer found is no failure.
-Example: q73580-cli discover --to 192.168.0.255
-)"},
-    {CliCommand::RemoteSet,
-     R"(Usage: q73580-cli remote-set MAC --dhcp | --static IP MASK GATEWAY [--name NAME] [--yes]
-                  [--to ADDRESS] [--udp-port PORT] [-v] [--json]
-
-Changes the address settings of the printer with this MAC address over UDP, without a
-connection to it: reads its address blocks (up to 3 s for each answer) and writes the name,
-addresses and address mode. Without --name the printer keeps its name, which a discovery
-sent first finds out. Then it reads the address blocks back: a write nobody answered, or a
-printer that reports other settings than were written, ends with exit status 76 and says
-which. Asks first when run from a terminal; without a terminal --yes is required.
-Example: q73580-cli remote-set 00:1A:2B:3C:4D:5E --static 192.168.1.50 255.255.255.0 192.168.1.1 --yes
-)"},
-    {CliCommand::Web, R"(Usage: q73580-cli web HOST [--json]
-
-Prints http://HOST and opens it with the desktop's default browser.
-Example: q73580-cli web 192.168.0.20
-)"},
-    {CliCommand::UsbList, R"(Usage: q73580-cli usb list [--usb-vendor XXXX] [--json]
-
-Lists the USB devices with a printer interface, in the order --usb looks at them: vendor and
-product id, path text, and whether the vendor id is the one --usb looks for (--usb-vendor,
-else $Q73580_PRINTER_VENDOR_ID, else the build's, %VENDOR%).
-Example: q73580-cli usb list --usb-vendor 1a2b
-)"},
-}};
+// The path of commands above `app`, for its usage line: "q73580-cli clock".
+std::string UsagePrefix(const CLI::App* app) {
+  std::string prefix;
+  for (const CLI::App* parent = app->get_parent(); parent != nullptr;
+       parent = parent->get_parent()) {
+    prefix = prefix.empty() ? parent->get_name() : parent->get_name() + " " + prefix;
+  }
+  return prefix;
+}
 
 }  // namespace
 
@@ -777,13 +1005,16 @@ std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& args) {
 }
 
 std::string CliUsageText(CliCommand topic) {
-  std::string text = GeneralUsage;
-  for (const UsageEntry& entry : CommandUsages) {
-    if (entry.command == topic) {
-      text = entry.text;
+  const CliApp cli;
+  const CLI::App* app = &cli.root;
+  for (const auto& [command, named] : cli.commands) {
+    if (named == topic) {
+      app = command;
     }
   }
-  if (const std::size_t at = text.find("%VENDOR%"); at != std::string::npos) {
+  std::string text = app->help(UsagePrefix(app));
+  for (std::size_t at = text.find("%VENDOR%"); at != std::string::npos;
+       at = text.find("%VENDOR%", at)) {
     text.replace(at, 8, PrinterVendorId);
   }
   return text;

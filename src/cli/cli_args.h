@@ -14,6 +14,7 @@
 // What q73580-cli is asked to do.
 enum class CliCommand {
   Help,
+  Version,
   Probe,
   ClockGet,
   ClockSet,

@@ -70,6 +70,10 @@ int main(int argc, char** argv) {
     std::fputs(CliUsageText(args.helpTopic).c_str(), stdout);
     return 0;
   }
+  if (args.command == CliCommand::Version) {
+    std::fputs("q73580-cli " Q73580_VERSION "\n", stdout);
+    return 0;
+  }
 
   // --usb-vendor, else the environment, else the build. A bad environment value is only worth a
   // word where USB is used.
