@@ -264,6 +264,65 @@ TEST_F(CliUsageTest, TopLevelHelp_NamesEverySubcommandAndLink) {
   }
 }
 
+// What the command line offers beyond the commands: the version, short flags run together,
+// every command's own --help naming its own options only, and a bad flag in a run.
+struct FormCase {
+  std::string label;
+  QStringList args;
+  int exitCode;
+  QStringList shown;   // on stdout (exit 0) or stderr
+  QStringList absent;  // nowhere in the output
+};
+
+void PrintTo(const FormCase& row, std::ostream* os) {
+  *os << row.label;
+}
+
+class CliFormTest : public CliUsageTest, public ::testing::WithParamInterface<FormCase> {};
+
+TEST_P(CliFormTest, ExitsAndSays) {
+  const FormCase& row = GetParam();
+  const CliRun run = RunCli(Expand(row.args));
+  EXPECT_EQ(run.exitCode, row.exitCode) << run;
+  const QString said = QString::fromUtf8(row.exitCode == 0 ? run.out : run.err);
+  for (const QString& text : row.shown) {
+    EXPECT_TRUE(said.contains(text)) << text.toStdString() << ": " << run;
+  }
+  for (const QString& text : row.absent) {
+    EXPECT_FALSE(QString::fromUtf8(run.out + run.err).contains(text))
+        << text.toStdString() << ": " << run;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, CliFormTest,
+    ::testing::Values(
+        FormCase{"Version", {"--version"}, 0, {"q73580-cli " Q73580_VERSION "\n"}, {"Usage"}},
+        // -y lets it go ahead without a terminal, -v has it say so.
+        FormCase{"ShortFlagsTogether",
+                 {"--net", "%TCP%", "factory-reset", "-vy"},
+                 0,
+                 {"Factory defaults restored.\n"},
+                 {}},
+        FormCase{"UnknownFlagInARun",
+                 {"-vq", "--net", "%TCP%", "probe"},
+                 64,
+                 {"q73580-cli: unknown option '-q'\n"},
+                 {}},
+        FormCase{"RemoteSetHelp",
+                 {"remote-set", "--help"},
+                 0,
+                 {"MAC", "--dhcp", "--static IP MASK GATEWAY", "--name NAME", "-y,--yes", "--to",
+                  "--udp-port"},
+                 {"--net", "--from-pc"}},
+        FormCase{"ClockSetHelp",
+                 {"clock", "set", "--help"},
+                 0,
+                 {"--from-pc", "YYYY-MM-DDTHH:MM:SS", "--net HOST[:PORT]", "--handshake"},
+                 {"--yes", "--udp-port"}},
+        FormCase{"UsbListHelp", {"usb", "list", "-h"}, 0, {"--usb-vendor XXXX"}, {"--com"}}),
+    [](const ::testing::TestParamInfo<FormCase>& info) { return info.param.label; });
+
 // A port that nothing listens on.
 quint16 ClosedTcpPort() {
   QTcpServer server;
