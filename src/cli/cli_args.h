@@ -14,7 +14,7 @@
 // What q73580-cli is asked to do.
 enum class CliCommand {
   Help,
-  Version,
+  Version,  // --version
   Probe,
   ClockGet,
   ClockSet,
