@@ -80,6 +80,7 @@ class VirtualPrinter {
     }
   }
 
+  bool Running() const { return sim_ != nullptr && sim_->Running(); }
   const std::string& Error() const { return error_; }
   printer_sim::SimServer& Sim() const { return *sim_; }
   printer_sim::SimServer* operator->() const { return sim_.get(); }
