@@ -19,7 +19,7 @@
 #include "dialogs/net_setup_window.h"
 #include "gui/layout_scale.h"
 #include "netsetup/net_setup_exchange.h"
-#include "printer-sim/sim_server.h"
+#include "support/virtual_printer.h"
 
 namespace {
 
@@ -86,15 +86,10 @@ int main(int argc, char** argv) {
   }
   for (const int printers : {1, 10, 100}) {
     printer_sim::SimServerConfig config;
-    config.tcp = false;
-    config.udp = true;
-    config.udpHost = "127.0.0.1";
-    config.udpPort = 0;
     config.printerCount = printers;
-    printer_sim::SimServer sim(config);
-    std::string error;
-    if (!sim.Start(&error)) {
-      std::fprintf(stderr, "bench: virtual printers did not start: %s\n", error.c_str());
+    const VirtualPrinter sim({.tcp = false, .udp = true}, config);
+    if (!sim.Running()) {
+      std::fprintf(stderr, "bench: virtual printers did not start: %s\n", sim.Error().c_str());
       return 1;
     }
     const NetSetupExchange exchange(QHostAddress(QHostAddress::LocalHost), sim.UdpPort());

@@ -34,8 +34,9 @@
 #include "link/link_facade.h"
 #include "link/serial_port.h"
 #include "link/usb_printer_port.h"
-#include "printer-sim/sim_server.h"
 #include "protocol/printer_operations.h"
+#include "support/expected_commands.h"
+#include "support/virtual_printer.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ constexpr int WarmUpRuns = 10;
 // the check for an unread reply). A bulk transfer on a real bus takes 0.1 to 1 ms (a microframe
 // is 125 us, a full-speed frame 1 ms), so 20 us stays a small share of a single transfer.
 constexpr double UsbOverheadBudgetMs = 0.020;
-constexpr const char* RoundTripQuery = "DIAGNOSTIC REPORT YEAR\r\n";
+const std::string RoundTripQuery = expected::Report("YEAR");
 
 struct Summary {
   double median = 0;
@@ -155,7 +156,7 @@ class Section {
 
 // One query on a serial port already open; false when no whole reply came within 3 s.
 bool SerialRoundTrip(QSerialPort& port) {
-  port.write(RoundTripQuery);
+  port.write(RoundTripQuery.c_str());
   while (port.bytesToWrite() > 0) {
     if (!port.waitForBytesWritten(3000)) {
       return false;
@@ -173,7 +174,7 @@ bool SerialRoundTrip(QSerialPort& port) {
 
 // One query on a TCP connection already open; false when no whole reply came within 3 s.
 bool TcpRoundTrip(QTcpSocket& socket) {
-  socket.write(RoundTripQuery);
+  socket.write(RoundTripQuery.c_str());
   QByteArray reply;
   while (!reply.contains('}') && reply.size() < 4096) {
     if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(3000)) {
@@ -263,13 +264,10 @@ constexpr const char* FloorRule =
 
 int RunTcpSection(int runs, bool rows) {
   printer_sim::SimServerConfig config;
-  config.tcpHost = "127.0.0.1";
-  config.tcpPort = 0;
   config.logCapacity = 1000;
-  printer_sim::SimServer sim(config);
-  std::string error;
-  if (!sim.Start(&error)) {
-    std::fprintf(stderr, "bench: virtual printer did not start: %s\n", error.c_str());
+  VirtualPrinter sim({}, config);
+  if (!sim.Running()) {
+    std::fprintf(stderr, "bench: virtual printer did not start: %s\n", sim.Error().c_str());
     std::exit(1);
   }
 
@@ -317,13 +315,11 @@ int RunTcpSection(int runs, bool rows) {
 // The operations over the virtual printer's pty, driven as a COM port.
 int RunPtySection(int runs, bool rows) {
   printer_sim::SimServerConfig config;
-  config.tcp = false;
-  config.pty = true;
   config.logCapacity = 1000;
-  printer_sim::SimServer sim(config);
-  std::string error;
-  if (!sim.Start(&error)) {
-    std::fprintf(stderr, "bench: virtual printer on a pty did not start: %s\n", error.c_str());
+  VirtualPrinter sim({.tcp = false, .pty = true}, config);
+  if (!sim.Running()) {
+    std::fprintf(stderr, "bench: virtual printer on a pty did not start: %s\n",
+                 sim.Error().c_str());
     std::exit(1);
   }
   const QString path = QString::fromStdString(sim.PtyPath());

@@ -27,7 +27,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
-#include "printer-sim/sim_server.h"
+#include "support/virtual_printer.h"
 
 namespace {
 
@@ -197,12 +197,9 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
   }
 
-  printer_sim::SimServerConfig config;
-  config.tcpPort = 0;
-  printer_sim::SimServer sim(config);
-  std::string error;
-  if (!sim.Start(&error)) {
-    std::fprintf(stderr, "bench: virtual printer did not start: %s\n", error.c_str());
+  const VirtualPrinter sim(Endpoints{});
+  if (!sim.Running()) {
+    std::fprintf(stderr, "bench: virtual printer did not start: %s\n", sim.Error().c_str());
     return 1;
   }
 

@@ -26,24 +26,8 @@ using Lines = std::vector<std::string>;
 // Stands for the link's "DIAGNOSTIC INTERFACE ..." line in the tables below.
 const std::string Interface = "<interface>";
 
-const Lines ReadClockLines = {
-    Interface,
-    "DIAGNOSTIC REPORT YEAR\r\n",
-    "DIAGNOSTIC REPORT MONTH\r\n",
-    "DIAGNOSTIC REPORT DATE\r\n",
-    "DIAGNOSTIC REPORT HOUR\r\n",
-    "DIAGNOSTIC REPORT MINUTE\r\n",
-    "DIAGNOSTIC REPORT SECOND\r\n",
-};
-const Lines ReadNetworkLines = {
-    Interface,
-    "DIAGNOSTIC REPORT CONFIGIP\r\n",
-    "DIAGNOSTIC REPORT GATEWAY\r\n",
-    "DIAGNOSTIC REPORT IPMASK\r\n",
-    "DIAGNOSTIC REPORT LASTUSEDIP\r\n",
-    "DIAGNOSTIC REPORT NETNAME\r\n",
-    "DIAGNOSTIC REPORT MACADDR\r\n",
-};
+const Lines ReadClockLines = expected::ReadClock(Interface);
+const Lines ReadNetworkLines = expected::ReadNetwork(Interface);
 
 Lines WithInterface(const Lines& lines, const std::string& interfaceLine) {
   Lines result = lines;
@@ -122,7 +106,7 @@ std::vector<Subcommand> Subcommands() {
       {"ClockSet",
        {"clock", "set", "2027-03-04T05:06:07"},
        "clock set",
-       {"TS03,04,27,05,06,07\r\n"},
+       {expected::SetClock("03,04,27,05,06,07")},
        false,
        "",
        {{"clock", ClockJson(2027, 3, 4, 5, 6, 7)}},
@@ -147,7 +131,7 @@ std::vector<Subcommand> Subcommands() {
       {"NetSetDhcp",
        {"net", "set", "--dhcp"},
        "net set",
-       {"NET DHCP\r\n"},
+       {expected::SetDhcp()},
        false,
        "",
        {},
@@ -156,7 +140,7 @@ std::vector<Subcommand> Subcommands() {
        // Leading zeros are a dotted quad too; the text goes out as typed.
        {"net", "set", "--static", "10.1.2.3", "255.255.255.0", "10.1.2.254"},
        "net set",
-       {"NET IP \"10.1.2.3\",\"255.255.255.0\",\"10.1.2.254\"\r\n"},
+       {expected::SetStatic("10.1.2.3", "255.255.255.0", "10.1.2.254")},
        false,
        "",
        {},
@@ -169,7 +153,7 @@ std::vector<Subcommand> Subcommands() {
       {"NameSetLatin1",
        {"name", "set", QStringLiteral("Caf\u00e9 au lait 3")},  // 15 characters
        "name set",
-       {"NET NAME \"Caf\xE9 au lait 3\"\r\n"},
+       {expected::SetName("Caf\xE9 au lait 3")},
        false,
        "",
        {},
@@ -177,7 +161,7 @@ std::vector<Subcommand> Subcommands() {
       {"FactoryReset",
        {"factory-reset", "--yes"},
        "factory-reset",
-       {"INITIALPRINTER\r\n"},
+       {expected::FactoryDefaults()},
        false,
        "",
        {},
@@ -461,7 +445,7 @@ TEST(CliParallelPort, ReadOverParallelPort_ExitsThreeAtOnce) {
     EXPECT_EQ(run.Err(), "q73580-cli: Receive Data Error\n") << run;
     EXPECT_LT(run.seconds, 2.0) << run;
     ASSERT_TRUE(printer.WaitReceived(1));
-    EXPECT_EQ(printer.Received(), Lines{"DIAGNOSTIC INTERFACE LPT\r\n"});
+    EXPECT_EQ(printer.Received(), Lines{expected::Interface("LPT")});
   }
 }
 
@@ -504,7 +488,7 @@ TEST(CliLongDevicePath, ComAndLptReachThePrinterThroughPathsBeyondTheOldLimits) 
   const CliRun reset = RunCli({"--lpt", longLink("lp0", lpt.Target()), "factory-reset", "--yes"});
   EXPECT_EQ(reset.exitCode, 0) << reset;
   ASSERT_TRUE(lpt.WaitReceived(1));
-  EXPECT_EQ(lpt.Received(), Lines{"INITIALPRINTER\r\n"});
+  EXPECT_EQ(lpt.Received(), Lines{expected::FactoryDefaults()});
 }
 
 }  // namespace

@@ -7,8 +7,9 @@
 #include <string>
 
 #include "cli_runner.h"
-#include "printer-sim/sim_server.h"
+#include "support/expected_commands.h"
 #include "support/private_namespace.h"
+#include "support/virtual_printer.h"
 
 namespace {
 
@@ -23,9 +24,8 @@ TEST(CliByBroadcast, DiscoverThenSetTheClockAndTheAddressOfWhatItFound) {
   config.tcpHost = "10.99.0.1";
   config.tcpPort = 9100;
   config.udp = true;
-  printer_sim::SimServer sim(config);
-  std::string error;
-  ASSERT_TRUE(sim.Start(&error)) << error;
+  VirtualPrinter sim;
+  ASSERT_TRUE(sim.StartAsConfigured(config)) << sim.Error();
 
   const CliRun found = RunCli({"discover", "--json"});
   ASSERT_EQ(found.exitCode, 0) << found;
@@ -36,19 +36,19 @@ TEST(CliByBroadcast, DiscoverThenSetTheClockAndTheAddressOfWhatItFound) {
   EXPECT_EQ(printer.value("mac").toString(), "00:11:22:33:44:55") << found;
 
   // The default port is the printer's 9100.
-  sim.ClearLog();
+  sim->ClearLog();
   const CliRun set =
       RunCli({"--net", printer.value("ip").toString(), "clock", "set", "2030-01-02T03:04:05"});
   ASSERT_EQ(set.exitCode, 0) << set;
-  ASSERT_TRUE(sim.WaitUntil([&] { return sim.ReceivedCount() >= 1; }, 5s));
-  EXPECT_EQ(sim.ReceivedCommands().at(0).raw, "TS01,02,30,03,04,05\r\n");
+  ASSERT_TRUE(sim.WaitReceived(1));
+  EXPECT_EQ(sim.Received().at(0), expected::SetClock("01,02,30,03,04,05"));
 
   const CliRun changed =
       RunCli({"remote-set", printer.value("mac").toString(), "--static", "10.99.0.1",
               "255.255.255.0", "10.99.0.254", "--name", "Desk-9", "--yes"});
   ASSERT_EQ(changed.exitCode, 0) << changed;
-  EXPECT_FALSE(sim.State().dhcp);
-  EXPECT_EQ(sim.State().gateway, "10.99.0.254");
+  EXPECT_FALSE(sim->State().dhcp);
+  EXPECT_EQ(sim->State().gateway, "10.99.0.254");
 
   const CliRun again = RunCli({"--json", "discover"});
   ASSERT_EQ(again.exitCode, 0) << again;

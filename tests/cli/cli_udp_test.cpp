@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include "printer-sim/sim_server.h"
+#include "support/expected_commands.h"
+#include "support/virtual_printer.h"
 
 namespace {
 
@@ -33,33 +34,18 @@ class CliUdpTest : public ::testing::Test {
              printer_sim::PrinterState state = {}) {
     printer_sim::SimServerConfig config;
     config.initialState = state;
-    config.tcpHost = "127.0.0.1";
-    config.tcpPort = 0;
-    config.udp = true;
-    config.udpHost = "127.0.0.1";
-    config.udpPort = 0;
     config.printerCount = printers;
     config.faults = faults;
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_TRUE(sim_.Start({.udp = true}, config)) << sim_.Error();
   }
 
   QStringList ToSim() const {
-    return {"--to", "127.0.0.1", "--udp-port", QString::number(sim_->UdpPort())};
+    return {"--to", "127.0.0.1", "--udp-port", QString::number(sim_.UdpPort())};
   }
 
-  std::vector<std::string> Datagrams() const {
-    std::vector<std::string> datagrams;
-    for (const auto& entry : sim_->ReceivedCommands()) {
-      if (entry.transport == printer_sim::Transport::Udp) {
-        datagrams.push_back(entry.raw);
-      }
-    }
-    return datagrams;
-  }
+  std::vector<std::string> Datagrams() const { return sim_.Datagrams(); }
 
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
 };
 
 const QJsonArray ThreePrinters = {
@@ -165,7 +151,7 @@ TEST_F(CliUdpTest, Discover_ThenClockSetAtTheAddressItGave) {
   ASSERT_EQ(set.exitCode, 0) << set;
   ASSERT_TRUE(sim_->WaitUntil([&] { return sim_->ReceivedCommands().size() >= 2; },
                               std::chrono::seconds(5)));
-  EXPECT_EQ(sim_->ReceivedCommands().back().raw, "TS01,02,30,03,04,05\r\n");
+  EXPECT_EQ(sim_.Received().back(), expected::SetClock("01,02,30,03,04,05"));
 }
 
 struct RemoteSetCase {

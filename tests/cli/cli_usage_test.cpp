@@ -28,24 +28,14 @@ const QByteArray TryHelp = "Try 'q73580-cli --help'.\n";
 // A printer on TCP and on UDP, both on 127.0.0.1, that must hear nothing from a bad command line.
 class CliUsageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    printer_sim::SimServerConfig config;
-    config.tcpHost = "127.0.0.1";
-    config.tcpPort = 0;
-    config.udp = true;
-    config.udpHost = "127.0.0.1";
-    config.udpPort = 0;
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
-  }
+  void SetUp() override { ASSERT_TRUE(sim_.Start({.udp = true})) << sim_.Error(); }
 
   // %TCP% is the printer's host:port, %UDP% its UDP port.
   QStringList Expand(const QStringList& args) const {
     QStringList expanded;
     for (QString arg : args) {
-      arg.replace(QStringLiteral("%TCP%"), QStringLiteral("127.0.0.1:%1").arg(sim_->TcpPort()));
-      arg.replace(QStringLiteral("%UDP%"), QString::number(sim_->UdpPort()));
+      arg.replace(QStringLiteral("%TCP%"), QStringLiteral("127.0.0.1:%1").arg(sim_.TcpPort()));
+      arg.replace(QStringLiteral("%UDP%"), QString::number(sim_.UdpPort()));
       expanded.push_back(arg);
     }
     return expanded;
@@ -56,7 +46,7 @@ class CliUsageTest : public ::testing::Test {
     EXPECT_EQ(sim_->ReceivedCount(), 0u);
   }
 
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
 };
 
 struct UsageCase {
@@ -595,7 +585,7 @@ TEST_P(CliConfirmTest, FactoryResetOnATerminal_AsksFirst) {
   EXPECT_TRUE((run.out + run.err).contains("[y/N] ")) << run;
   if (GetParam().exitCode == 0) {
     ASSERT_TRUE(printer.WaitReceived(1));
-    EXPECT_EQ(printer.Received(), std::vector<std::string>{"INITIALPRINTER\r\n"});
+    EXPECT_EQ(printer.Received(), std::vector<std::string>{expected::FactoryDefaults()});
   } else {
     EXPECT_TRUE(run.err.contains("cancelled")) << run;
     QThread::msleep(50);
@@ -613,13 +603,8 @@ INSTANTIATE_TEST_SUITE_P(Answers, CliConfirmTest,
 
 // remote-set asks as well; "no" writes nothing.
 TEST(CliConfirm, RemoteSetOnATerminal_NoWritesNothing) {
-  printer_sim::SimServerConfig config;
-  config.tcp = false;
-  config.udp = true;
-  config.udpHost = "127.0.0.1";
-  config.udpPort = 0;
-  printer_sim::SimServer sim(config);
-  ASSERT_TRUE(sim.Start());
+  VirtualPrinter sim({.tcp = false, .udp = true});
+  ASSERT_TRUE(sim.Running()) << sim.Error();
   TypedAnswer answer("n\n");
   ASSERT_TRUE(answer.Ok());
   const CliRun run =
@@ -629,10 +614,10 @@ TEST(CliConfirm, RemoteSetOnATerminal_NoWritesNothing) {
   EXPECT_EQ(run.exitCode, 1) << run;
   EXPECT_TRUE(run.err.contains("cancelled")) << run;
   QThread::msleep(50);
-  for (const auto& entry : sim.ReceivedCommands()) {
-    EXPECT_NE(entry.raw.size(), 1064u) << "a block write went out";
+  for (const std::string& datagram : sim.Datagrams()) {
+    EXPECT_NE(datagram.size(), 1064u) << "a block write went out";
   }
-  EXPECT_TRUE(sim.State().dhcp);
+  EXPECT_TRUE(sim->State().dhcp);
 }
 
 }  // namespace

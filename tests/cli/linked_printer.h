@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
-#include <QTemporaryDir>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "printer-sim/sim_server.h"
+#include "support/expected_commands.h"
+#include "support/virtual_printer.h"
 
 // The three links the command line reaches the virtual printer by in these tests.
 enum class Via { Tcp, Pty, Fifo };
@@ -50,22 +50,13 @@ inline printer_sim::SimServerConfig LinkedPrinterConfig() {
 class LinkedPrinter {
  public:
   explicit LinkedPrinter(Via via, printer_sim::SimServerConfig config = LinkedPrinterConfig())
-      : via_(via) {
-    config.tcp = via == Via::Tcp;
-    config.tcpHost = "127.0.0.1";
-    config.tcpPort = 0;
-    config.pty = via == Via::Pty;
-    if (via == Via::Fifo) {
-      fifoPath_ = dir_.filePath(QStringLiteral("lpt")).toStdString();
-      config.fifoPath = fifoPath_;
-    }
-    sim_ = std::make_unique<printer_sim::SimServer>(std::move(config));
-    started_ = dir_.isValid() && sim_->Start(&error_);
-  }
+      : via_(via),
+        sim_({.tcp = via == Via::Tcp, .pty = via == Via::Pty, .fifo = via == Via::Fifo},
+             std::move(config)) {}
 
-  bool Started() const { return started_; }
-  const std::string& Error() const { return error_; }
-  printer_sim::SimServer& Sim() { return *sim_; }
+  bool Started() const { return sim_.Running(); }
+  const std::string& Error() const { return sim_.Error(); }
+  printer_sim::SimServer& Sim() { return sim_.Sim(); }
 
   // What the link is called on the command line and in the JSON "link" object.
   QString Kind() const {
@@ -82,11 +73,11 @@ class LinkedPrinter {
   QString Target() const {
     switch (via_) {
       case Via::Tcp:
-        return QStringLiteral("127.0.0.1:%1").arg(sim_->TcpPort());
+        return QStringLiteral("127.0.0.1:%1").arg(sim_.TcpPort());
       case Via::Pty:
-        return QString::fromStdString(sim_->PtyPath());
+        return QString::fromStdString(sim_.PtyPath());
       case Via::Fifo:
-        return QString::fromStdString(fifoPath_);
+        return QString::fromStdString(sim_.FifoPath());
     }
     return {};
   }
@@ -96,33 +87,21 @@ class LinkedPrinter {
   std::string InterfaceLine() const {
     switch (via_) {
       case Via::Tcp:
-        return "DIAGNOSTIC INTERFACE NET\r\n";
+        return expected::Interface("NET");
       case Via::Pty:
-        return "DIAGNOSTIC INTERFACE COM\r\n";
+        return expected::Interface("COM");
       case Via::Fifo:
-        return "DIAGNOSTIC INTERFACE LPT\r\n";
+        return expected::Interface("LPT");
     }
     return {};
   }
 
   // The lines the printer received, exactly as they came.
-  std::vector<std::string> Received() const {
-    std::vector<std::string> lines;
-    for (const auto& entry : sim_->ReceivedCommands()) {
-      lines.push_back(entry.raw);
-    }
-    return lines;
-  }
+  std::vector<std::string> Received() const { return sim_.Received(); }
   // A command that gets no reply may still be on its way when the program has ended.
-  bool WaitReceived(std::size_t count) {
-    return sim_->WaitUntil([&] { return sim_->ReceivedCount() >= count; }, std::chrono::seconds(5));
-  }
+  bool WaitReceived(std::size_t count) { return sim_.WaitReceived(count); }
 
  private:
   Via via_;
-  QTemporaryDir dir_;
-  std::string fifoPath_;
-  std::unique_ptr<printer_sim::SimServer> sim_;
-  bool started_ = false;
-  std::string error_;
+  VirtualPrinter sim_;
 };

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <chrono>
 #include <string>
 
@@ -18,14 +17,8 @@ using namespace std::chrono_literals;
 class SimOverFifo : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    fifo_ = dir_.filePath(QStringLiteral("lpt")).toStdString();
-    printer_sim::SimServerConfig config;
-    config.tcp = false;
-    config.fifoPath = fifo_;
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
+    ASSERT_TRUE(sim_.Start({.tcp = false, .fifo = true})) << sim_.Error();
+    fifo_ = sim_.FifoPath();
 
     LinkPorts ports;
     ports.lpt = std::make_unique<ParallelPort>();
@@ -38,22 +31,19 @@ class SimOverFifo : public ::testing::Test {
   CommandResult Run(PrinterOperation operation, Record*... record) {
     return RunPrinterOperation(*link_, operation, LinkKind::Lpt, record...);
   }
-  bool WaitReceived(std::uint64_t count) {
-    return sim_->WaitUntil([&] { return sim_->ReceivedCount() >= count; }, 5s);
-  }
+  bool WaitReceived(std::uint64_t count) { return sim_.WaitReceived(count); }
   std::string Line(std::size_t index) { return sim_->ReceivedCommands().at(index).raw; }
 
-  QTemporaryDir dir_;
   std::string fifo_;
   SerialSettings serial_;
   LptDeviceName lptDevice_;
   NetTarget target_;
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
   std::unique_ptr<LinkFacade> link_;
 };
 
 TEST_F(SimOverFifo, ALongTextGoesOutInOneWrite) {
-  const std::string text = "NET NAME \"" + std::string(2987, 'x') + "\"\r\n";
+  const std::string text = expected::SetName(std::string(2987, 'x'));
   ASSERT_EQ(text.size(), 3000u);
   const LinkHandle handle = link_->OpenLink(LinkKind::Lpt);
   ASSERT_NE(handle, InvalidLink);
@@ -69,7 +59,7 @@ TEST_F(SimOverFifo, QueriesWriteTheInterfaceCommandThenFailAtOnce) {
   EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock), CommandResult::ReceiveDataError);
   EXPECT_LT(SecondsSince(start), 0.5);
   ASSERT_TRUE(WaitReceived(1));
-  EXPECT_EQ(Line(0), "DIAGNOSTIC INTERFACE LPT\r\n");
+  EXPECT_EQ(Line(0), expected::Interface("LPT"));
   EXPECT_EQ(sim_->ReceivedCount(), 1u);
 }
 
@@ -86,7 +76,7 @@ TEST_F(SimOverFifo, APortNobodyReads_FailsToOpenInsteadOfHanging) {
   sim_->Stop();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Run(PrinterOperation::FactoryReset), CommandResult::OpenPortError);
-  lptDevice_.Assign(dir_.filePath(QStringLiteral("missing")).toStdString());
+  lptDevice_.Assign(fifo_ + "-missing");
   EXPECT_EQ(Run(PrinterOperation::ProbeLink), CommandResult::OpenPortError);
   EXPECT_LT(SecondsSince(start), 1.0);
 }

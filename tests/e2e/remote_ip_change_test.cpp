@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "printer-sim/sim_server.h"
+#include "support/virtual_printer.h"
 
 namespace {
 
@@ -15,32 +15,16 @@ using namespace std::chrono_literals;
 // A remote change aimed at the virtual printer on loopback; answers are waited for 100 ms.
 class RemoteChangeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    printer_sim::SimServerConfig config;
-    config.tcp = false;
-    config.udp = true;
-    config.udpHost = "127.0.0.1";
-    config.udpPort = 0;
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    ASSERT_TRUE(sim_->Start());
-  }
+  void SetUp() override { ASSERT_TRUE(sim_.Start({.tcp = false, .udp = true})) << sim_.Error(); }
 
   bool Change(const std::function<void(NetConfigRecord&)>& edit, const std::string& caption) {
     const NetSetupExchange exchange(QHostAddress(QHostAddress::LocalHost), sim_->UdpPort());
     return RunRemoteIpChange(exchange, 7, {sim_->State().mac, caption}, edit, 100).written;
   }
 
-  std::vector<std::string> Datagrams() {
-    std::vector<std::string> datagrams;
-    for (const auto& entry : sim_->ReceivedCommands()) {
-      if (entry.transport == printer_sim::Transport::Udp) {
-        datagrams.push_back(entry.raw);
-      }
-    }
-    return datagrams;
-  }
+  std::vector<std::string> Datagrams() { return sim_.Datagrams(); }
 
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
 };
 
 std::uint8_t At(const std::string& datagram, std::size_t offset) {

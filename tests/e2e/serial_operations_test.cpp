@@ -15,16 +15,8 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-const std::string InterfaceCom = "DIAGNOSTIC INTERFACE COM\r\n";
-const Lines ReadClockLines = {
-    InterfaceCom,
-    "DIAGNOSTIC REPORT YEAR\r\n",
-    "DIAGNOSTIC REPORT MONTH\r\n",
-    "DIAGNOSTIC REPORT DATE\r\n",
-    "DIAGNOSTIC REPORT HOUR\r\n",
-    "DIAGNOSTIC REPORT MINUTE\r\n",
-    "DIAGNOSTIC REPORT SECOND\r\n",
-};
+const std::string InterfaceCom = expected::Interface("COM");
+const Lines ReadClockLines = expected::ReadClock(InterfaceCom);
 
 SerialSettings Line(std::int32_t baud, std::int32_t bits, std::int32_t parity, std::int32_t stop,
                     std::int32_t hardware, std::int32_t software) {
@@ -50,41 +42,32 @@ class SimOverPty : public ::testing::Test {
     UseLine(SerialSettings{});
   }
 
-  static void StartSim(std::unique_ptr<printer_sim::SimServer>& sim) {
-    printer_sim::SimServerConfig config;
-    config.tcp = false;
-    config.pty = true;
-    sim = std::make_unique<printer_sim::SimServer>(std::move(config));
-    std::string error;
-    ASSERT_TRUE(sim->Start(&error)) << error;
-    ASSERT_LT(sim->PtyPath().size(), SerialSettings{}.PortName.Capacity);
+  static void StartSim(VirtualPrinter& sim) {
+    ASSERT_TRUE(sim.Start({.tcp = false, .pty = true})) << sim.Error();
+    ASSERT_LT(sim.PtyPath().size(), SerialSettings{}.PortName.Capacity);
   }
   void UseLine(const SerialSettings& line) {
     serial_ = line;
-    serial_.PortName.Assign(sim_->PtyPath());
+    serial_.PortName.Assign(sim_.PtyPath());
   }
 
   CommandResult Run(PrinterOperation operation, OperationRecord record = {}) {
     return RunPrinterOperation(*link_, operation, LinkKind::Com, record);
   }
-  static Lines Received(const printer_sim::SimServer& sim) {
-    Lines lines;
-    for (const auto& entry : sim.ReceivedCommands()) {
+  static Lines Received(const VirtualPrinter& sim) {
+    for (const auto& entry : sim->ReceivedCommands()) {
       EXPECT_EQ(entry.transport, printer_sim::Transport::Pty);
-      lines.push_back(entry.raw);
     }
-    return lines;
+    return sim.Received();
   }
   // Also the way to let the printer read a command before the next open discards it: on a pty
   // that discard reaches what the other end has not read yet.
-  bool WaitReceivedCount(std::uint64_t count) {
-    return sim_->WaitUntil([&] { return sim_->ReceivedCount() >= count; }, 5s);
-  }
+  bool WaitReceivedCount(std::uint64_t count) { return sim_.WaitReceived(count); }
 
   SerialSettings serial_;
   LptDeviceName lptDevice_ = DefaultLptDeviceName;
   NetTarget target_;
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
   std::unique_ptr<LinkFacade> link_;
 };
 
@@ -120,9 +103,9 @@ TEST_F(SimOverPty, SetNetworkAndLongName_ThenReadNetwork_ShowsThem) {
   ASSERT_EQ(Run(PrinterOperation::ReadNetwork, &read), CommandResult::Ok);
   EXPECT_EQ(read.ip, "192.168.7.50");
   EXPECT_EQ(read.netName, name);
-  const Lines received = Received(*sim_);
+  const Lines received = Received(sim_);
   ASSERT_GE(received.size(), 3u);
-  EXPECT_EQ(received[1], "NET NAME \"" + name + "\"\r\n");
+  EXPECT_EQ(received[1], expected::SetName(name));
   EXPECT_EQ(received[2], InterfaceCom);
 }
 
@@ -130,7 +113,7 @@ TEST_F(SimOverPty, SetNetworkAndLongName_ThenReadNetwork_ShowsThem) {
 TEST_F(SimOverPty, ReplyWaitingBeforeTheOpen_IsDiscarded) {
   const int fd = ::open(sim_->PtyPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
-  const std::string query = "DIAGNOSTIC REPORT MACADDR\r\n";
+  const std::string query = expected::Report("MACADDR");
   ASSERT_EQ(::write(fd, query.data(), query.size()), static_cast<ssize_t>(query.size()));
   pollfd ready{fd, POLLIN, 0};
   const int polled = ::poll(&ready, 1, 5000);
@@ -151,19 +134,19 @@ TEST_F(SimOverPty, SilentPrinter_FailsAfterTheSixWaits) {
   EXPECT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::ReceiveDataError);
   EXPECT_GE(SecondsSince(start), 1.0);  // six pauses of 200 ms
   EXPECT_LT(SecondsSince(start), 3.0);
-  EXPECT_EQ(Received(*sim_), Lines(ReadClockLines.begin(), ReadClockLines.begin() + 2));
+  EXPECT_EQ(Received(sim_), Lines(ReadClockLines.begin(), ReadClockLines.begin() + 2));
 }
 
 // The name is read afresh at every open, as the settings dialog expects.
 TEST_F(SimOverPty, NewPortName_IsUsedByTheNextOperation) {
-  std::unique_ptr<printer_sim::SimServer> second;
+  VirtualPrinter second;
   ASSERT_NO_FATAL_FAILURE(StartSim(second));
   ClockRecord read{};
   ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
-  serial_.PortName.Assign(second->PtyPath());
+  serial_.PortName.Assign(second.PtyPath());
   ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
-  EXPECT_EQ(Received(*sim_), ReadClockLines);
-  EXPECT_EQ(Received(*second), ReadClockLines);
+  EXPECT_EQ(Received(sim_), ReadClockLines);
+  EXPECT_EQ(Received(second), ReadClockLines);
 }
 
 struct OpenFailure {
@@ -193,7 +176,7 @@ TEST_P(SerialOpenFailure, IsAnOpenPortErrorAndSendsNothing) {
   // A good read afterwards is the first thing the printer hears.
   UseLine(SerialSettings{});
   ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
-  EXPECT_EQ(Received(*sim_), ReadClockLines);
+  EXPECT_EQ(Received(sim_), ReadClockLines);
 }
 
 // A pty always carries 8 bits without parity: a setting the driver does not keep fails the open

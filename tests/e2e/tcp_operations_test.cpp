@@ -71,7 +71,7 @@ TEST_F(SimOverTcp, LongWriteAndLongReply_ArriveWholeAndInOrder) {
     line[i] = static_cast<char>('a' + i % 26);
   }
   line += "\r\n";
-  const std::string query = "DIAGNOSTIC REPORT MACADDR\r\n";
+  const std::string query = expected::Report("MACADDR");
   printer_sim::FaultSwitches faults;
   faults.leadInGarbage.value = 10000;  // the reply takes three receives of 4 KiB
   sim_->SetFaults(faults);

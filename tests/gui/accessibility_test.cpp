@@ -79,8 +79,7 @@ QPalette DarkPalette() {
 class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim_ = std::make_unique<printer_sim::SimServer>(UdpOnLoopback(2));
-    ASSERT_TRUE(sim_->Start());
+    ASSERT_TRUE(sim_.Start(UdpOnly, Printers(2))) << sim_.Error();
     record_.dhcp = 0;
     record_.ip.Assign("10.0.0.5");
     record_.lastUsedIp.Assign("10.0.0.9");
@@ -170,7 +169,7 @@ class WindowFixture : public ::testing::Test {
 
   std::vector<QString> errors_;
   RecordErrors recordErrors_{errors_};
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
   std::vector<std::unique_ptr<LinkFacade>> links_;
   std::vector<std::unique_ptr<QWidget>> windows_;
   SerialSettings serial_;

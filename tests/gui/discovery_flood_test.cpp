@@ -528,14 +528,13 @@ TEST_F(DiscoveryTest, EndlessShortDatagrams_EndAtTheTenSecondCap) {
 // is a row of its own, in the order sent, short datagrams are not listed, and a flood fills the
 // list up to the 1000 rows a run takes at most.
 TEST_F(DiscoveryTest, VirtualPrinterDuplicatesShortRepliesAndFlood) {
-  printer_sim::SimServerConfig config = UdpOnLoopback(3);
+  printer_sim::SimServerConfig config = Printers(3);
   config.faults.duplicateReplies = true;
   config.faults.shortReply = true;
-  printer_sim::SimServer sim(config);
-  std::string error;
-  ASSERT_TRUE(sim.Start(&error)) << error;
+  VirtualPrinter sim(UdpOnly, config);
+  ASSERT_TRUE(sim.Running()) << sim.Error();
   ASSERT_NO_FATAL_FAILURE(OpenMainWindow(sim.UdpPort()));
-  const std::vector<printer_sim::PrinterState> printers = sim.Printers();
+  const std::vector<printer_sim::PrinterState> printers = sim->Printers();
   ASSERT_EQ(printers.size(), 3u);
 
   RunSetupWindow([&](TFormNetSetup& setup) {
@@ -549,7 +548,7 @@ TEST_F(DiscoveryTest, VirtualPrinterDuplicatesShortRepliesAndFlood) {
 
     printer_sim::FaultSwitches flood = config.faults;
     flood.floodReplies = 400;  // 3 x 402 answers
-    sim.SetFaults(flood);
+    sim->SetFaults(flood);
     const auto start = SteadyClock::now();
     Discover(setup);
     EXPECT_LT(Seconds(SteadyClock::now() - start), 10.5);
@@ -655,22 +654,21 @@ TEST(RemoteChangeBlockReads, RepliesOfEveryLength_FillOnlyTheFieldsTheyHold) {
 class RemoteChangeNoisyAnswers : public ::testing::TestWithParam<bool> {};
 
 TEST_P(RemoteChangeNoisyAnswers, ReadsThePrintersOwnSettingsAndWritesTheNewOnes) {
-  printer_sim::SimServerConfig config = UdpOnLoopback();
+  printer_sim::SimServerConfig config;
   config.initialState.dhcp = true;
   config.initialState.lastUsedIp = "10.7.7.7";
   config.initialState.dhcpLeaseIp = "10.7.7.7";
   config.initialState.mask = "255.255.0.0";
   config.initialState.gateway = "10.7.0.1";
   config.faults.shortReply = GetParam();
-  printer_sim::SimServer sim(config);
-  std::string error;
-  ASSERT_TRUE(sim.Start(&error)) << error;
+  VirtualPrinter sim(UdpOnly, config);
+  ASSERT_TRUE(sim.Running()) << sim.Error();
   const NetSetupExchange exchange(QHostAddress(QHostAddress::LocalHost), sim.UdpPort());
 
   NetConfigRecord seen;
   const auto start = SteadyClock::now();
   const bool written = RunRemoteIpChange(
-                           exchange, 9, RemoteChangeTarget{sim.State().mac, "Noisy"},
+                           exchange, 9, RemoteChangeTarget{sim->State().mac, "Noisy"},
                            [&seen](NetConfigRecord& record) {
                              seen = record;
                              record.dhcp = 0;
@@ -690,8 +688,8 @@ TEST_P(RemoteChangeNoisyAnswers, ReadsThePrintersOwnSettingsAndWritesTheNewOnes)
   EXPECT_EQ(seen.gateway, "10.7.0.1");
   EXPECT_EQ(seen.dhcp, 1);
 
-  ASSERT_TRUE(sim.WaitUntil([&] { return sim.State().name == "Quiet"; }, 5s));
-  const printer_sim::PrinterState state = sim.State();
+  ASSERT_TRUE(sim->WaitUntil([&] { return sim->State().name == "Quiet"; }, 5s));
+  const printer_sim::PrinterState state = sim->State();
   EXPECT_FALSE(state.dhcp);
   EXPECT_EQ(state.ip, "10.8.8.8");
   EXPECT_EQ(state.mask, "255.255.255.0");

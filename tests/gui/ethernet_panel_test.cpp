@@ -117,7 +117,7 @@ TEST_F(EthernetPanelTest, SetIpUnderDhcp_SendsDhcpWhateverTheEditsHold) {
   Paste("EditGateWay", QString());
   values_.dhcp = 0;  // changed behind the panel's back: the choice on screen is what counts
   Button("ButtonSetIP")->click();
-  EXPECT_EQ(ReceivedAfter(1), std::vector<std::string>{"NET DHCP\r\n"});
+  EXPECT_EQ(ReceivedAfter(1), std::vector<std::string>{expected::SetDhcp()});
   EXPECT_EQ(values_.dhcp, 1);
   EXPECT_EQ(values_.ip, "not an address");
 }
@@ -126,7 +126,7 @@ TEST_F(EthernetPanelTest, SetPrinterName_SendsOnlyTheNameButTakesEveryField) {
   TypeStaticAddress();
   Type("EditPrinterName", QStringLiteral("Lab printer 3"));
   Button("ButtonSetPrinterName")->click();
-  EXPECT_EQ(ReceivedAfter(1), std::vector<std::string>{"NET NAME \"Lab printer 3\"\r\n"});
+  EXPECT_EQ(ReceivedAfter(1), std::vector<std::string>{expected::SetName("Lab printer 3")});
   EXPECT_EQ(values_.dhcp, 0);
   EXPECT_EQ(values_.ip, "192.168.7.50");
   EXPECT_EQ(values_.mask, "255.255.0.0");

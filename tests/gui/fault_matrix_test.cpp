@@ -19,7 +19,6 @@
 #include "link/parallel_port.h"
 #include "link/serial_port.h"
 #include "link/usb_printer_port.h"
-#include "printer-sim/sim_server.h"
 #include "support/fake_usb_bus.h"
 #include "support/stuck_fifo.h"
 #include "window_harness.h"
@@ -327,19 +326,12 @@ std::size_t ReplyBytes(Button button, const PrinterState& state) {
 class FaultMatrixWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    fifo_ = dir_.filePath(QStringLiteral("lpt")).toStdString();
     printer_sim::SimServerConfig config;
-    config.tcpHost = "127.0.0.1";
-    config.tcpPort = 0;
-    config.pty = true;
-    config.fifoPath = fifo_;
     config.initialState = StateBefore();
     config.clock = [] { return FakeUsbBus::PrinterNow; };
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(&error)) << error;
-    ASSERT_LT(sim_->PtyPath().size(), SerialSettings{}.PortName.Capacity);
+    ASSERT_TRUE(sim_.Start({.tcp = true, .pty = true, .fifo = true}, config)) << sim_.Error();
+    fifo_ = sim_.FifoPath();
+    ASSERT_LT(sim_.PtyPath().size(), SerialSettings{}.PortName.Capacity);
 
     auto printer = std::make_unique<FakeUsbBus>();
     printer->state = StateBefore();
@@ -440,9 +432,9 @@ class FaultMatrixWindow : public ::testing::Test {
     EXPECT_EQ(Text("EditPrinterName").toStdString(), name);
   }
 
-  QTemporaryDir dir_;
+  QTemporaryDir dir_;  // for a FIFO of the test's own
   std::string fifo_;
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
   FaultyUsbBus* usb_ = nullptr;
   std::unique_ptr<LinkFacade> link_;
   std::unique_ptr<TFormMain> window_;
@@ -571,9 +563,9 @@ TEST_F(FaultMatrixWindow, Lpt_ReadsStayOffAndSetsGoOutWhateverThePrinterAnswers)
   EXPECT_TRUE(window_->InputEnabled());
   ASSERT_TRUE(sim_->WaitUntil([&] { return sim_->ReceivedCount() >= 4; }, 5s));
   EXPECT_EQ(Received(LinkKind::Lpt),
-            (std::vector<std::string>{"TS03,04,26,13,07,09\r\n",
-                                      "NET IP \"10.1.1.1\",\"255.255.0.0\",\"10.1.0.254\"\r\n",
-                                      "NET NAME \"Before-A\"\r\n", "INITIALPRINTER\r\n"}));
+            (std::vector<std::string>{expected::SetClock("03,04,26,13,07,09"),
+                                      expected::SetStatic("10.1.1.1", "255.255.0.0", "10.1.0.254"),
+                                      expected::SetName("Before-A"), expected::FactoryDefaults()}));
 }
 
 // A parallel port nobody reads fails to open at once instead of holding the window, and the
@@ -592,8 +584,8 @@ TEST_F(FaultMatrixWindow, Lpt_WithoutAReader_IsOpenPortErrorAtOnceThenWorksAgain
   ASSERT_TRUE(sim_->Start(&error)) << error;
   Click("ButtonFactoryDefault");
   EXPECT_TRUE(messages_.empty());
-  ASSERT_TRUE(sim_->WaitUntil([&] { return sim_->ReceivedCount() >= 1; }, 5s));
-  EXPECT_EQ(Received(LinkKind::Lpt), std::vector<std::string>{"INITIALPRINTER\r\n"});
+  ASSERT_TRUE(sim_.WaitReceived(1));
+  EXPECT_EQ(Received(LinkKind::Lpt), std::vector<std::string>{expected::FactoryDefaults()});
 }
 
 // A parallel printer that stopped taking data (off line, out of paper) fails the write once its
@@ -603,7 +595,7 @@ TEST_F(FaultMatrixWindow, Lpt_APrinterThatStopsTakingData_IsTransmitDataErrorThe
   const StuckFifo stuck(dir_.filePath(QStringLiteral("stuck")).toStdString());
   ASSERT_TRUE(stuck.Ready());
   window_->LptDevice().Assign(stuck.Path());
-  const std::size_t bytes = std::string("TS03,04,26,13,07,09\r\n").size();
+  const std::size_t bytes = expected::SetClock("03,04,26,13,07,09").size();
   const auto start = std::chrono::steady_clock::now();
   Click("ButtonOk");
   EXPECT_LT(SecondsSince(start),
@@ -619,8 +611,9 @@ TEST_F(FaultMatrixWindow, Lpt_APrinterThatStopsTakingData_IsTransmitDataErrorThe
   ClearReceived();
   Click("ButtonOk");
   EXPECT_TRUE(messages_.empty());
-  ASSERT_TRUE(sim_->WaitUntil([&] { return sim_->ReceivedCount() >= 1; }, 5s));
-  EXPECT_EQ(Received(LinkKind::Lpt), std::vector<std::string>{"TS03,04,26,13,07,09\r\n"});
+  ASSERT_TRUE(sim_.WaitReceived(1));
+  EXPECT_EQ(Received(LinkKind::Lpt),
+            std::vector<std::string>{expected::SetClock("03,04,26,13,07,09")});
 }
 
 }  // namespace

@@ -151,13 +151,12 @@ class EthernetSetupOverUdp : public ::testing::Test {
   void TearDown() override { window_.reset(); }
 
   void StartPrinter(const char* name) {
-    printer_sim::SimServerConfig config = UdpOnLoopback();
+    printer_sim::SimServerConfig config;
     printer_sim::ApplyStaticAddress(config.initialState, "192.168.7.50", "255.255.0.0",
                                     "192.168.7.1");
     config.initialState.name = name;
     window_.reset();
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    ASSERT_TRUE(sim_->Start());
+    ASSERT_TRUE(sim_.Start(UdpOnly, config)) << sim_.Error();
     window_ = std::make_unique<TFormNetSetup>(
         LayoutScale(), NetSetupExchange(QHostAddress(QHostAddress::LocalHost), sim_->UdpPort()),
         [](const QUrl&) {}, nullptr);
@@ -196,7 +195,7 @@ class EthernetSetupOverUdp : public ::testing::Test {
 
   std::vector<QString> errors_;
   RecordErrors recordErrors_{errors_};
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
   std::unique_ptr<TFormNetSetup> window_;
   printer_sim::PrinterState before_;
 };

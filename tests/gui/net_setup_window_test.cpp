@@ -17,7 +17,6 @@
 
 #include "gui/input_error.h"
 #include "network_setup_flow.h"
-#include "printer-sim/sim_server.h"
 #include "window_harness.h"
 
 namespace {
@@ -26,14 +25,8 @@ namespace {
 class NetSetupWindowTest : public ::testing::Test {
  protected:
   void StartPrinters(int count) {
-    printer_sim::SimServerConfig config;
-    config.tcp = false;
-    config.udp = true;
-    config.udpPort = 0;
-    config.printerCount = count;
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    ASSERT_TRUE(sim_->Start());
-    port_ = sim_->UdpPort();
+    ASSERT_TRUE(sim_.Start(UdpOnly, Printers(count))) << sim_.Error();
+    port_ = sim_.UdpPort();
   }
 
   void Open() {
@@ -50,7 +43,7 @@ class NetSetupWindowTest : public ::testing::Test {
   }
   QString Cell(int row, int column) { return List()->topLevelItem(row)->text(column); }
 
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
   quint16 port_ = 9;  // nothing listens here when no printer is started
   NetTarget target_;
   std::unique_ptr<TFormNetSetup> window_;
@@ -162,14 +155,10 @@ namespace {
 
 TEST(NetworkSetupFromMainWindow, ListsThePrinterTakesItAndReadsItsClockOverTcp) {
   printer_sim::SimServerConfig config;
-  config.tcpPort = 0;
-  config.udp = true;
-  config.udpHost = "127.0.0.1";
-  config.udpPort = 0;
   config.initialState.dhcp = false;
   config.initialState.lastUsedIp = "127.0.0.1";
-  printer_sim::SimServer sim(config);
-  ASSERT_TRUE(sim.Start());
+  VirtualPrinter sim({.udp = true}, config);
+  ASSERT_TRUE(sim.Running()) << sim.Error();
 
   TFormMain::Services services;
   services.discoveryDestination = QHostAddress(QHostAddress::LocalHost);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QRadioButton>
+#include <algorithm>
 #include <functional>
 
 #include "network_setup_flow.h"
@@ -22,9 +23,8 @@ TEST(DiscoveryByBroadcast, ListsTheVirtualPrinterAndReadsItOverTcp) {
   config.initialState.dhcp = false;
   config.initialState.ip = "10.99.0.1";
   config.initialState.lastUsedIp = "10.99.0.1";
-  printer_sim::SimServer sim(config);
-  std::string error;
-  ASSERT_TRUE(sim.Start(&error)) << error;
+  VirtualPrinter sim;
+  ASSERT_TRUE(sim.StartAsConfigured(config)) << sim.Error();
 
   const NetworkSetupFlow flow = RunNetworkSetupFlow(TFormMain::Services(), sim.TcpPort());
   EXPECT_EQ(flow.rowsListed, 1);
@@ -36,11 +36,8 @@ TEST(DiscoveryByBroadcast, ListsTheVirtualPrinterAndReadsItOverTcp) {
       "\x00\x20\x00\x01\x00\x01\x08\x00\x00\x02\x00\x00\x00\x01\x00\x00"
       "\x01\x00\x00\x00\x00\x00\xFF\xFF\xFF\xFF\xFF\xFF\x00\x00\x00\x00",
       32);
-  bool seen = false;
-  for (const auto& entry : sim.ReceivedCommands()) {
-    seen = seen || (entry.transport == printer_sim::Transport::Udp && entry.raw == expected);
-  }
-  EXPECT_TRUE(seen);
+  const std::vector<std::string> datagrams = sim.Datagrams();
+  EXPECT_NE(std::ranges::find(datagrams, expected), datagrams.end());
 }
 
 }  // namespace
@@ -54,9 +51,8 @@ TEST(RemoteChangeByBroadcast, ChangesTheVirtualPrintersAddressAndName) {
   printer_sim::SimServerConfig config;
   config.tcp = false;
   config.udp = true;
-  printer_sim::SimServer sim(config);
-  std::string error;
-  ASSERT_TRUE(sim.Start(&error)) << error;
+  VirtualPrinter sim;
+  ASSERT_TRUE(sim.StartAsConfigured(config)) << sim.Error();
 
   NetTarget target;
   TFormNetSetup window(
@@ -89,8 +85,8 @@ TEST(RemoteChangeByBroadcast, ChangesTheVirtualPrintersAddressAndName) {
   ASSERT_EQ(list->topLevelItemCount(), 1);
   EXPECT_EQ(list->topLevelItem(0)->text(0), "Desk-9");
   EXPECT_EQ(list->topLevelItem(0)->text(2), "192.168.1.50");
-  EXPECT_FALSE(sim.State().dhcp);
-  EXPECT_EQ(sim.State().gateway, "192.168.1.1");
+  EXPECT_FALSE(sim->State().dhcp);
+  EXPECT_EQ(sim->State().gateway, "192.168.1.1");
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "app/main_window.h"
-#include "printer-sim/sim_server.h"
+#include "support/virtual_printer.h"
 
 // What a technician does: "ETHERNET", "Setup", the printers are listed, the first one is taken,
 // its port entered, "Exit"; then "Read" reads the printer's clock over TCP.

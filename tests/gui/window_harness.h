@@ -27,7 +27,8 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "link/network_stream.h"
-#include "printer-sim/sim_server.h"
+#include "support/expected_commands.h"
+#include "support/virtual_printer.h"
 
 // Failures show texts as text; a control character as its code.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -87,14 +88,11 @@ inline NetTarget LoopbackTarget(quint16 port) {
   return target;
 }
 
-// The virtual printer answering the UDP setup protocol only, on 127.0.0.1 and a free port.
-inline printer_sim::SimServerConfig UdpOnLoopback(int printers = 1) {
+// The virtual printer answering the UDP setup protocol only.
+constexpr Endpoints UdpOnly{.tcp = false, .udp = true};
+inline printer_sim::SimServerConfig Printers(int count) {
   printer_sim::SimServerConfig config;
-  config.tcp = false;
-  config.udp = true;
-  config.udpHost = "127.0.0.1";
-  config.udpPort = 0;
-  config.printerCount = printers;
+  config.printerCount = count;
   return config;
 }
 
@@ -160,12 +158,7 @@ class MainWindowOverTcp : public ::testing::Test {
   static inline const QDateTime PcNow{QDate(2026, 12, 7), QTime(11, 5, 9)};
 
  protected:
-  void SetUp() override {
-    printer_sim::SimServerConfig config;
-    config.tcpPort = 0;
-    sim_ = std::make_unique<printer_sim::SimServer>(config);
-    ASSERT_TRUE(sim_->Start());
-  }
+  void SetUp() override { ASSERT_TRUE(sim_.Start({})) << sim_.Error(); }
   void TearDown() override { window_.reset(); }
 
   // Starts the window; with `onTcp` it starts on "ETHERNET" pointed at the virtual printer.
@@ -180,7 +173,7 @@ class MainWindowOverTcp : public ::testing::Test {
       enabledDuringMessage_.push_back(window_ != nullptr && window_->InputEnabled());
     };
     if (onTcp) {
-      services.startTarget = LoopbackTarget(sim_->TcpPort());
+      services.startTarget = LoopbackTarget(sim_.TcpPort());
     }
     window_ = std::make_unique<TFormMain>(*link_, services);
   }
@@ -192,17 +185,11 @@ class MainWindowOverTcp : public ::testing::Test {
   QString Text(const char* edit) { return Find<QLineEdit>(edit)->text(); }
   void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
   // Every line the printer received, in order.
-  std::vector<std::string> Received() {
-    std::vector<std::string> lines;
-    for (const auto& entry : sim_->ReceivedCommands()) {
-      lines.push_back(entry.raw);
-    }
-    return lines;
-  }
+  std::vector<std::string> Received() { return sim_.Received(); }
 
   std::vector<QString> errors_;
   RecordErrors recordErrors_{errors_};
-  std::unique_ptr<printer_sim::SimServer> sim_;
+  VirtualPrinter sim_;
   std::unique_ptr<LinkFacade> link_;
   std::unique_ptr<TFormMain> window_;
   std::vector<QString> messages_;

@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
     std::fputs(printer_sim::SimUsage(argv[0]).c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("%s\n", printer_sim::SimVersion().c_str());
+    return 0;
+  }
 
   FILE* log = nullptr;
   if (options.logPath == "-") {
