@@ -41,8 +41,8 @@ constexpr std::array<CommandWords, 11> Commands = {{
      "Opens the link to the printer and closes it again: exit status 0 when it opens.\n"
      "Example: q73580-cli --net 192.168.0.20 probe"},
     {"clock", "get", CliCommand::ClockGet, nullptr, nullptr, "read the printer's clock",
-     "Prints the printer's clock as YYYY-MM-DD HH:MM:SS; with --json its \"text\" is\n"
-     "YYYY-MM-DDTHH:MM:SS, which 'clock set' takes.\n"
+     "Prints the printer's clock as YYYY-MM-DD HH:MM:SS, which 'clock set' takes back, quoted\n"
+     "or not; with --json its \"text\" is YYYY-MM-DDTHH:MM:SS.\n"
      "Example: q73580-cli --com COM1 --baud 19200 clock get"},
     {"clock", "set", CliCommand::ClockSet, "TIME", "YYYY-MM-DDTHH:MM:SS, unless --from-pc",
      "set the printer's clock: --from-pc | YYYY-MM-DDTHH:MM:SS",
@@ -669,7 +669,7 @@ bool Parser::TakeLink() {
 
 bool Parser::TakeClock(const QString& text) {
   static const QRegularExpression form(
-      QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})T([0-9]{2}):([0-9]{2}):([0-9]{2})$"));
+      QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})[T ]([0-9]{2}):([0-9]{2}):([0-9]{2})$"));
   const QRegularExpressionMatch match = form.match(text);
   if (match.hasMatch()) {
     std::array<int, 6> v{};
@@ -681,7 +681,8 @@ bool Parser::TakeClock(const QString& text) {
       return true;
     }
   }
-  return Fail(Quoted(text) + " is not a date and time of the form YYYY-MM-DDTHH:MM:SS");
+  return Fail(Quoted(text) +
+              " is not a date and time of the form YYYY-MM-DD HH:MM:SS or YYYY-MM-DDTHH:MM:SS");
 }
 
 bool Parser::TakeAddressChoice() {
@@ -727,7 +728,8 @@ bool Parser::TakeCommandArguments() {
       (result_.command == CliCommand::NameSet || result_.command == CliCommand::RemoteSet ||
        result_.command == CliCommand::Web)
           ? 1
-      : result_.command == CliCommand::ClockSet ? (Has("--from-pc") ? 0 : 1)
+      // The date and the time as 'clock get' prints them may come as two words.
+      : result_.command == CliCommand::ClockSet ? (Has("--from-pc") ? 0 : 2)
                                                 : 0;
   if (rest.size() > wanted) {
     return Fail("unexpected argument " + Quoted(rest[wanted]));
@@ -741,7 +743,7 @@ bool Parser::TakeCommandArguments() {
       if (rest.isEmpty()) {
         return Fail("'clock set' needs --from-pc or a date and time YYYY-MM-DDTHH:MM:SS");
       }
-      return TakeClock(rest[0]);
+      return TakeClock(rest.join(QLatin1Char(' ')));
     case CliCommand::NetSet:
       return TakeAddressChoice();
     case CliCommand::NameSet: {

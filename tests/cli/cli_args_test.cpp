@@ -120,6 +120,20 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_FALSE(a.clockFromPc);
                        EXPECT_EQ(a.clock, (ClockRecord{2024, 2, 29, 23, 59, 58}));
                      }},
+        // What 'clock get' prints, quoted or split into two words by the shell.
+        AcceptedCase{"ClockSetAsPrinted",
+                     Args({"--usb", "clock", "set"})
+                         << QString::fromStdString(ClockText({2026, 1, 1, 10, 0, 0}, ' ')),
+                     CliCommand::ClockSet,
+                     [](const CliArgs& a) {
+                       EXPECT_EQ(a.clock, (ClockRecord{2026, 1, 1, 10, 0, 0}));
+                     }},
+        AcceptedCase{"ClockSetAsTwoWords",
+                     Args({"--usb", "clock", "set", "2026-01-01", "10:00:00"}),
+                     CliCommand::ClockSet,
+                     [](const CliArgs& a) {
+                       EXPECT_EQ(a.clock, (ClockRecord{2026, 1, 1, 10, 0, 0}));
+                     }},
         AcceptedCase{"ClockSetFromPc", Args({"--usb", "clock", "set", "--from-pc"}),
                      CliCommand::ClockSet,
                      [](const CliArgs& a) { EXPECT_TRUE(a.clockFromPc); }},
@@ -230,8 +244,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "YYYY-MM-DDTHH:MM:SS"},
         RefusedCase{"ClockSetSecond60", Args({"--usb", "clock", "set", "2026-01-01T10:00:60"}),
                     "YYYY-MM-DDTHH:MM:SS"},
-        RefusedCase{"ClockSetBlank", Args({"--usb", "clock", "set", "2026-01-01 10:00:00"}),
-                    "YYYY-MM-DDTHH:MM:SS"},
+        RefusedCase{"ClockSetThreeWords",
+                    Args({"--usb", "clock", "set", "2026-01-01", "10:00:00", "x"}),
+                    "unexpected argument 'x'"},
         RefusedCase{"FromPcElsewhere", Args({"--usb", "clock", "get", "--from-pc"}),
                     "does not go with"},
         RefusedCase{"NetSetNeither", Args({"--usb", "net", "set"}), "--dhcp or --static"},

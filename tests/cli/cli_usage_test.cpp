@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
             "ClockSetFebruary30", {"--net", "%TCP%", "clock", "set", "2026-02-30T10:00:00"}, {}},
         UsageCase{"ClockSetHour24", {"--net", "%TCP%", "clock", "set", "2026-12-08T24:00:00"}, {}},
         UsageCase{
-            "ClockSetBlankForT", {"--net", "%TCP%", "clock", "set", "2026-12-08 10:30:00"}, {}},
+            "ClockSetTwoBlanks", {"--net", "%TCP%", "clock", "set", "2026-12-08  10:30:00"}, {}},
         UsageCase{"ClockSetDateOnly", {"--net", "%TCP%", "clock", "set", "2026-12-08"}, {}},
         UsageCase{"ClockSetBoth",
                   {"--net", "%TCP%", "clock", "set", "--from-pc", "2026-12-08T10:30:00"},
