@@ -29,20 +29,6 @@ std::string ToUtf8(std::string_view latin1) {
   return FromLatin1(latin1).toStdString();
 }
 
-const char* LinkKindName(LinkKind kind) {
-  switch (kind) {
-    case LinkKind::Usb:
-      return "usb";
-    case LinkKind::Com:
-      return "com";
-    case LinkKind::Lpt:
-      return "lpt";
-    case LinkKind::Ethernet:
-      return "net";
-  }
-  return "";
-}
-
 // How the question and messages name the link: "USB", "COM1", "192.168.0.20:9100".
 std::string LinkCaption(const CliLink& link) {
   return link.kind == LinkKind::Usb ? std::string("USB") : ToUtf8(link.target);
