@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -111,6 +112,12 @@ int main(int argc, char** argv) {
   services.terminal = StdinIsTerminal();
   services.confirm = AskOnTerminal;
   services.openUrl = OpenUrlDetached;
+  // Only a person at a terminal reads it; it would garble the trace and has no place in JSON.
+  std::optional<StatusLine> status;
+  if (!args.json && !args.debug && StatusLine::StderrIsTerminal()) {
+    status.emplace(StatusLine::StderrSink());
+    services.status = &*status;
+  }
 
   const CliOutcome outcome = RunCliCommand(args, services);
   if (outcome.usageError) {
