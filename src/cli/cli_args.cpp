@@ -151,6 +151,9 @@ const std::vector<OptionRule>& OptionRules() {
        "print one JSON object on standard output, also on failure", "Options", true},
       {"--verbose", "-v,--verbose", Flag, {}, nullptr, "say what a set command did", "Options",
        true},
+      {"--debug", "--debug", Flag, {}, nullptr,
+       "trace the link, the command lines and replies, and the\nUDP datagrams on standard error",
+       "Options", true},
       {"--yes", "-y,--yes", Flag, {FactoryReset, RemoteSet}, nullptr,
        "do not ask before factory-reset or remote-set\n(needed without a terminal)", "Options",
        true},
@@ -925,6 +928,7 @@ std::variant<CliArgs, CliUsageError> Parser::Run() {
   }
   result_.json = Has("--json");
   result_.verbose = Has("--verbose");
+  result_.debug = Has("--debug");
   result_.yes = Has("--yes");
   if (!CheckOptionsFit() || !TakeLink() || !TakeCommandArguments()) {
     return CliUsageError{error_};

@@ -52,6 +52,7 @@ struct CliArgs {
 
   bool json = false;
   bool verbose = false;
+  bool debug = false;  // the trace on standard error
   bool yes = false;
 
   std::optional<CliLink> link;  // set for the link commands only

@@ -29,20 +29,6 @@ std::string ToUtf8(std::string_view latin1) {
   return FromLatin1(latin1).toStdString();
 }
 
-const char* LinkKindName(LinkKind kind) {
-  switch (kind) {
-    case LinkKind::Usb:
-      return "usb";
-    case LinkKind::Com:
-      return "com";
-    case LinkKind::Lpt:
-      return "lpt";
-    case LinkKind::Ethernet:
-      return "net";
-  }
-  return "";
-}
-
 // How the question and messages name the link: "USB", "COM1", "192.168.0.20:9100".
 std::string LinkCaption(const CliLink& link) {
   return link.kind == LinkKind::Usb ? std::string("USB") : ToUtf8(link.target);
@@ -190,7 +176,10 @@ class Runner {
     // The facade reads the targets at open; they live as long as this call.
     CliLink link = *args_.link;
     services_.link->SetLinkTargets(link.serial, link.lptDevice, link.net);
-    const CommandResult result = RunPrinterOperation(*services_.link, operation, link.kind, record);
+    const CommandResult result = [&] {
+      const StatusWait wait(services_.status, "Waiting for the printer…");
+      return RunPrinterOperation(*services_.link, operation, link.kind, record);
+    }();
     // What the port had to go without, e.g. a hardware handshake the driver refused.
     if (const std::string& note = services_.link->LastOpenNote(); !note.empty()) {
       Say(note);
@@ -310,11 +299,16 @@ CliOutcome Runner::RunDiscover() {
   const NetSetupExchange exchange =
       services_.exchange(QHostAddress(QString::fromStdString(args_.to)), args_.udpPort);
   std::vector<DiscoveryReply> found;
+  const auto waiting = [&found] {
+    return "Waiting for printers… " + std::to_string(found.size()) + " found";
+  };
+  StatusWait wait(services_.status, waiting());
   const bool ran = exchange.Discover(
       1,
-      [&found](const std::uint8_t* data, std::size_t length) {
+      [&](const std::uint8_t* data, std::size_t length) {
         if (std::optional<DiscoveryReply> reply = ParseDiscoveryReply(data, length)) {
           found.push_back(std::move(*reply));
+          wait.Show(waiting());
         }
       },
       DiscoveryLimits{args_.quietMs, DiscoveryMaxTotalMs, DiscoveryMaxReplies});
@@ -348,6 +342,7 @@ CliOutcome Runner::RunRemoteSet() {
   const NetSetupExchange exchange =
       services_.exchange(QHostAddress(QString::fromStdString(args_.to)), args_.udpPort);
   const std::optional<MacBytes> mac = TextToMac(args_.mac);
+  StatusWait wait(services_.status, "Looking for the printer…");
 
   // The change writes the name too; the address blocks do not carry it, so a printer that is to
   // keep its name is asked for it first, by a discovery, as the window lists it before a change.
@@ -370,6 +365,7 @@ CliOutcome Runner::RunRemoteSet() {
     target.caption = *name;
     ++sequence;
   }
+  wait.Show("Reading the printer's settings…");
 
   bool edited = false;
   bool answered = false;
@@ -395,7 +391,10 @@ CliOutcome Runner::RunRemoteSet() {
         written = record;
         written.macAddr.Assign(args_.mac);
       },
-      services_.remoteWaitMs);
+      services_.remoteWaitMs,
+      [&wait](int write, int writes) {
+        wait.Show("Writing block " + std::to_string(write) + " of " + std::to_string(writes) + "…");
+      });
   if (!edited) {
     return NoSocket();
   }
@@ -403,6 +402,7 @@ CliOutcome Runner::RunRemoteSet() {
     return Finish(CommandResult::ReceiveDataError);
   }
   outcome_.json.insert(QStringLiteral("network"), NetworkJson(written));
+  wait.Show("Reading back…");
   if (std::optional<std::string> doubt =
           ConfirmRemoteChange(exchange, sequence + 1, written, change.unanswered)) {
     return Finish(CliUnconfirmedExit, "the printer did not confirm the change: " + *doubt);

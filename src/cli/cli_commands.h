@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/cli_args.h"
+#include "cli/status_line.h"
 #include "link/link_facade.h"
 #include "link/usb_bus.h"
 #include "link/usb_vendor.h"
@@ -33,6 +34,8 @@ struct CliServices {
   std::function<bool(const std::string& question)> confirm;
   // How long a remote change waits for each answer.
   int remoteWaitMs = 3000;
+  // Says on the terminal what a long wait waits for; none when not on a terminal.
+  StatusLine* status = nullptr;
 };
 
 // The result of one command: what goes where, and the exit status.

@@ -1,8 +1,10 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -51,6 +53,21 @@ bool AskOnTerminal(const std::string& question) {
   return typed == QLatin1String("y") || typed == QLatin1String("yes");
 }
 
+// The trace goes to standard error whatever Qt's own handler would choose (some builds log to the
+// system log when no terminal is attached), so that "2> trace.txt" catches it.
+void TraceToStderr(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  const QByteArray line = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
+  std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+  std::fflush(stderr);
+}
+
+// --debug: every trace category on, each line with the seconds since the start.
+void StartTrace() {
+  qSetMessagePattern(QStringLiteral("%{time process} %{category}: %{message}"));
+  QLoggingCategory::setFilterRules(QStringLiteral("q73580.*.debug=true"));
+  qInstallMessageHandler(TraceToStderr);
+}
+
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "q73580-cli: %s\nTry 'q73580-cli --help'.\n", message.c_str());
   return CliUsageExit;
@@ -66,6 +83,9 @@ int main(int argc, char** argv) {
     return UsageError(error->message);
   }
   const CliArgs& args = std::get<CliArgs>(parsed);
+  if (args.debug) {
+    StartTrace();
+  }
   if (args.command == CliCommand::Help) {
     std::fputs(CliUsageText(args.helpTopic).c_str(), stdout);
     return 0;
@@ -92,6 +112,12 @@ int main(int argc, char** argv) {
   services.terminal = StdinIsTerminal();
   services.confirm = AskOnTerminal;
   services.openUrl = OpenUrlDetached;
+  // Only a person at a terminal reads it; it would garble the trace and has no place in JSON.
+  std::optional<StatusLine> status;
+  if (!args.json && !args.debug && StatusLine::StderrIsTerminal()) {
+    status.emplace(StatusLine::StderrSink());
+    services.status = &*status;
+  }
 
   const CliOutcome outcome = RunCliCommand(args, services);
   if (outcome.usageError) {

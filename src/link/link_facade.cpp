@@ -4,10 +4,34 @@
 #include <thread>
 #include <utility>
 
+#include "common/trace.h"
+
 namespace {
 
 // The Ethernet link keeps its connection inside the port; its handle is only a token.
 constexpr LinkHandle EthernetHandle = 1;
+
+using TraceClock = std::chrono::steady_clock;
+
+long long MsSince(TraceClock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(TraceClock::now() - start).count();
+}
+
+// What an open of `kind` is aimed at, as the trace names it.
+std::string TargetText(LinkKind kind, const LinkTargets& targets) {
+  switch (kind) {
+    case LinkKind::Com:
+      return TraceEscaped(targets.serial->PortName.View());
+    case LinkKind::Lpt:
+      return TraceEscaped(targets.lptDevice->View());
+    case LinkKind::Ethernet:
+      return TraceEscaped(targets.net->Host.View()) + ":" +
+             std::to_string(targets.net->Port & 0xFFFF);
+    case LinkKind::Usb:
+      break;
+  }
+  return "the first printer";
+}
 
 }  // namespace
 
@@ -80,15 +104,22 @@ LinkHandle LinkFacade::OpenLink(LinkKind kind) {
     return InvalidLink;
   }
   port->ForgetOpenFailure();
+  qCDebug(TraceLink, "%s: opening %s", LinkKindName(kind), TargetText(kind, targets_).c_str());
+  const auto start = TraceClock::now();
   LinkHandle handle = port->Open(targets_);
   if (handle == InvalidLink) {
     lastOpenFailure_ = port->LastOpenFailure();
     if (!lastOpenFailure_.Failed()) {
       lastOpenFailure_ = {OpenFailureCause::Other, "the port could not be opened"};
     }
+    qCDebug(TraceLink, "%s: open failed after %lld ms: %s (%s)", LinkKindName(kind), MsSince(start),
+            OpenFailureCauseName(lastOpenFailure_.cause),
+            TraceEscaped(lastOpenFailure_.detail).c_str());
     return InvalidLink;
   }
   lastOpenNote_ = port->LastOpenNote();
+  qCDebug(TraceLink, "%s: open after %lld ms%s%s", LinkKindName(kind), MsSince(start),
+          lastOpenNote_.empty() ? "" : "; ", TraceEscaped(lastOpenNote_).c_str());
   if (ReceiveBuffer* buffer = BufferOf(kind)) {
     buffer->Clear();
   }
@@ -116,22 +147,31 @@ bool LinkFacade::WriteLink(LinkHandle handle, LinkKind kind, const void* data,
     return false;
   }
   const auto* bytes = static_cast<const std::uint8_t*>(data);
+  qCDebug(TraceWire, "%s > %s", LinkKindName(kind),
+          TraceEscaped({static_cast<const char*>(data), length}).c_str());
+  bool written = false;
   switch (kind) {
     case LinkKind::Usb:
-      return WriteChunked(*port, handle, bytes, length, UsbChunkSize);
+      written = WriteChunked(*port, handle, bytes, length, UsbChunkSize);
+      break;
     case LinkKind::Com:
-      return WriteChunked(*port, handle, bytes, length, ComChunkSize);
+      written = WriteChunked(*port, handle, bytes, length, ComChunkSize);
+      break;
     case LinkKind::Ethernet:
-      return WriteChunked(*port, handle, bytes, length, EthernetChunkSize);
+      written = WriteChunked(*port, handle, bytes, length, EthernetChunkSize);
+      break;
     case LinkKind::Lpt:
       // The parallel port takes the whole text in one write, even an empty one.
-      if (port->WriteChunk(handle, bytes, length) != length) {
-        return false;
+      written = port->WriteChunk(handle, bytes, length) == length;
+      if (written) {
+        processEvents_();
       }
-      processEvents_();
-      return true;
+      break;
   }
-  return false;
+  if (!written) {
+    qCDebug(TraceLink, "%s: the write of %u bytes failed", LinkKindName(kind), length);
+  }
+  return written;
 }
 
 bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& byte) {
@@ -144,8 +184,11 @@ bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& by
     // Bytes were dropped for want of room, or one arrived damaged: what follows would not be
     // the printer's reply.
     if (buffer->Dropped() || buffer->Damaged()) {
+      qCDebug(TraceLink, "%s: the receive stopped: %s", LinkKindName(kind),
+              buffer->Dropped() ? "bytes were dropped for want of room" : "a byte came damaged");
       return false;
     }
+    const auto start = TraceClock::now();
     if (kind == LinkKind::Com) {
       // The serial read returns at once, so the wait is made of short pauses between fills;
       // a pause ends early when a byte arrives.
@@ -163,6 +206,12 @@ bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& by
     } else {
       port->Fill(handle, *buffer);
     }
+    if (buffer->Unread() != 0) {
+      qCDebug(TraceLink, "%s: %u bytes came after %lld ms", LinkKindName(kind), buffer->Unread(),
+              MsSince(start));
+    } else {
+      qCDebug(TraceLink, "%s: nothing came within %lld ms", LinkKindName(kind), MsSince(start));
+    }
   }
   return buffer->TakeByte(byte);
 }
@@ -170,5 +219,6 @@ bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& by
 void LinkFacade::CloseLink(LinkKind kind, LinkHandle handle) {
   if (LinkPort* port = PortOf(kind)) {
     port->Close(handle);
+    qCDebug(TraceLink, "%s: closed", LinkKindName(kind));
   }
 }

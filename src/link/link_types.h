@@ -11,6 +11,22 @@ enum class LinkKind : std::int32_t {
   Ethernet = 3,
 };
 
+// The kind as the command line and the trace name it: "usb", "com", "lpt", "net"; empty for a
+// value that is no link.
+constexpr const char* LinkKindName(LinkKind kind) {
+  switch (kind) {
+    case LinkKind::Usb:
+      return "usb";
+    case LinkKind::Com:
+      return "com";
+    case LinkKind::Lpt:
+      return "lpt";
+    case LinkKind::Ethernet:
+      return "net";
+  }
+  return "";
+}
+
 // What OpenLink hands back; the port that opened it is the only one that looks inside.
 using LinkHandle = std::int32_t;
 inline constexpr LinkHandle InvalidLink = -1;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "common/trace.h"
 #include "link/usb_printer_port.h"
 
 std::optional<std::string> ParseUsbVendorId(std::string_view text) {
@@ -35,7 +36,8 @@ UsbVendorChoice ChooseUsbVendor(const std::optional<std::string>& commandLine,
     if (std::optional<std::string> id = ParseUsbVendorId(environment)) {
       return {*id, UsbVendorSource::Environment, {}};
     }
-    choice.warning = std::string(UsbVendorVariable) + "='" + environment +
+    // The value is anybody's; it reaches a terminal only with its control bytes escaped.
+    choice.warning = std::string(UsbVendorVariable) + "='" + TraceEscaped(environment) +
                      "' is not four hex digits and is ignored; the USB vendor id is " + choice.id;
   }
   return choice;

@@ -4,7 +4,46 @@
 #include <QUdpSocket>
 #include <algorithm>
 #include <array>
+#include <string>
 #include <utility>
+
+#include "common/trace.h"
+
+namespace {
+
+// A datagram's header as the trace shows it: "read block 4, sequence 2, 34 bytes". The block of
+// a request follows its header; replies are shown without it.
+std::string HeaderText(const std::uint8_t* data, std::size_t size, bool request) {
+  if (size < NetSetupHeaderSize) {
+    return std::to_string(size) + " bytes, shorter than a header";
+  }
+  const unsigned command = static_cast<unsigned>(data[8] << 8 | data[9]);
+  const unsigned sequence = static_cast<unsigned>(data[12] << 8 | data[13]);
+  std::string text;
+  switch (static_cast<NetSetupCommand>(command)) {
+    case NetSetupCommand::CmdDiscover:
+      text = "discover";
+      break;
+    case NetSetupCommand::CmdReadBlock:
+      text = "read block";
+      if (request && size > NetSetupHeaderSize) {
+        text += " " + std::to_string(data[NetSetupHeaderSize]);
+      }
+      break;
+    case NetSetupCommand::CmdWriteBlock:
+      text = "write block";
+      if (request && size > NetSetupHeaderSize + 2) {
+        text += " " + std::to_string(data[NetSetupHeaderSize + 2]);
+      }
+      break;
+    default:
+      text = "command " + std::to_string(command);
+      break;
+  }
+  return text + ", sequence " + std::to_string(sequence) + ", " + std::to_string(size) + " bytes";
+}
+
+}  // namespace
 
 NetSetupExchange::NetSetupExchange(QHostAddress destination, quint16 port)
     : destination_(std::move(destination)), port_(port) {}
@@ -36,8 +75,11 @@ std::unique_ptr<QUdpSocket> NetSetupExchange::OpenSocket() {
 void NetSetupExchange::Send(QUdpSocket& socket, const std::uint8_t* request,
                             std::size_t size) const {
   // A lost request looks like a silent network; the collection that follows tells the same.
-  socket.writeDatagram(reinterpret_cast<const char*>(request), static_cast<qint64>(size),
-                       destination_, port_);
+  const qint64 sent = socket.writeDatagram(reinterpret_cast<const char*>(request),
+                                           static_cast<qint64>(size), destination_, port_);
+  qCDebug(TraceUdp, "to %s:%u: %s%s%s", qPrintable(destination_.toString()), port_,
+          HeaderText(request, size, true).c_str(), sent < 0 ? "; not sent: " : "",
+          sent < 0 ? TraceEscaped(socket.errorString().toStdString()).c_str() : "");
 }
 
 void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
@@ -63,17 +105,33 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
       continue;
     }
     // A longer datagram is cut at the buffer's size.
-    const qint64 got = socket.readDatagram(buffer.data(), static_cast<qint64>(buffer.size()));
+    QHostAddress from;
+    quint16 fromPort = 0;
+    const qint64 got =
+        socket.readDatagram(buffer.data(), static_cast<qint64>(buffer.size()), &from, &fromPort);
     if (got < 0) {
       continue;
     }
     quiet.restart();
-    if (static_cast<std::size_t>(got) < rule.minLength) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(buffer.data());
+    const bool taken = static_cast<std::size_t>(got) >= rule.minLength;
+    qCDebug(TraceUdp, "from %s:%u after %lld ms: %s%s", qPrintable(from.toString()), fromPort,
+            total.elapsed(), HeaderText(data, static_cast<std::size_t>(got), false).c_str(),
+            taken ? "" : "; dropped");
+    if (!taken) {
       continue;
     }
     ++delivered;
-    onDatagram(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got));
+    onDatagram(data, static_cast<std::size_t>(got));
   }
+  const bool timeUp = total.elapsed() >= rule.maxTotalMs;
+  const char* ended = delivered >= rule.maxDatagrams              ? "answered"
+                      : !timeUp && quiet.elapsed() < rule.quietMs ? "socket error"
+                      : delivered == 0                            ? "timed out"
+                      : timeUp                                    ? "time limit reached"
+                                                                  : "quiet";
+  qCDebug(TraceUdp, "wait ended after %lld ms: %s, %d datagram(s) taken", total.elapsed(), ended,
+          delivered);
 }
 
 NetSetupExchange::Session::Session(QHostAddress destination, quint16 port,
@@ -87,10 +145,14 @@ void NetSetupExchange::Session::Send(const std::uint8_t* request, std::size_t si
   // answer that came after its wait); taken now, it would pass for this request's answer.
   // Bounded, so that a device that never stops sending cannot hold the window here.
   std::array<char, MaxDatagram> stale{};
-  for (int dropped = 0; dropped < 1000 && socket_->hasPendingDatagrams(); ++dropped) {
+  int dropped = 0;
+  for (; dropped < 1000 && socket_->hasPendingDatagrams(); ++dropped) {
     if (socket_->readDatagram(stale.data(), static_cast<qint64>(stale.size())) < 0) {
       break;
     }
+  }
+  if (dropped != 0) {
+    qCDebug(TraceUdp, "%d late datagram(s) dropped unread", dropped);
   }
   NetSetupExchange(destination_, port_).Send(*socket_, request, size);
 }

@@ -76,8 +76,8 @@ std::optional<AddressBlocks> ReadAddressBlocks(const NetSetupExchange& exchange,
 
 RemoteChangeResult RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
                                      const RemoteChangeTarget& target,
-                                     const std::function<void(NetConfigRecord&)>& edit,
-                                     int waitMs) {
+                                     const std::function<void(NetConfigRecord&)>& edit, int waitMs,
+                                     const RemoteWriteProgress& beforeWrite) {
   RemoteChangeResult result;
   const std::optional<MacBytes> mac = TextToMac(target.macText);
   if (!mac) {
@@ -102,7 +102,11 @@ RemoteChangeResult RunRemoteIpChange(const NetSetupExchange& exchange, std::uint
 
   NetSetupHeader{NetSetupCommand::CmdWriteBlock, 1032, sequence, *mac, true}.WriteTo(
       request.data());
+  int writes = 0;
   auto write = [&](std::uint8_t block) {
+    if (beforeWrite) {
+      beforeWrite(++writes, 4);
+    }
     request[32] = 0;
     request[33] = 0;
     request[34] = block;

@@ -24,10 +24,13 @@ struct RemoteChangeResult {
 // Changes one printer's address settings and name over UDP: reads blocks 4 and 5, lets `edit`
 // change the record (it sets `accepted` when the user chose "Set"), then writes blocks 0, 4, 5
 // and 7. Every request of the change goes out on one socket with one sequence number.
+// `beforeWrite`, when given, learns which of the writes (1 to `writes`) goes out next.
+using RemoteWriteProgress = std::function<void(int write, int writes)>;
 RemoteChangeResult RunRemoteIpChange(const NetSetupExchange& exchange, std::uint32_t sequence,
                                      const RemoteChangeTarget& target,
                                      const std::function<void(NetConfigRecord&)>& edit,
-                                     int waitMs = 3000);
+                                     int waitMs = 3000,
+                                     const RemoteWriteProgress& beforeWrite = {});
 
 // One printer's address settings as blocks 4 and 5 report them.
 struct AddressBlocks {

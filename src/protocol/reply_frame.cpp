@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "common/trace.h"
 
 namespace {
 
@@ -46,29 +49,59 @@ bool ParseFrameContent(const std::uint8_t* content, std::uint32_t count, ReplyBu
 
 bool ReadReplyFrame(LinkFacade& link, LinkHandle handle, LinkKind kind, ReplyBuffer& data,
                     std::uint32_t& length) {
+  const char* const name = LinkKindName(kind);
+  // The start of what came before the frame, for the trace.
+  constexpr std::uint32_t LeadInShown = 64;
+  std::string leadInText;
   std::uint8_t byte = 0;
   std::uint32_t leadIn = 0;
   for (;;) {
     if (!link.ReadLinkByte(handle, kind, byte)) {
+      qCDebug(TraceWire, "%s < no frame; %u bytes before the link went quiet: %s", name, leadIn,
+              TraceEscaped(leadInText).c_str());
       return false;
     }
     if (byte == OpenBrace) {
       break;
     }
+    if (leadIn < LeadInShown) {
+      leadInText += static_cast<char>(byte);
+    }
     if (++leadIn > MaxFrameLeadIn) {
+      qCDebug(TraceWire, "%s < no frame within %u bytes: %s...", name, MaxFrameLeadIn,
+              TraceEscaped(leadInText).c_str());
       return false;
     }
+  }
+  if (leadIn != 0) {
+    qCDebug(TraceWire, "%s < %u bytes before the frame: %s%s", name, leadIn,
+            TraceEscaped(leadInText).c_str(), leadIn > LeadInShown ? "..." : "");
   }
 
   std::array<std::uint8_t, MaxFrameContent> content{};
   std::uint32_t count = 0;
-  while (link.ReadLinkByte(handle, kind, byte) && byte != CloseBrace) {
+  auto contentText = [&] {
+    return TraceEscaped({reinterpret_cast<const char*>(content.data()), count});
+  };
+  bool closed = false;
+  while (link.ReadLinkByte(handle, kind, byte)) {
+    if (byte == CloseBrace) {
+      closed = true;
+      break;
+    }
     if (count == MaxFrameContent) {
+      qCDebug(TraceWire, "%s < {%s... longer than %u bytes", name, contentText().c_str(),
+              MaxFrameContent);
       return false;
     }
     content[count++] = byte;
   }
-  return ParseFrameContent(content.data(), count, data, length);
+  const bool parsed = ParseFrameContent(content.data(), count, data, length);
+  qCDebug(TraceWire, "%s < {%s%s", name, contentText().c_str(),
+          !closed  ? " (no closing brace)"
+          : parsed ? "}"
+                   : "} (not a valid frame)");
+  return parsed;
 }
 
 CommandResult ExchangeCommand(LinkFacade& link, LinkHandle handle, LinkKind kind,

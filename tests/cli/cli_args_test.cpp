@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <variant>
 
@@ -518,6 +519,41 @@ TEST_F(CliRunnerTest, Web_OpenerNotStarted_PrintsTheUrlAndFails) {
   EXPECT_EQ(outcome.text, "http://192.168.0.20\n");
   EXPECT_EQ(outcome.json.value(QStringLiteral("url")).toString(),
             QStringLiteral("http://192.168.0.20"));
+}
+
+// On a terminal a discovery says what it waits for, and erases the line before the list is
+// printed. (Off a terminal nothing is drawn: the program's stderr stays empty, CliUdpTest.)
+TEST(CliStatusLine, Discover_ShowsHowManyAnsweredAndEndsCleared) {
+  printer_sim::SimServerConfig config;
+  config.tcp = false;
+  config.udp = true;
+  config.udpHost = "127.0.0.1";
+  config.udpPort = 0;
+  printer_sim::SimServer sim(config);
+  ASSERT_TRUE(sim.Start());
+  std::mutex mutex;
+  std::string terminal;
+  {
+    StatusLine status(
+        [&](std::string_view bytes) {
+          const std::lock_guard lock(mutex);
+          terminal += bytes;
+        },
+        std::chrono::milliseconds(100));
+    CliServices services;
+    services.status = &status;
+    const auto parsed = ParseCliArgs(
+        {"discover", "--to", "127.0.0.1", "--udp-port", QString::number(sim.UdpPort())});
+    ASSERT_TRUE(std::holds_alternative<CliArgs>(parsed));
+    const CliOutcome outcome = RunCliCommand(std::get<CliArgs>(parsed), services);
+    EXPECT_EQ(outcome.exitCode, 0);
+    const std::lock_guard lock(mutex);
+    const std::string cleared = "\r\x1b[K";
+    const std::string last = "\rWaiting for printers… 1 found\x1b[K";
+    ASSERT_GE(terminal.size(), last.size() + cleared.size()) << terminal;
+    EXPECT_TRUE(terminal.ends_with(last + cleared)) << terminal;
+    EXPECT_EQ(terminal.find('\n'), std::string::npos) << terminal;
+  }
 }
 
 // remote-set against a virtual printer on 127.0.0.1 whose block writes go astray: the writes'

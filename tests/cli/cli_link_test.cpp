@@ -432,6 +432,36 @@ TEST(CliVerbose, SetCommandsSayWhatTheyDidOnlyWhenAsked) {
   }
 }
 
+// --debug traces the open, every command line and every reply frame on stderr, with what came
+// from the printer escaped: a name that would clear the screen (ESC [ 2J, or the ESC-less CSI
+// 0x9B) reaches the terminal as text. Without --debug stderr stays empty (CliSubcommandTest).
+TEST(CliDebug, TracesTheLinkAndTheWireWithControlBytesEscaped) {
+  printer_sim::SimServerConfig config = LinkedPrinterConfig();
+  config.initialState.name = "A\x1b[2J\x9b";
+  LinkedPrinter printer(Via::Tcp, config);
+  ASSERT_TRUE(printer.Started()) << printer.Error();
+  const CliRun run =
+      RunCli(QStringList{"--debug"} + printer.LinkArgs() + QStringList{"net", "get"});
+  ASSERT_EQ(run.exitCode, 0) << run;
+  const QString err = QString::fromLatin1(run.err);
+  const QString target = printer.Target();
+  for (const QString& line : {
+           "q73580.link: net: opening " + target,
+           QStringLiteral("q73580.wire: net > DIAGNOSTIC INTERFACE NET\\r\\n"),
+           QStringLiteral("q73580.wire: net < {2|OK}"),
+           QStringLiteral("q73580.wire: net > DIAGNOSTIC REPORT NETNAME\\r\\n"),
+           QStringLiteral("q73580.wire: net < {6|A\\x1B[2J\\x9B}"),
+           QStringLiteral("q73580.link: net: closed"),
+       }) {
+    // Each line begins with the seconds since the start.
+    const QRegularExpression pattern(QStringLiteral("(^|\\n) *\\d+\\.\\d{3} ") +
+                                     QRegularExpression::escape(line) + QStringLiteral("\\n"));
+    EXPECT_TRUE(err.contains(pattern)) << line.toStdString() << "\n" << run;
+  }
+  EXPECT_FALSE(run.err.contains('\x1b')) << run;
+  EXPECT_FALSE(run.err.contains('\x9b')) << run;
+}
+
 // Nothing answers on the parallel port: a read through it sends the interface line and fails
 // at once as "Receive Data Error", rather than wait or print values it never read.
 TEST(CliParallelPort, ReadOverParallelPort_ExitsThreeAtOnce) {
