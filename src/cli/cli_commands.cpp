@@ -25,13 +25,31 @@ QString FromLatin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string ToUtf8(std::string_view latin1) {
-  return FromLatin1(latin1).toStdString();
+// A text the printer sent, as a person reads it: Latin-1 in UTF-8, and every control character
+// (C0, DEL, C1) written as \xNN, so that a name cannot move the cursor or clear the terminal.
+std::string ShownText(std::string_view latin1) {
+  std::string shown;
+  shown.reserve(latin1.size());
+  for (const char c : latin1) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
+      static constexpr char Hex[] = "0123456789ABCDEF";
+      shown += "\\x";
+      shown += Hex[byte >> 4];
+      shown += Hex[byte & 0x0F];
+    } else if (byte < 0x80) {
+      shown += c;
+    } else {
+      shown += static_cast<char>(0xC0 | (byte >> 6));
+      shown += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return shown;
 }
 
 // How the question and messages name the link: "USB", "COM1", "192.168.0.20:9100".
 std::string LinkCaption(const CliLink& link) {
-  return link.kind == LinkKind::Usb ? std::string("USB") : ToUtf8(link.target);
+  return link.kind == LinkKind::Usb ? std::string("USB") : ShownText(link.target);
 }
 
 QJsonObject ClockJson(const ClockRecord& clock) {
@@ -61,12 +79,12 @@ QJsonObject NetworkJson(const NetConfigRecord& config) {
 std::string NetworkText(const NetConfigRecord& config) {
   const std::array<std::pair<const char*, std::string>, 7> lines = {{
       {"DHCP:", config.dhcp != 0 ? "on" : "off"},
-      {"IP:", ToUtf8(config.ip.View())},
-      {"Mask:", ToUtf8(config.mask.View())},
-      {"Gateway:", ToUtf8(config.gateway.View())},
-      {"Address in use:", ToUtf8(config.lastUsedIp.View())},
-      {"Name:", ToUtf8(config.netName.View())},
-      {"MAC:", ToUtf8(config.macAddr.View())},
+      {"IP:", ShownText(config.ip.View())},
+      {"Mask:", ShownText(config.mask.View())},
+      {"Gateway:", ShownText(config.gateway.View())},
+      {"Address in use:", ShownText(config.lastUsedIp.View())},
+      {"Name:", ShownText(config.netName.View())},
+      {"MAC:", ShownText(config.macAddr.View())},
   }};
   std::string text;
   for (const auto& [key, value] : lines) {
@@ -82,8 +100,8 @@ std::string AddressText(const NetConfigRecord& config) {
   if (config.dhcp != 0) {
     return "DHCP";
   }
-  return "static " + ToUtf8(config.ip.View()) + ", mask " + ToUtf8(config.mask.View()) +
-         ", gateway " + ToUtf8(config.gateway.View());
+  return "static " + ShownText(config.ip.View()) + ", mask " + ShownText(config.mask.View()) +
+         ", gateway " + ShownText(config.gateway.View());
 }
 
 // "0, 4, 5 and 7".
@@ -274,7 +292,7 @@ CliOutcome Runner::RunLinkCommand() {
       config.netName.Assign(args_.name.value_or(std::string()));
       const CommandResult result = Operate(PrinterOperation::SetPrinterName, &config);
       if (result == CommandResult::Ok) {
-        Say("Printer name set to '" + ToUtf8(config.netName.View()) + "'.");
+        Say("Printer name set to '" + ShownText(config.netName.View()) + "'.");
       }
       return Finish(result);
     }
@@ -325,8 +343,8 @@ CliOutcome Runner::RunDiscover() {
         {QStringLiteral("model"), FromLatin1(reply.model)},
         {QStringLiteral("status"), FromLatin1(reply.status)},
     });
-    rows.push_back({ToUtf8(reply.name), ToUtf8(reply.mac), ToUtf8(reply.ip), ToUtf8(reply.model),
-                    ToUtf8(reply.status)});
+    rows.push_back({ShownText(reply.name), ShownText(reply.mac), ShownText(reply.ip),
+                    ShownText(reply.model), ShownText(reply.status)});
   }
   outcome_.json.insert(QStringLiteral("printers"), printers);
   outcome_.text = TableText(rows);
@@ -408,7 +426,7 @@ CliOutcome Runner::RunRemoteSet() {
     return Finish(CliUnconfirmedExit, "the printer did not confirm the change: " + *doubt);
   }
   Say("Wrote to " + args_.mac + ": " + AddressText(written) + ", name '" +
-      ToUtf8(written.netName.View()) + "'.");
+      ShownText(written.netName.View()) + "'.");
   return Finish(CommandResult::Ok);
 }
 
@@ -467,8 +485,8 @@ std::optional<std::string> Runner::ConfirmRemoteChange(
       } else if (read->modeRead) {
         now = reported.dhcp != 0 ? "DHCP" : "a static address";
       } else {
-        now = "IP " + ToUtf8(reported.ip.View()) + ", mask " + ToUtf8(reported.mask.View()) +
-              ", gateway " + ToUtf8(reported.gateway.View());
+        now = "IP " + ShownText(reported.ip.View()) + ", mask " + ShownText(reported.mask.View()) +
+              ", gateway " + ShownText(reported.gateway.View());
       }
       doubts.push_back("it reports " + now + " instead of " + AddressText(written));
     }

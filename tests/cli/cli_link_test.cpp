@@ -460,6 +460,8 @@ TEST(CliDebug, TracesTheLinkAndTheWireWithControlBytesEscaped) {
   }
   EXPECT_FALSE(run.err.contains('\x1b')) << run;
   EXPECT_FALSE(run.err.contains('\x9b')) << run;
+  // The plain output shows the name as harmlessly as the trace does.
+  EXPECT_TRUE(run.Out().find("Name:           A\\x1B[2J\\x9B\n") != std::string::npos) << run;
 }
 
 // Nothing answers on the parallel port: a read through it sends the interface line and fails
