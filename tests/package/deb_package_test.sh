@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Builds the .deb from a build tree, unpacks it into a scratch root (no root rights, nothing
-# installed on this machine), checks what it carries and starts the unpacked utility until its
-# main window is up.
-#   deb_package_test.sh BUILD_DIR APP_ID VERSION
-# Under Xvfb with xdotool the window itself is looked for; without them the utility runs on the
-# offscreen platform and has to be still running, silent, after 5 s.
+# Checks the three .debs scripts/package made: their control fields and files, then installs them
+# with apt-get, runs the installed programs, starts the utility until its main window is up, and
+# removes them again, leaving none of their files behind.
+#   deb_package_test.sh PACKAGE_DIR BUILD_DIR APP_ID VERSION
+# Installing needs root and a machine without these packages; elsewhere the packages are
+# unpacked into a scratch root and run from there. Under Xvfb with xdotool the window itself is
+# looked for; without them the utility runs on the offscreen platform and has to be still
+# running, silent, after 5 s.
 set -euo pipefail
 
-build_dir=$1
-app_id=$2
-version=$3
+package_dir=$(realpath "$1")
+build_dir=$(realpath "$2")
+app_id=$3
+version=$4
+packages=(q73580-utility q73580-cli q73580-printer-sim)
 
 fail() {
   echo "FAIL: $*" >&2
@@ -18,58 +22,82 @@ fail() {
 
 scratch=$(mktemp -d "$build_dir/package-test.XXXXXX")
 pids=()
+installed=0
+apt=(apt-get -y -q -o DPkg::Lock::Timeout=120)
+present() { # installed, or half so, or its configuration kept
+  local status
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null) || true
+  [ -n "$status" ] && [ "$status" != not-installed ]
+}
 cleanup() {
   for pid in "${pids[@]}"; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
+  if [ "$installed" -eq 1 ]; then
+    "${apt[@]}" remove --purge "${packages[@]}" >/dev/null 2>&1 || true
+  fi
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 
-# 1. The package, made in the scratch folder so that a package built by hand is left alone.
-cpack --config "$build_dir/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
-  {
-    cat "$scratch/cpack.log" >&2
-    fail "cpack failed"
-  }
+# 1. The packages' control fields.
 arch=$(dpkg --print-architecture)
-deb="$scratch/out/q73580-utility_${version}_${arch}.deb"
-[ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(ls "$scratch/out")"
-
-# 2. Its control fields. Depends comes from dpkg-shlibdeps, plus the SVG plugins Qt loads itself.
-field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = q73580-utility ] || fail "Package is '$(field Package)'"
-[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)'"
-[ "$(field Section)" = utils ] || fail "Section is '$(field Section)'"
-[ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
-[ -n "$(field Maintainer)" ] || fail "no Maintainer"
-depends=$(field Depends)
-echo "Depends: $depends"
-for lib in libqt6widgets6 libqt6network6 libqt6serialport6 libusb-1.0-0 libqt6svg6; do
-  [[ ", $depends," == *", $lib"[\ ,]* ]] || fail "Depends does not name $lib"
+declare -A deb
+for p in "${packages[@]}"; do
+  deb[$p]="$package_dir/${p}_${version}_${arch}.deb"
+  [ -f "${deb[$p]}" ] || fail "no $(basename "${deb[$p]}"); in $package_dir: $(ls "$package_dir")"
+  field() { dpkg-deb -f "${deb[$p]}" "$1"; }
+  [ "$(field Package)" = "$p" ] || fail "$p: Package is '$(field Package)'"
+  [ "$(field Version)" = "$version" ] || fail "$p: Version is '$(field Version)'"
+  [ "$(field Architecture)" = "$arch" ] || fail "$p: Architecture is '$(field Architecture)'"
+  [ -n "$(field Maintainer)" ] || fail "$p: no Maintainer"
 done
+depends() { dpkg-deb -f "${deb[$1]}" Depends; }
+names() { # the package names in a Depends field, one a line
+  tr ',|' '\n\n' <<<"$1" | sed 's/^ *//; s/[ (].*//' | grep .
+}
+# Depends comes from dpkg-shlibdeps, plus the SVG plugins Qt loads itself and the CLI's package
+# with the udev rule. A headless host gets the CLI without Qt's GUI libraries.
+for lib in libqt6widgets6 libqt6network6 libqt6serialport6 libusb-1.0-0 libqt6svg6 q73580-cli; do
+  names "$(depends q73580-utility)" | grep -qx "$lib" || fail "q73580-utility does not depend on $lib"
+done
+for lib in libqt6core6 libqt6network6 libqt6serialport6 libusb-1.0-0; do
+  names "$(depends q73580-cli)" | grep -qx "$lib" || fail "q73580-cli does not depend on $lib"
+done
+gui=$(names "$(depends q73580-cli)" | grep -E '^libqt6(gui|widgets|svg)' || true)
+[ -z "$gui" ] || fail "q73580-cli depends on $gui"
+if names "$(depends q73580-printer-sim)" | grep -q '^libqt6'; then
+  fail "q73580-printer-sim depends on Qt: $(depends q73580-printer-sim)"
+fi
 
-# 3. Exactly the expected files, and the right ones.
-root="$scratch/root"
-dpkg-deb -x "$deb" "$root"
-expected=$(
-  sort <<EOF
-./usr/bin/q73580-cli
-./usr/bin/q73580-printer-sim
-./usr/bin/q73580-utility
-./usr/lib/udev/rules.d/70-q73580-printer.rules
+# 2. Exactly the expected files in each package.
+doc() { printf './usr/share/doc/%s/changelog.gz\n./usr/share/doc/%s/copyright\n' "$1" "$1"; }
+declare -A expected
+expected[q73580-utility]="./usr/bin/q73580-utility
 ./usr/share/applications/$app_id.desktop
-./usr/share/bash-completion/completions/q73580-cli
 ./usr/share/icons/hicolor/scalable/apps/$app_id.svg
+./usr/share/man/man1/q73580-utility.1.gz
 ./usr/share/metainfo/$app_id.metainfo.xml
-EOF
-)
-actual=$(cd "$root" && find . ! -type d | sort)
-[ "$actual" = "$expected" ] || fail "files in the package:
+$(doc q73580-utility)"
+expected[q73580-cli]="./usr/bin/q73580-cli
+./usr/lib/udev/rules.d/70-q73580-printer.rules
+./usr/share/bash-completion/completions/q73580-cli
+./usr/share/man/man1/q73580-cli.1.gz
+$(doc q73580-cli)"
+expected[q73580-printer-sim]="./usr/bin/q73580-printer-sim
+./usr/share/man/man1/q73580-printer-sim.1.gz
+$(doc q73580-printer-sim)"
+root="$scratch/root"
+for p in "${packages[@]}"; do
+  actual=$(dpkg-deb -c "${deb[$p]}" | grep -v '^d' | awk '{print $6}' | sort)
+  want=$(sort <<<"${expected[$p]}")
+  [ "$actual" = "$want" ] || fail "files in $p:
 $actual
 expected:
-$expected"
+$want"
+  dpkg-deb -x "${deb[$p]}" "$root"
+done
 for exe in q73580-utility q73580-cli q73580-printer-sim; do
   [ -x "$root/usr/bin/$exe" ] || fail "$exe is not executable"
 done
@@ -95,45 +123,84 @@ if command -v appstreamcli >/dev/null; then
     fail "appstreamcli validate-tree: $(cat "$scratch/validate.log")"
 fi
 
-# 4. The unpacked utility starts and shows its main window. Its own files only: nothing is read
-# from or written to the user's home, and the icon theme search sees the unpacked icon first.
+# 3. Installed with apt-get, as the README says, where this machine allows it: only when it needs
+# nothing but the files given (nothing is fetched), and one package test at a time on a machine.
+prefix=$root
+debs=("${deb[q73580-utility]}" "${deb[q73580-cli]}" "${deb[q73580-printer-sim]}")
+can_install() {
+  [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null || return 1
+  for p in "${packages[@]}"; do
+    if present "$p"; then
+      echo "$p is installed on this machine already: it is left alone" >&2
+      return 1
+    fi
+  done
+  local others
+  others=$("${apt[@]}" install --simulate --no-install-recommends "${debs[@]}" 2>&1 |
+    sed -n 's/^Inst \([^ ]*\).*/\1/p' | grep -vxE 'q73580-(utility|cli|printer-sim)' || true)
+  if [ -n "$others" ]; then
+    echo "installing would fetch" $others >&2
+    return 1
+  fi
+}
+exec 9>/run/lock/q73580-deb-package-test.lock
+flock -w 600 9 || fail "another package test held the lock for 10 min"
+if can_install; then
+  installed=1
+  "${apt[@]}" install --no-install-recommends "${debs[@]}" >"$scratch/apt.log" 2>&1 || fail "apt-get install: $(cat "$scratch/apt.log")"
+  prefix=""
+  for p in "${packages[@]}"; do
+    [ "$(dpkg-query -W -f='${Status}' "$p")" = "install ok installed" ] || fail "$p is not installed"
+  done
+  if command -v man >/dev/null; then
+    man=$(man -w q73580-cli 2>&1) || fail "man -w q73580-cli: $man"
+    echo "installed; man finds the CLI's page at $man"
+  fi
+else
+  echo "not installed (needs root and apt-get): the unpacked packages are checked instead"
+fi
+[ -s "$prefix/usr/share/man/man1/q73580-cli.1.gz" ] || fail "no manual page of q73580-cli"
+help=$("$prefix/usr/bin/q73580-cli" --help 2>&1) || fail "q73580-cli --help: $help"
+[[ $help == Usage:\ q73580-cli* ]] || fail "q73580-cli --help says: $help"
+
+# 4. The utility starts and shows its main window. Its own files only: nothing is read from or
+# written to the user's home, and the icon theme search sees the packaged icon first.
 mkdir -m 700 "$scratch/home" "$scratch/runtime"
 run_env=(env HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/runtime"
   XDG_CONFIG_HOME="$scratch/home/.config" XDG_CACHE_HOME="$scratch/home/.cache"
-  XDG_DATA_DIRS="$root/usr/share:/usr/share")
-utility="$root/usr/bin/q73580-utility"
+  XDG_DATA_DIRS="$prefix/usr/share:/usr/share")
+utility="$prefix/usr/bin/q73580-utility"
 err="$scratch/utility.err"
 
-# A private X server: a display number of its own (no lock file and no listening socket, in the
-# file system or the abstract namespace, of another server), a cookie of its own, and proof that
-# it answers before the utility is started. A server that cannot be had is reported and the
-# offscreen check below runs instead: the package is what is under test here, not the X setup.
+# A private X server: it picks a free display itself (-displayfd) and writes its number once it
+# accepts connections; a cookie of its own. A server that cannot be had is reported and the
+# offscreen check below runs instead: the packages are under test here, not the X setup.
 x_display=""
 start_x_server() {
-  local attempt n xpid
-  for attempt in 1 2 3 4 5; do
-    n=$((200 + (RANDOM % 700)))
-    [ -e "/tmp/.X$n-lock" ] && continue
-    grep -q "/tmp/.X11-unix/X$n\$" /proc/net/unix 2>/dev/null && continue
-    rm -f "$scratch/Xauthority"
-    xauth -q -f "$scratch/Xauthority" add ":$n" . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')" ||
-      return 1
-    Xvfb ":$n" -auth "$scratch/Xauthority" -screen 0 1024x768x24 -nolisten tcp \
-      >"$scratch/xvfb.log" 2>&1 &
-    xpid=$!
-    pids+=("$xpid")
-    for _ in $(seq 100); do # 10 s at most
-      kill -0 "$xpid" 2>/dev/null || break
-      if XAUTHORITY="$scratch/Xauthority" DISPLAY=":$n" xprop -root >/dev/null 2>&1; then
-        x_display=":$n"
-        return 0
-      fi
-      sleep 0.1
-    done
-    echo "Xvfb :$n was not usable (attempt $attempt): $(cat "$scratch/xvfb.log")" >&2
-    kill "$xpid" 2>/dev/null || true
+  local n xpid cookie
+  cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+  # The server takes every cookie in its file; clients look theirs up by display number.
+  xauth -q -f "$scratch/Xauthority" add :0 . "$cookie" 2>/dev/null || return 1
+  Xvfb -displayfd 3 -auth "$scratch/Xauthority" -screen 0 1024x768x24 -nolisten tcp -noreset \
+    3>"$scratch/display" 9>&- >"$scratch/xvfb.log" 2>&1 &
+  xpid=$!
+  pids+=("$xpid")
+  for _ in $(seq 100); do # 10 s at most
+    n=$(head -n1 "$scratch/display" 2>/dev/null) || true
+    [[ $n =~ ^[0-9]+$ ]] && break
+    kill -0 "$xpid" 2>/dev/null || break
+    sleep 0.1
   done
-  return 1
+  if ! [[ $n =~ ^[0-9]+$ ]]; then
+    echo "Xvfb gave no display number: $(cat "$scratch/xvfb.log")" >&2
+    return 1
+  fi
+  xauth -q -f "$scratch/Xauthority" add ":$n" . "$cookie" 2>/dev/null || return 1
+  if ! XAUTHORITY="$scratch/Xauthority" DISPLAY=":$n" timeout 10 xprop -root >/dev/null 2>&1; then
+    echo "Xvfb :$n does not answer: $(cat "$scratch/xvfb.log")" >&2
+    return 1
+  fi
+  x_display=":$n"
 }
 
 if command -v Xvfb >/dev/null && command -v xauth >/dev/null && command -v xdotool >/dev/null &&
@@ -142,7 +209,8 @@ if command -v Xvfb >/dev/null && command -v xauth >/dev/null && command -v xdoto
   run_env+=(XAUTHORITY="$scratch/Xauthority")
   export XAUTHORITY="$scratch/Xauthority"
 
-  "${run_env[@]}" DISPLAY="$display" QT_QPA_PLATFORM=xcb "$utility" >"$scratch/utility.out" 2>"$err" &
+  "${run_env[@]}" DISPLAY="$display" QT_QPA_PLATFORM=xcb "$utility" \
+    >"$scratch/utility.out" 2>"$err" 9>&- &
   app=$!
   pids+=("$app")
   window=""
@@ -167,6 +235,8 @@ the X server's log: $(cat "$scratch/xvfb.log")"
     fail "StartupWMClass=$(entry StartupWMClass) does not match WM_CLASS $wm_class"
   echo "main window $window up on $display, WM_CLASS $wm_class"
   kill -0 "$app" 2>/dev/null || fail "the utility ended: $(cat "$err")"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
 else
   echo "no X server to be had (Xvfb, xauth, xdotool or xprop missing, or none answered):" \
     "the utility runs offscreen for 5 s instead"
@@ -176,4 +246,20 @@ else
   [ "$status" -eq 124 ] || fail "the utility ended with $status before 5 s: $(cat "$err")"
 fi
 [ ! -s "$err" ] || fail "the utility printed errors: $(cat "$err")"
-echo "package $(basename "$deb") checked"
+
+# 5. Removed again, with every file it brought.
+if [ "$installed" -eq 1 ]; then
+  "${apt[@]}" remove --purge "${packages[@]}" >"$scratch/apt.log" 2>&1 ||
+    fail "apt-get remove: $(cat "$scratch/apt.log")"
+  installed=0
+  for p in "${packages[@]}"; do
+    if present "$p"; then
+      fail "$p is still installed"
+    fi
+    left=$(dpkg-deb -c "${deb[$p]}" | grep -v '^d' | awk '{print substr($6, 2)}' |
+      while read -r f; do [ ! -e "$f" ] || echo "$f"; done)
+    [ -z "$left" ] || fail "removing $p left $left"
+  done
+  echo "removed"
+fi
+echo "packages $(cd "$package_dir" && echo *.deb) checked"
