@@ -126,7 +126,8 @@ void TFormEthernetSetup::ButtonOKClick() {
         std::tuple{editMask_, &taken.mask, QStringLiteral("The subnet mask")},
         std::tuple{editGateWay_, &taken.gateway, QStringLiteral("The gateway")}}) {
     if (IsDottedQuad(edit->text())) {
-      TakeText(edit->text(), *field, what);
+      // Digits and dots only: nothing in it the printer cannot take.
+      field->Assign(edit->text().toLatin1().toStdString());
     } else if (dhcp) {
       // Greyed out, the field cannot be put right, and the static addresses are still written:
       // keep what the printer reported, or 0.0.0.0 where nothing was read, never the
@@ -137,13 +138,20 @@ void TFormEthernetSetup::ButtonOKClick() {
     } else {
       // Not a dotted quad, an address would go out as 255.255.255.255 and could leave the
       // printer unreachable: refuse it before anything is written.
-      throw UserInputError(
-          QStringLiteral("%1 must be four numbers from 0 to 255 joined by dots, such as "
-                         "192.168.1.50.")
-              .arg(what));
+      showMessage_(this,
+                   QStringLiteral("%1 must be four numbers from 0 to 255 joined by dots, such as "
+                                  "192.168.1.50.")
+                       .arg(what),
+                   MessageKind::Error);
+      return;
     }
   }
-  TakeText(editDeviceName_->text(), taken.netName, QStringLiteral("The printer name"));
+  if (const InputResult<> name =
+          TakeText(editDeviceName_->text(), taken.netName, QStringLiteral("The printer name"));
+      !name) {
+    showMessage_(this, name.Message(), MessageKind::Error);
+    return;
+  }
   taken.dhcp = dhcp ? 1 : 0;
   taken.accepted = 1;
   *result_ = taken;

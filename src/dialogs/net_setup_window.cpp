@@ -12,7 +12,6 @@
 #include <array>
 
 #include "dialogs/ethernet_setup_dialog.h"
-#include "gui/input_error.h"
 #include "gui/placed_controls.h"
 #include "netsetup/discovery_protocol.h"
 #include "netsetup/remote_ip_change.h"
@@ -193,14 +192,22 @@ void TFormNetSetup::ShowTarget() {
   editPort_->setText(QString::number(target_->Port));
 }
 
-void TFormNetSetup::StoreTarget() {
-  TakeText(editIPAddr_->text(), target_->Host, QStringLiteral("The IP address or printer name"));
-  const std::int32_t port = StrToInt(editPort_->text());
-  // 0 cannot be connected to, and a larger number would reach another port.
-  if (port < 1 || port > 65535) {
-    throw UserInputError(QStringLiteral("The port must be a number from 1 to 65535."));
+InputResult<> TFormNetSetup::StoreTarget() {
+  if (InputResult<> host = TakeText(editIPAddr_->text(), target_->Host,
+                                    QStringLiteral("The IP address or printer name"));
+      !host) {
+    return host;
   }
-  target_->Port = port;
+  const InputResult<std::int32_t> port = StrToInt(editPort_->text());
+  if (!port) {
+    return port.Refusal();
+  }
+  // 0 cannot be connected to, and a larger number would reach another port.
+  if (*port < 1 || *port > 65535) {
+    return InputRefusal{QStringLiteral("The port must be a number from 1 to 65535.")};
+  }
+  target_->Port = *port;
+  return {};
 }
 
 void TFormNetSetup::ButtonDiscoverClick() {
@@ -222,7 +229,11 @@ void TFormNetSetup::ListView1Click() {
 }
 
 void TFormNetSetup::ButtonSetClick() {
-  StoreTarget();
+  // A refusal keeps the window open, so that the text can be put right.
+  if (const InputResult<> stored = StoreTarget(); !stored) {
+    showMessage_(this, stored.Message(), MessageKind::Error);
+    return;
+  }
   accept();
 }
 
@@ -237,6 +248,7 @@ void TFormNetSetup::ButtonChangeIPClick() {
       exchange_, sequence_, target,
       [this](NetConfigRecord& record) {
         TFormEthernetSetup dialog(scale_, this);
+        dialog.SetMessageSink(showMessage_);
         dialog.Prepare(x(), y(), record);
         dialog.exec();
       },
@@ -261,8 +273,10 @@ void TFormNetSetup::ButtonBrowserClick() {
   // A host a URL cannot carry (a blank, a quotation mark, a control character) would open
   // nothing at all, without a word.
   if (!url.isValid()) {
-    throw UserInputError(
-        QStringLiteral("No web page can be opened at '%1'.").arg(editIPAddr_->text()));
+    showMessage_(this,
+                 QStringLiteral("No web page can be opened at '%1'.").arg(editIPAddr_->text()),
+                 MessageKind::Error);
+    return;
   }
   openUrl_(url);
 }

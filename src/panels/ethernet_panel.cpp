@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <array>
+#include <tuple>
 
 #include "gui/edit_limit.h"
-#include "gui/input_error.h"
 #include "gui/keyboard_access.h"
 #include "gui/placed_controls.h"
 
@@ -132,12 +132,20 @@ void EthernetPanel::ShowNetworkFields() {
   }
 }
 
-void EthernetPanel::TakeNetworkFields() {
-  TakeText(EditIP->text(), values_.ip, QStringLiteral("IP address"));
-  TakeText(EditMask->text(), values_.mask, QStringLiteral("Mask"));
-  TakeText(EditGateWay->text(), values_.gateway, QStringLiteral("Gateway"));
-  TakeText(EditPrinterName->text(), values_.netName, QStringLiteral("Printer name"));
+InputResult<> EthernetPanel::TakeNetworkFields() {
+  const std::array<std::tuple<QLineEdit*, NetConfigRecord::Text*, QString>, 4> fields = {{
+      {EditIP, &values_.ip, QStringLiteral("IP address")},
+      {EditMask, &values_.mask, QStringLiteral("Mask")},
+      {EditGateWay, &values_.gateway, QStringLiteral("Gateway")},
+      {EditPrinterName, &values_.netName, QStringLiteral("Printer name")},
+  }};
+  for (const auto& [edit, field, what] : fields) {
+    if (InputResult<> taken = TakeText(edit->text(), *field, what); !taken) {
+      return taken;
+    }
+  }
   values_.dhcp = RadioIndex() == DhcpIndex ? 1 : 0;
+  return {};
 }
 
 CommandResult EthernetPanel::ReadPrinterNetwork() {
@@ -172,7 +180,10 @@ void EthernetPanel::ButtonEtherReadClick() {
 }
 
 void EthernetPanel::ButtonSetIPClick() {
-  TakeNetworkFields();
+  if (const InputResult<> taken = TakeNetworkFields(); !taken) {
+    host_.ShowInputError(taken.Message());
+    return;
+  }
   NetConfigRecord scratch;
   scratch.dhcp = values_.dhcp;
   scratch.ip = values_.ip;
@@ -182,7 +193,10 @@ void EthernetPanel::ButtonSetIPClick() {
 }
 
 void EthernetPanel::ButtonSetPrinterNameClick() {
-  TakeNetworkFields();
+  if (const InputResult<> taken = TakeNetworkFields(); !taken) {
+    host_.ShowInputError(taken.Message());
+    return;
+  }
   NetConfigRecord scratch;
   scratch.netName = values_.netName;
   host_.RunPanelOperation(PrinterOperation::SetPrinterName, &scratch);
