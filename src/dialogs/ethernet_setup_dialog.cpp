@@ -9,25 +9,18 @@
 #include <QStringList>
 #include <tuple>
 
+#include "common/printer_rules.h"
 #include "gui/edit_limit.h"
 #include "gui/input_error.h"
 #include "gui/keyboard_access.h"
 #include "gui/placed_controls.h"
-#include "protocol/address_text.h"
 
 namespace {
 
 constexpr int DhcpIndex = 0;
 constexpr int StaticIndex = 1;
-constexpr int DeviceNameMaxLength = 15;
 
 }  // namespace
-
-bool IsDottedQuad(const QString& text) {
-  // A character beyond Latin-1 becomes '?', which is no digit either.
-  const QByteArray latin = text.toLatin1();
-  return IsDottedQuad(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
-}
 
 TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -60,17 +53,15 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
     label->setBuddy(edit);  // the caption names the edit for screen readers
   };
   // The record's text fields hold 63 characters.
-  constexpr int AddressMaxLength = static_cast<int>(NetConfigRecord::Text::Capacity);
-  addRow("LabelIP", "IP:", 96, "EditIP", 88, AddressMaxLength, labelIP_, editIP_);
-  addRow("LabelMask", "Subnet Mask:", 120, "EditMask", 112, AddressMaxLength, labelMask_,
-         editMask_);
-  addRow("LabelGateWay", "Gateway:", 144, "EditGateWay", 136, AddressMaxLength, labelGateWay_,
+  addRow("LabelIP", "IP:", 96, "EditIP", 88, RecordTextRoom, labelIP_, editIP_);
+  addRow("LabelMask", "Subnet Mask:", 120, "EditMask", 112, RecordTextRoom, labelMask_, editMask_);
+  addRow("LabelGateWay", "Gateway:", 144, "EditGateWay", 136, RecordTextRoom, labelGateWay_,
          editGateWay_);
   for (QLineEdit* edit : {editIP_, editMask_, editGateWay_}) {
     edit->setText(QStringLiteral("0.0.0.0"));
   }
   QLabel* labelName = nullptr;
-  addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, DeviceNameMaxLength,
+  addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, PrinterNameMaxLength,
          labelName, editDeviceName_);
 
   auto* buttonOK = AddButton(*this, QStringLiteral("ButtonOK"), QStringLiteral("Set"),

@@ -38,6 +38,3 @@ class TFormEthernetSetup : public QDialog {
   QLineEdit* editGateWay_ = nullptr;
   QLineEdit* editDeviceName_ = nullptr;
 };
-
-// True for four numbers of 0 to 255 joined by dots and nothing else.
-bool IsDottedQuad(const QString& text);

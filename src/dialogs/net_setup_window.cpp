@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <array>
 
+#include "common/printer_rules.h"
 #include "dialogs/ethernet_setup_dialog.h"
 #include "gui/placed_controls.h"
 #include "netsetup/discovery_protocol.h"
@@ -116,7 +117,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   auto* label2 = AddLabel(*group, QStringLiteral("Label2"), QStringLiteral("Port:"),
                           scale.Rect(9, 64, 100, 13));
   editPort_ = AddEdit(*group, QStringLiteral("EditPort"), scale.Rect(8, 84, 113, 21));
-  editPort_->setText(QStringLiteral("9100"));
+  editPort_->setText(QString::number(DefaultPrinterPort));
   label2->setBuddy(editPort_);
   auto* buttonSet = AddButton(*group, QStringLiteral("ButtonSet"), QStringLiteral("Exit"),
                               scale.Rect(8, 264, 121, 25));
@@ -203,7 +204,7 @@ InputResult<> TFormNetSetup::StoreTarget() {
     return port.Refusal();
   }
   // 0 cannot be connected to, and a larger number would reach another port.
-  if (*port < 1 || *port > 65535) {
+  if (!IsPortNumber(*port)) {
     return InputRefusal{QStringLiteral("The port must be a number from 1 to 65535.")};
   }
   target_->Port = *port;

@@ -1,6 +1,7 @@
 #include "gui/input_error.h"
 
 #include <limits>
+#include <optional>
 
 InputResult<std::int32_t> StrToInt(const QString& text) {
   qsizetype pos = 0;
@@ -28,23 +29,19 @@ InputResult<std::int32_t> StrToInt(const QString& text) {
   return static_cast<std::int32_t>(negative ? -value : value);
 }
 
-InputResult<> TakeText(const QString& text, FixedText<64>& field, const QString& what) {
-  if (text.size() > static_cast<qsizetype>(FixedText<64>::Capacity)) {
-    return InputRefusal{
-        QStringLiteral("%1 is longer than %2 characters.").arg(what).arg(FixedText<64>::Capacity)};
-  }
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (c.unicode() > 0xFF) {
-      // A character beyond 16 bits is named whole, not by half of its surrogate pair.
-      const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-      return InputRefusal{QStringLiteral("%1 contains '%2', which the printer cannot take.")
-                              .arg(what, text.mid(i, pair ? 2 : 1))};
-    }
-    if (c == QLatin1Char('"') || c.unicode() < 0x20 ||
-        (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {
-      return InputRefusal{
-          QStringLiteral("%1 may not contain quotation marks or control characters.").arg(what)};
+InputResult<> TakeText(const QString& text, FixedText<RecordTextRoom + 1>& field,
+                       const QString& what) {
+  if (const std::optional<TextProblem> problem = CheckRecordText(text)) {
+    switch (problem->fault) {
+      case TextFault::TooLong:
+        return InputRefusal{
+            QStringLiteral("%1 is longer than %2 characters.").arg(what).arg(problem->limit)};
+      case TextFault::NotLatin1:
+        return InputRefusal{QStringLiteral("%1 contains '%2', which the printer cannot take.")
+                                .arg(what, problem->character)};
+      case TextFault::QuoteOrControl:
+        return InputRefusal{
+            QStringLiteral("%1 may not contain quotation marks or control characters.").arg(what)};
     }
   }
   const QByteArray bytes = text.toLatin1();

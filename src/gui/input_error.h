@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "common/fixed_text.h"
+#include "common/printer_rules.h"
 
 // Why an action cannot use what was typed: the text of the error box the handler shows.
 struct InputRefusal {
@@ -34,7 +35,9 @@ class [[nodiscard]] InputResult {
 // Anything else is refused with "'<text>' is not a valid integer value.".
 InputResult<std::int32_t> StrToInt(const QString& text);
 
-// Copies a typed text into a record field. A character without a single-byte (Latin-1) form,
-// a '"' or a control character would not reach the printer as typed or would break the command
-// it goes into, so it is refused with a message that names `what`, and the field is left alone.
-InputResult<> TakeText(const QString& text, FixedText<64>& field, const QString& what);
+// Copies a typed text into a record field (or the network link's host, of the same size). A
+// text too long for it, a character without a single-byte (Latin-1) form, a '"' or a control
+// character would not reach the printer as typed or would break the command it goes into, so it
+// is refused with a message that names `what`, and the field is left alone.
+InputResult<> TakeText(const QString& text, FixedText<RecordTextRoom + 1>& field,
+                       const QString& what);

@@ -8,6 +8,7 @@
 #include <array>
 #include <tuple>
 
+#include "common/printer_rules.h"
 #include "gui/edit_limit.h"
 #include "gui/keyboard_access.h"
 #include "gui/placed_controls.h"
@@ -18,8 +19,7 @@ constexpr int DhcpIndex = 0;
 constexpr int StaticIndex = 1;
 
 // The address edits hold what their record fields can; a longer text would be cut unseen.
-constexpr int AddressMaxLength = static_cast<int>(NetConfigRecord::Text::Capacity);
-constexpr int PrinterNameMaxLength = 15;
+constexpr int AddressMaxLength = RecordTextRoom;
 
 constexpr int LabelHeight = 13;
 constexpr int EditHeight = 21;
