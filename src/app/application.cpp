@@ -1,10 +1,19 @@
 #include "app/application.h"
 
 #include <QIcon>
+#include <QtGlobal>
 #include <exception>
 
-#include "gui/input_error.h"
 #include "gui/layout_scale.h"
+
+namespace {
+
+// `lead` alone, or followed by what the exception said.
+QString UnexpectedErrorText(const QString& lead, const QString& what) {
+  return what.isEmpty() ? lead + QLatin1Char('.') : lead + QStringLiteral(": ") + what;
+}
+
+}  // namespace
 
 Q73580Application::Q73580Application(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Q73580 Utility"));
@@ -20,15 +29,21 @@ Q73580Application::Q73580Application(int& argc, char** argv) : QApplication(argc
 }
 
 bool Q73580Application::notify(QObject* receiver, QEvent* event) {
+  // Handlers refuse input through their windows' message boxes and throw nothing. An exception
+  // that still gets here is a fault: logged and shown, it ends that action and the program goes
+  // on.
+  QString what;
   try {
     return QApplication::notify(receiver, event);
-  } catch (const UserInputError& error) {
-    ShowError(error.Message());
   } catch (const std::exception& error) {
-    ShowError(QString::fromLocal8Bit(error.what()));
+    what = QString::fromLocal8Bit(error.what());
   } catch (...) {
-    ShowError(QString());
+    // Nothing more is known about it.
   }
+  qCritical("unexpected exception while %s handled event %d: %s",
+            receiver != nullptr ? receiver->metaObject()->className() : "nothing",
+            static_cast<int>(event->type()), qUtf8Printable(what));
+  ShowError(UnexpectedErrorText(QStringLiteral("An unexpected error stopped this action"), what));
   return false;
 }
 
@@ -38,16 +53,17 @@ void Q73580Application::ShowError(const QString& text) {
 
 int RunApplication(Q73580Application& app,
                    const std::function<std::unique_ptr<QWidget>()>& makeWindow) {
+  QString what;
   try {
     const std::unique_ptr<QWidget> window = makeWindow();
     window->show();
     return app.exec();
-  } catch (const UserInputError& error) {
-    app.ShowError(error.Message());
   } catch (const std::exception& error) {
-    app.ShowError(QString::fromLocal8Bit(error.what()));
+    what = QString::fromLocal8Bit(error.what());
   } catch (...) {
-    app.ShowError(QString());
+    // Nothing more is known about it.
   }
+  qCritical("unexpected exception at start-up: %s", qUtf8Printable(what));
+  app.ShowError(UnexpectedErrorText(QStringLiteral("An unexpected error ended the program"), what));
   return 1;
 }

@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "common/printer_rules.h"
 #include "link/usb_vendor.h"
 
 namespace {
@@ -31,7 +32,7 @@ std::optional<NetTarget> ParseStartTarget(const QString& text) {
   bool portOk = false;
   const int port = colon > 0 ? text.mid(colon + 1).toInt(&portOk) : 0;
   const QString host = text.left(colon);
-  if (!portOk || port <= 0 || port >= 65536 || host.size() > 63) {
+  if (!portOk || !IsPortNumber(port) || host.size() > RecordTextRoom) {
     return std::nullopt;
   }
   NetTarget target;

@@ -283,6 +283,10 @@ CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, Operation
   return result;
 }
 
+void TFormMain::ShowInputError(const QString& text) {
+  services_.showMessage(this, text, MessageKind::Error);
+}
+
 void TFormMain::About1Click() {
   TFormAbout about(scale_, this);
   about.exec();

@@ -51,6 +51,7 @@ class TFormMain : public QMainWindow, public PanelHost {
 
   // PanelHost
   CommandResult RunPanelOperation(PrinterOperation operation, OperationRecord record) override;
+  void ShowInputError(const QString& text) override;
   QDateTime Now() const override;
 
   // The link kind the interface list selects now; -1 when typed text matches no item.

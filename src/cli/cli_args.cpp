@@ -15,14 +15,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/printer_rules.h"
 #include "link/usb_printer_port.h"
 #include "link/usb_vendor.h"
 #include "protocol/address_text.h"
 
 namespace {
 
-// The longest name the Ethernet panel and the Ethernet Setup dialog let the user type.
-constexpr qsizetype PrinterNameMaxLength = 15;
 // The highest quiet wait of a discovery; the whole run stops after 10 s anyway.
 constexpr double MaxQuietSeconds = 10.0;
 
@@ -359,16 +358,13 @@ std::string Latin1(const QString& text) {
 // A text the printer can take between quotes: Latin-1 only, no '"', no control character.
 // Empty when it can, else what is wrong with it.
 std::string PrinterTextProblem(const QString& text, const std::string& what) {
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i].unicode();
-    if (c > 0xFF) {
-      return what + " contains a character the printer cannot take (only Latin-1 is possible)";
-    }
-    if (c == u'"' || c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-      return what + " may not contain quotation marks or control characters";
-    }
+  const std::optional<TextProblem> problem = CheckPrinterText(text);
+  if (!problem) {
+    return {};
   }
-  return {};
+  return problem->fault == TextFault::NotLatin1
+             ? what + " contains a character the printer cannot take (only Latin-1 is possible)"
+             : what + " may not contain quotation marks or control characters";
 }
 
 // Digits only, from `low` to `high`.
@@ -638,7 +634,7 @@ bool Parser::TakeLink() {
     link.kind = LinkKind::Ethernet;
     const QString& value = net->values[0];
     QString host = value;
-    int port = 9100;
+    int port = DefaultPrinterPort;
     if (const qsizetype colon = value.lastIndexOf(QLatin1Char(':')); colon >= 0) {
       host = value.left(colon);
       const std::optional<int> number = NumberIn(value.mid(colon + 1), 1, 65535);

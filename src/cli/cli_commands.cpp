@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/printer_rules.h"
 #include "link/usb_printer_port.h"
 #include "netsetup/discovery_protocol.h"
 #include "netsetup/remote_ip_change.h"
@@ -16,10 +17,6 @@
 #include "protocol/printer_operations.h"
 
 namespace {
-
-// Discovery keeps the window's hard limits whatever the quiet wait.
-constexpr int DiscoveryMaxTotalMs = 10000;
-constexpr int DiscoveryMaxReplies = 1000;
 
 QString FromLatin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));

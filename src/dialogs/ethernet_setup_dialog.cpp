@@ -9,25 +9,18 @@
 #include <QStringList>
 #include <tuple>
 
+#include "common/printer_rules.h"
 #include "gui/edit_limit.h"
 #include "gui/input_error.h"
 #include "gui/keyboard_access.h"
 #include "gui/placed_controls.h"
-#include "protocol/address_text.h"
 
 namespace {
 
 constexpr int DhcpIndex = 0;
 constexpr int StaticIndex = 1;
-constexpr int DeviceNameMaxLength = 15;
 
 }  // namespace
-
-bool IsDottedQuad(const QString& text) {
-  // A character beyond Latin-1 becomes '?', which is no digit either.
-  const QByteArray latin = text.toLatin1();
-  return IsDottedQuad(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
-}
 
 TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -60,17 +53,15 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
     label->setBuddy(edit);  // the caption names the edit for screen readers
   };
   // The record's text fields hold 63 characters.
-  constexpr int AddressMaxLength = static_cast<int>(NetConfigRecord::Text::Capacity);
-  addRow("LabelIP", "IP:", 96, "EditIP", 88, AddressMaxLength, labelIP_, editIP_);
-  addRow("LabelMask", "Subnet Mask:", 120, "EditMask", 112, AddressMaxLength, labelMask_,
-         editMask_);
-  addRow("LabelGateWay", "Gateway:", 144, "EditGateWay", 136, AddressMaxLength, labelGateWay_,
+  addRow("LabelIP", "IP:", 96, "EditIP", 88, RecordTextRoom, labelIP_, editIP_);
+  addRow("LabelMask", "Subnet Mask:", 120, "EditMask", 112, RecordTextRoom, labelMask_, editMask_);
+  addRow("LabelGateWay", "Gateway:", 144, "EditGateWay", 136, RecordTextRoom, labelGateWay_,
          editGateWay_);
   for (QLineEdit* edit : {editIP_, editMask_, editGateWay_}) {
     edit->setText(QStringLiteral("0.0.0.0"));
   }
   QLabel* labelName = nullptr;
-  addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, DeviceNameMaxLength,
+  addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, PrinterNameMaxLength,
          labelName, editDeviceName_);
 
   auto* buttonOK = AddButton(*this, QStringLiteral("ButtonOK"), QStringLiteral("Set"),
@@ -126,7 +117,8 @@ void TFormEthernetSetup::ButtonOKClick() {
         std::tuple{editMask_, &taken.mask, QStringLiteral("The subnet mask")},
         std::tuple{editGateWay_, &taken.gateway, QStringLiteral("The gateway")}}) {
     if (IsDottedQuad(edit->text())) {
-      TakeText(edit->text(), *field, what);
+      // Digits and dots only: nothing in it the printer cannot take.
+      field->Assign(edit->text().toLatin1().toStdString());
     } else if (dhcp) {
       // Greyed out, the field cannot be put right, and the static addresses are still written:
       // keep what the printer reported, or 0.0.0.0 where nothing was read, never the
@@ -137,13 +129,20 @@ void TFormEthernetSetup::ButtonOKClick() {
     } else {
       // Not a dotted quad, an address would go out as 255.255.255.255 and could leave the
       // printer unreachable: refuse it before anything is written.
-      throw UserInputError(
-          QStringLiteral("%1 must be four numbers from 0 to 255 joined by dots, such as "
-                         "192.168.1.50.")
-              .arg(what));
+      showMessage_(this,
+                   QStringLiteral("%1 must be four numbers from 0 to 255 joined by dots, such as "
+                                  "192.168.1.50.")
+                       .arg(what),
+                   MessageKind::Error);
+      return;
     }
   }
-  TakeText(editDeviceName_->text(), taken.netName, QStringLiteral("The printer name"));
+  if (const InputResult<> name =
+          TakeText(editDeviceName_->text(), taken.netName, QStringLiteral("The printer name"));
+      !name) {
+    showMessage_(this, name.Message(), MessageKind::Error);
+    return;
+  }
   taken.dhcp = dhcp ? 1 : 0;
   taken.accepted = 1;
   *result_ = taken;

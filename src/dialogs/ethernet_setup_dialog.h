@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "gui/layout_scale.h"
+#include "gui/message_sink.h"
 #include "protocol/printer_records.h"
 
 class QButtonGroup;
@@ -17,12 +18,15 @@ class TFormEthernetSetup : public QDialog {
 
   void Prepare(int left, int top, NetConfigRecord& record);
   void UpdateAddressControls(std::uint8_t dhcp);
+  // Where the dialog's error boxes go; tests record them.
+  void SetMessageSink(MessageSink sink) { showMessage_ = std::move(sink); }
 
  private:
   void RadioGroupDHCPClick();
   void ButtonOKClick();
   void ButtonCancelClick();
 
+  MessageSink showMessage_ = ShowMessageBox;
   NetConfigRecord* result_ = nullptr;
   NetConfigRecord edited_;
   QButtonGroup* radioGroupDHCP_ = nullptr;
@@ -34,6 +38,3 @@ class TFormEthernetSetup : public QDialog {
   QLineEdit* editGateWay_ = nullptr;
   QLineEdit* editDeviceName_ = nullptr;
 };
-
-// True for four numbers of 0 to 255 joined by dots and nothing else.
-bool IsDottedQuad(const QString& text);

@@ -11,8 +11,8 @@
 #include <QTreeWidget>
 #include <array>
 
+#include "common/printer_rules.h"
 #include "dialogs/ethernet_setup_dialog.h"
-#include "gui/input_error.h"
 #include "gui/placed_controls.h"
 #include "netsetup/discovery_protocol.h"
 #include "netsetup/remote_ip_change.h"
@@ -117,7 +117,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   auto* label2 = AddLabel(*group, QStringLiteral("Label2"), QStringLiteral("Port:"),
                           scale.Rect(9, 64, 100, 13));
   editPort_ = AddEdit(*group, QStringLiteral("EditPort"), scale.Rect(8, 84, 113, 21));
-  editPort_->setText(QStringLiteral("9100"));
+  editPort_->setText(QString::number(DefaultPrinterPort));
   label2->setBuddy(editPort_);
   auto* buttonSet = AddButton(*group, QStringLiteral("ButtonSet"), QStringLiteral("Exit"),
                               scale.Rect(8, 264, 121, 25));
@@ -193,14 +193,22 @@ void TFormNetSetup::ShowTarget() {
   editPort_->setText(QString::number(target_->Port));
 }
 
-void TFormNetSetup::StoreTarget() {
-  TakeText(editIPAddr_->text(), target_->Host, QStringLiteral("The IP address or printer name"));
-  const std::int32_t port = StrToInt(editPort_->text());
-  // 0 cannot be connected to, and a larger number would reach another port.
-  if (port < 1 || port > 65535) {
-    throw UserInputError(QStringLiteral("The port must be a number from 1 to 65535."));
+InputResult<> TFormNetSetup::StoreTarget() {
+  if (InputResult<> host = TakeText(editIPAddr_->text(), target_->Host,
+                                    QStringLiteral("The IP address or printer name"));
+      !host) {
+    return host;
   }
-  target_->Port = port;
+  const InputResult<std::int32_t> port = StrToInt(editPort_->text());
+  if (!port) {
+    return port.Refusal();
+  }
+  // 0 cannot be connected to, and a larger number would reach another port.
+  if (!IsPortNumber(*port)) {
+    return InputRefusal{QStringLiteral("The port must be a number from 1 to 65535.")};
+  }
+  target_->Port = *port;
+  return {};
 }
 
 void TFormNetSetup::ButtonDiscoverClick() {
@@ -222,7 +230,11 @@ void TFormNetSetup::ListView1Click() {
 }
 
 void TFormNetSetup::ButtonSetClick() {
-  StoreTarget();
+  // A refusal keeps the window open, so that the text can be put right.
+  if (const InputResult<> stored = StoreTarget(); !stored) {
+    showMessage_(this, stored.Message(), MessageKind::Error);
+    return;
+  }
   accept();
 }
 
@@ -237,6 +249,7 @@ void TFormNetSetup::ButtonChangeIPClick() {
       exchange_, sequence_, target,
       [this](NetConfigRecord& record) {
         TFormEthernetSetup dialog(scale_, this);
+        dialog.SetMessageSink(showMessage_);
         dialog.Prepare(x(), y(), record);
         dialog.exec();
       },
@@ -261,8 +274,10 @@ void TFormNetSetup::ButtonBrowserClick() {
   // A host a URL cannot carry (a blank, a quotation mark, a control character) would open
   // nothing at all, without a word.
   if (!url.isValid()) {
-    throw UserInputError(
-        QStringLiteral("No web page can be opened at '%1'.").arg(editIPAddr_->text()));
+    showMessage_(this,
+                 QStringLiteral("No web page can be opened at '%1'.").arg(editIPAddr_->text()),
+                 MessageKind::Error);
+    return;
   }
   openUrl_(url);
 }

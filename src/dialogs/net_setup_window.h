@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "gui/input_error.h"
 #include "gui/layout_scale.h"
 #include "gui/message_sink.h"
 #include "link/link_settings.h"
@@ -31,7 +32,9 @@ class TFormNetSetup : public QDialog {
   void DiscoverPrinters();
   void AddPrinterRow(const std::uint8_t* reply, std::size_t length);
   void ShowTarget();
-  void StoreTarget();
+  // The host edit, then the port edit, into the target. The host is stored even when the port
+  // is then refused.
+  InputResult<> StoreTarget();
 
   std::uint32_t Sequence() const { return sequence_; }
   // The wait for each answer of a remote address change; tests shorten it.

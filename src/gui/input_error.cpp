@@ -1,11 +1,9 @@
 #include "gui/input_error.h"
 
 #include <limits>
+#include <optional>
 
-UserInputError::UserInputError(const QString& message)
-    : std::runtime_error(message.toStdString()), message_(message) {}
-
-std::int32_t StrToInt(const QString& text) {
+InputResult<std::int32_t> StrToInt(const QString& text) {
   qsizetype pos = 0;
   while (pos < text.size() && text[pos] == QLatin1Char(' ')) {
     ++pos;
@@ -26,30 +24,27 @@ std::int32_t StrToInt(const QString& text) {
     ++pos;
   }
   if (pos == firstDigit || pos != text.size() || value > (negative ? Limit : Limit - 1)) {
-    throw UserInputError(QStringLiteral("'%1' is not a valid integer value.").arg(text));
+    return InputRefusal{QStringLiteral("'%1' is not a valid integer value.").arg(text)};
   }
   return static_cast<std::int32_t>(negative ? -value : value);
 }
 
-void TakeText(const QString& text, FixedText<64>& field, const QString& what) {
-  if (text.size() > static_cast<qsizetype>(FixedText<64>::Capacity)) {
-    throw UserInputError(
-        QStringLiteral("%1 is longer than %2 characters.").arg(what).arg(FixedText<64>::Capacity));
-  }
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (c.unicode() > 0xFF) {
-      // A character beyond 16 bits is named whole, not by half of its surrogate pair.
-      const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-      throw UserInputError(QStringLiteral("%1 contains '%2', which the printer cannot take.")
-                               .arg(what, text.mid(i, pair ? 2 : 1)));
-    }
-    if (c == QLatin1Char('"') || c.unicode() < 0x20 ||
-        (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {
-      throw UserInputError(
-          QStringLiteral("%1 may not contain quotation marks or control characters.").arg(what));
+InputResult<> TakeText(const QString& text, FixedText<RecordTextRoom + 1>& field,
+                       const QString& what) {
+  if (const std::optional<TextProblem> problem = CheckRecordText(text)) {
+    switch (problem->fault) {
+      case TextFault::TooLong:
+        return InputRefusal{
+            QStringLiteral("%1 is longer than %2 characters.").arg(what).arg(problem->limit)};
+      case TextFault::NotLatin1:
+        return InputRefusal{QStringLiteral("%1 contains '%2', which the printer cannot take.")
+                                .arg(what, problem->character)};
+      case TextFault::QuoteOrControl:
+        return InputRefusal{
+            QStringLiteral("%1 may not contain quotation marks or control characters.").arg(what)};
     }
   }
   const QByteArray bytes = text.toLatin1();
   field.Assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  return {};
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/fixed_text.h"
+#include "common/printer_rules.h"
 
 // Room for a device name, its NUL included. Windows names its ports "COM1" to "COM30" (and
 // "LPT1" or a short device name); elsewhere a port is any device path the system can open,
@@ -35,8 +36,8 @@ inline const LptDeviceName DefaultLptDeviceName{"LPT1"};
 
 // Where the network link connects. Only the low 16 bits of Port are used.
 struct NetTarget {
-  FixedText<64> Host;
-  std::int32_t Port = 9100;
+  FixedText<RecordTextRoom + 1> Host;
+  std::int32_t Port = DefaultPrinterPort;
 };
 
 // The facade's references to the main window's records; read afresh at every open.

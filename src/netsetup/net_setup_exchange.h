@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/printer_rules.h"
 #include "netsetup/discovery_protocol.h"
 
 class QUdpSocket;
@@ -15,8 +16,8 @@ class QUdpSocket;
 // keep a device that never stops answering from freezing the window.
 struct DiscoveryLimits {
   int quietMs = 1000;
-  int maxTotalMs = 10000;
-  int maxReplies = 1000;
+  int maxTotalMs = DiscoveryMaxTotalMs;
+  int maxReplies = DiscoveryMaxReplies;
 };
 
 // The UDP exchanges with the printers. Each call blocks, uses a socket of its own and closes it

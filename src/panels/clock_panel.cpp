@@ -8,7 +8,6 @@
 #include <array>
 
 #include "gui/edit_limit.h"
-#include "gui/input_error.h"
 #include "gui/placed_controls.h"
 
 namespace {
@@ -105,13 +104,23 @@ void ClockPanel::ShowClockFields() {
   ShowWhole(*EditSecond, QString::number(values_.second));
 }
 
-void ClockPanel::TakeClockFields() {
-  values_.year = StrToInt(EditYear->text());
-  values_.month = StrToInt(EditMonth->text());
-  values_.date = StrToInt(EditDate->text());
-  values_.hour = StrToInt(EditHour->text());
-  values_.minute = StrToInt(EditMinute->text());
-  values_.second = StrToInt(EditSecond->text());
+InputResult<> ClockPanel::TakeClockFields() {
+  const std::array<std::pair<QLineEdit*, std::int32_t ClockRecord::*>, 6> fields = {{
+      {EditYear, &ClockRecord::year},
+      {EditMonth, &ClockRecord::month},
+      {EditDate, &ClockRecord::date},
+      {EditHour, &ClockRecord::hour},
+      {EditMinute, &ClockRecord::minute},
+      {EditSecond, &ClockRecord::second},
+  }};
+  for (const auto& [edit, field] : fields) {
+    const InputResult<std::int32_t> number = StrToInt(edit->text());
+    if (!number) {
+      return number.Refusal();
+    }
+    values_.*field = *number;
+  }
+  return {};
 }
 
 CommandResult ClockPanel::ReadPrinterClock() {
@@ -134,7 +143,10 @@ void ClockPanel::ButtonSetSysTimeClick() {
 }
 
 void ClockPanel::ButtonOkClick() {
-  TakeClockFields();
+  if (const InputResult<> taken = TakeClockFields(); !taken) {
+    host_.ShowInputError(taken.Message());
+    return;
+  }
   // The host may run events meanwhile; the printer gets the values as they were taken.
   ClockRecord values = values_;
   host_.RunPanelOperation(PrinterOperation::SetClock, &values);

@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 
+#include "gui/input_error.h"
 #include "gui/layout_scale.h"
 #include "panels/panel_host.h"
 
@@ -21,8 +22,8 @@ class ClockPanel : public QGroupBox {
   // The six values into the edits as plain decimal numbers.
   void ShowClockFields();
   // Year to Second from the edits into ClockValues, each stored as soon as it converts, so a
-  // bad field leaves the ones before it already taken. Throws UserInputError.
-  void TakeClockFields();
+  // bad field leaves the ones before it already taken; the refusal says which text failed.
+  InputResult<> TakeClockFields();
   // Reads the printer's clock; ClockValues changes only when the whole read succeeded.
   CommandResult ReadPrinterClock();
 

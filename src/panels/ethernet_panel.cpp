@@ -6,9 +6,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <array>
+#include <tuple>
 
+#include "common/printer_rules.h"
 #include "gui/edit_limit.h"
-#include "gui/input_error.h"
 #include "gui/keyboard_access.h"
 #include "gui/placed_controls.h"
 
@@ -18,8 +19,7 @@ constexpr int DhcpIndex = 0;
 constexpr int StaticIndex = 1;
 
 // The address edits hold what their record fields can; a longer text would be cut unseen.
-constexpr int AddressMaxLength = static_cast<int>(NetConfigRecord::Text::Capacity);
-constexpr int PrinterNameMaxLength = 15;
+constexpr int AddressMaxLength = RecordTextRoom;
 
 constexpr int LabelHeight = 13;
 constexpr int EditHeight = 21;
@@ -132,12 +132,20 @@ void EthernetPanel::ShowNetworkFields() {
   }
 }
 
-void EthernetPanel::TakeNetworkFields() {
-  TakeText(EditIP->text(), values_.ip, QStringLiteral("IP address"));
-  TakeText(EditMask->text(), values_.mask, QStringLiteral("Mask"));
-  TakeText(EditGateWay->text(), values_.gateway, QStringLiteral("Gateway"));
-  TakeText(EditPrinterName->text(), values_.netName, QStringLiteral("Printer name"));
+InputResult<> EthernetPanel::TakeNetworkFields() {
+  const std::array<std::tuple<QLineEdit*, NetConfigRecord::Text*, QString>, 4> fields = {{
+      {EditIP, &values_.ip, QStringLiteral("IP address")},
+      {EditMask, &values_.mask, QStringLiteral("Mask")},
+      {EditGateWay, &values_.gateway, QStringLiteral("Gateway")},
+      {EditPrinterName, &values_.netName, QStringLiteral("Printer name")},
+  }};
+  for (const auto& [edit, field, what] : fields) {
+    if (InputResult<> taken = TakeText(edit->text(), *field, what); !taken) {
+      return taken;
+    }
+  }
   values_.dhcp = RadioIndex() == DhcpIndex ? 1 : 0;
+  return {};
 }
 
 CommandResult EthernetPanel::ReadPrinterNetwork() {
@@ -172,7 +180,10 @@ void EthernetPanel::ButtonEtherReadClick() {
 }
 
 void EthernetPanel::ButtonSetIPClick() {
-  TakeNetworkFields();
+  if (const InputResult<> taken = TakeNetworkFields(); !taken) {
+    host_.ShowInputError(taken.Message());
+    return;
+  }
   NetConfigRecord scratch;
   scratch.dhcp = values_.dhcp;
   scratch.ip = values_.ip;
@@ -182,7 +193,10 @@ void EthernetPanel::ButtonSetIPClick() {
 }
 
 void EthernetPanel::ButtonSetPrinterNameClick() {
-  TakeNetworkFields();
+  if (const InputResult<> taken = TakeNetworkFields(); !taken) {
+    host_.ShowInputError(taken.Message());
+    return;
+  }
   NetConfigRecord scratch;
   scratch.netName = values_.netName;
   host_.RunPanelOperation(PrinterOperation::SetPrinterName, &scratch);

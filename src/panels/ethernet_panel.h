@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 
+#include "gui/input_error.h"
 #include "gui/layout_scale.h"
 #include "panels/panel_host.h"
 
@@ -27,9 +28,9 @@ class EthernetPanel : public QGroupBox {
   // The DHCP choice and the three addresses into the controls; the addresses are greyed while
   // DHCP is on. The printer name edit is left alone.
   void ShowNetworkFields();
-  // The four edits and the DHCP choice into NetworkValues. Throws UserInputError for a text
-  // the printer cannot take; the texts before it are already stored then.
-  void TakeNetworkFields();
+  // The four edits and the DHCP choice into NetworkValues. A text the printer cannot take is
+  // refused and left out; the texts before it are already stored then.
+  InputResult<> TakeNetworkFields();
   // Reads the printer's network settings; NetworkValues changes only when the whole read
   // succeeded. The printer name edit shows NetworkValues' name afterwards either way.
   CommandResult ReadPrinterNetwork();

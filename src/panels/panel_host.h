@@ -13,6 +13,9 @@ class PanelHost {
   // no input meanwhile; a failure is shown in a message box. Success is silent.
   virtual CommandResult RunPanelOperation(PrinterOperation operation, OperationRecord record) = 0;
 
+  // Shows why typed input was refused, in an error box; the action that took it stops there.
+  virtual void ShowInputError(const QString& text) = 0;
+
   // The PC's local date and time.
   virtual QDateTime Now() const = 0;
 };

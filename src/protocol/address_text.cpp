@@ -67,30 +67,6 @@ IpBytes TextToIp(std::string_view text) {
   return NoAddress;
 }
 
-bool IsDottedQuad(std::string_view text) {
-  std::size_t pos = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (pos >= text.size() || text[pos] != '.') {
-        return false;
-      }
-      ++pos;
-    }
-    // ASCII digits only: TextToIp would turn a number with blanks around it into
-    // 255.255.255.255.
-    const std::size_t first = pos;
-    unsigned value = 0;
-    while (pos < text.size() && IsDigit(text[pos]) && pos - first < 3) {
-      value = value * 10 + static_cast<unsigned>(text[pos] - '0');
-      ++pos;
-    }
-    if (pos == first || value > 255 || (pos < text.size() && IsDigit(text[pos]))) {
-      return false;
-    }
-  }
-  return pos == text.size();
-}
-
 std::optional<MacBytes> TextToMac(std::string_view text) {
   MacBytes mac{};
   // "XX:" five times and a final "XX".

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/printer_rules.h"  // IsDottedQuad, the strict form a typed address must have
+
 // Addresses as the discovery datagrams carry them, and their text forms in the printer list.
 using IpBytes = std::array<std::uint8_t, 4>;  // first octet first
 using MacBytes = std::array<std::uint8_t, 6>;
@@ -17,10 +19,6 @@ std::string IpToText(const IpBytes& address);
 // the fourth number is ignored. FF FF FF FF when the text does not parse, so 255.255.255.255
 // cannot be told from a failure.
 IpBytes TextToIp(std::string_view text);
-
-// Four decimal numbers of 0 to 255, each of one to three digits, joined by '.' and nothing else:
-// the strict form the dialogs and the command-line program accept before anything is written.
-bool IsDottedQuad(std::string_view text);
 
 // Exactly six groups of two hex digits (either case) joined by ':', nothing before or after.
 std::optional<MacBytes> TextToMac(std::string_view text);

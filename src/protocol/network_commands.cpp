@@ -1,17 +1,9 @@
 #include "protocol/network_commands.h"
 
-#include <algorithm>
 #include <array>
 
 #include "protocol/printer_operations.h"
 #include "protocol/reply_frame.h"
-
-bool IsQuotableText(std::string_view text) {
-  return std::none_of(text.begin(), text.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return c == '"' || byte < 0x20 || byte == 0x7F;
-  });
-}
 
 std::optional<std::string> FormatSetNetworkCommand(const NetConfigRecord& config) {
   if (config.dhcp == 1) {

@@ -4,13 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/printer_rules.h"  // IsQuotableText
 #include "link/link_facade.h"
 #include "protocol/command_result.h"
 #include "protocol/printer_records.h"
-
-// True when a text can stand between the double quotes of a command: no '"' and no control
-// character, either of which would end the quoted text or the command line early.
-bool IsQuotableText(std::string_view text);
 
 // "NET DHCP\r\n" when dhcp is 1, else NET IP with the three quoted addresses. Nothing when an
 // address cannot be quoted.

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/fixed_text.h"
+#include "common/printer_rules.h"
 
 // The printer's clock as the clock panel shows it. Neither operation checks the ranges.
 struct ClockRecord {
@@ -18,7 +19,7 @@ struct ClockRecord {
 
 // One printer's network configuration as the windows exchange it; plain data, copied by value.
 struct NetConfigRecord {
-  using Text = FixedText<64>;
+  using Text = FixedText<RecordTextRoom + 1>;
 
   std::uint8_t dhcp = 0;  // 1: address by DHCP, 0: static address
   Text ip;                // the configured address; "0.0.0.0" while DHCP is on

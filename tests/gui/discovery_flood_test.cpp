@@ -782,7 +782,7 @@ TEST_F(DiscoveryTest, ChangeIp_DhcpWithoutAddressesAndNoWriteAnswered_WritesZero
         [](QWidget* dialog) {
           EXPECT_TRUE(Named<QRadioButton>(dialog, "RadioDHCP")->isChecked());
           EXPECT_EQ(Named<QLineEdit>(dialog, "EditIP")->text(), "");
-          // Through the application, which turns a refusal into a message.
+          // A refusal would show an error box and keep the dialog open.
           QTest::mouseClick(Named<QPushButton>(dialog, "ButtonOK"), Qt::LeftButton);
           if (dialog->isVisible()) {
             ADD_FAILURE() << "\"Set\" was refused";

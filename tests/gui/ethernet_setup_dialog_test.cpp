@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "gui/input_error.h"
+#include "window_harness.h"
 
 namespace {
 
@@ -20,6 +20,7 @@ class EthernetSetupDialogTest : public ::testing::Test {
     record_.gateway.Assign("10.0.0.1");
     record_.netName.Assign("Lab-1");
     record_.accepted = 1;
+    dialog_.SetMessageSink(RecordBoxes(shown_));
   }
   template <typename T>
   T* Find(const char* name) {
@@ -33,6 +34,7 @@ class EthernetSetupDialogTest : public ::testing::Test {
 
   NetConfigRecord record_;
   TFormEthernetSetup dialog_;
+  std::vector<QString> shown_;  // message boxes
 };
 
 TEST_F(EthernetSetupDialogTest, Dhcp_ShowsTheAddressInUseWithTheAddressControlsOff) {
@@ -78,7 +80,11 @@ TEST_F(EthernetSetupDialogTest, AnAddressThatIsNotADottedQuad_IsRefusedAndNothin
   dialog_.Prepare(0, 0, record_);
   for (const char* bad : {"192.168.1", "192.168.1.256", "a.b.c.d", "", "1..2.3", "+1.2.3.4"}) {
     Edit("EditMask")->setText(QLatin1String(bad));
-    EXPECT_THROW(Find<QPushButton>("ButtonOK")->click(), UserInputError) << bad;
+    shown_.clear();
+    Find<QPushButton>("ButtonOK")->click();
+    EXPECT_EQ(shown_, std::vector<QString>{"The subnet mask must be four numbers from 0 to 255 "
+                                           "joined by dots, such as 192.168.1.50."})
+        << bad;
     EXPECT_EQ(record_.accepted, 0);
     EXPECT_EQ(record_.mask, "255.0.0.0");
   }

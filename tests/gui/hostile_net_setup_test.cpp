@@ -25,6 +25,7 @@ class HostileNetSetupWindow : public ::testing::TestWithParam<InputRow> {
         LayoutScale(), NetSetupExchange(QHostAddress(QHostAddress::LocalHost), 9),
         [this](const QUrl& url) { opened_.push_back(url.toString()); }, nullptr);
     window_->SetDiscoveryLimits(DiscoveryLimits{50, 500, 10});
+    window_->SetMessageSink(RecordBoxes(errors_));
     window_->BeginSetup(target_);
     window_->show();
   }
@@ -160,7 +161,8 @@ class EthernetSetupOverUdp : public ::testing::Test {
     window_ = std::make_unique<TFormNetSetup>(
         LayoutScale(), NetSetupExchange(QHostAddress(QHostAddress::LocalHost), sim_->UdpPort()),
         [](const QUrl&) {}, nullptr);
-    window_->SetRemoteWait(3000);  // an upper bound: the printer answers at once
+    window_->SetRemoteWait(3000);                   // an upper bound: the printer answers at once
+    window_->SetMessageSink(RecordBoxes(errors_));  // the Ethernet Setup dialog's too
     before_ = sim_->State();
     // The printer's row as a discovery lists it.
     auto* list = Named<QTreeWidget>(window_.get(), "ListView1");

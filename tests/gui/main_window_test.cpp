@@ -316,7 +316,8 @@ TEST_F(MainWindowTest, ErrorsEscapingHandlersAreShownAndTheProgramGoesOn) {
   FailingReceiver receiver;
   QEvent event(QEvent::User);
   EXPECT_FALSE(QCoreApplication::sendEvent(&receiver, &event));
-  EXPECT_EQ(errors_, std::vector<QString>{QStringLiteral("handler failed")});
+  EXPECT_EQ(errors_, std::vector<QString>{QStringLiteral(
+                         "An unexpected error stopped this action: handler failed")});
 }
 
 TEST_F(MainWindowTest, StartUpThatFails_IsShownAndEndsWithANonZeroCode) {
@@ -324,7 +325,8 @@ TEST_F(MainWindowTest, StartUpThatFails_IsShownAndEndsWithANonZeroCode) {
   const int code = RunApplication(
       *app, []() -> std::unique_ptr<QWidget> { throw std::runtime_error("no window today"); });
   EXPECT_EQ(code, 1);
-  EXPECT_EQ(errors_, std::vector<QString>{QStringLiteral("no window today")});
+  EXPECT_EQ(errors_, std::vector<QString>{
+                         QStringLiteral("An unexpected error ended the program: no window today")});
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <memory>
 #include <vector>
 
-#include "gui/input_error.h"
 #include "network_setup_flow.h"
 #include "window_harness.h"
 
@@ -33,6 +32,7 @@ class NetSetupWindowTest : public ::testing::Test {
     window_ = std::make_unique<TFormNetSetup>(
         LayoutScale(), NetSetupExchange(QHostAddress(QHostAddress::LocalHost), port_),
         [this](const QUrl& url) { opened_.push_back(url.toString()); }, nullptr);
+    window_->SetMessageSink(RecordBoxes(shown_));
     window_->BeginSetup(target_);
   }
 
@@ -48,6 +48,7 @@ class NetSetupWindowTest : public ::testing::Test {
   NetTarget target_;
   std::unique_ptr<TFormNetSetup> window_;
   std::vector<QString> opened_;
+  std::vector<QString> shown_;  // message boxes
 };
 
 TEST_F(NetSetupWindowTest, NoPrinter_OpensWithAnEmptyListAndHost) {
@@ -97,12 +98,16 @@ TEST_F(NetSetupWindowTest, Exit_StoresHostAndPortOrRefusesABadPort) {
   Open();
   Edit("EditIPAddr")->setText("printer-7");
   Edit("EditPort")->setText("91x0");
-  EXPECT_THROW(Button("ButtonSet")->click(), UserInputError);
+  Button("ButtonSet")->click();
+  EXPECT_EQ(shown_, std::vector<QString>{"'91x0' is not a valid integer value."});
   EXPECT_EQ(target_.Host, "printer-7");  // stored before the port failed
   EXPECT_EQ(target_.Port, 9100);
   for (const char* bad : {"0", "70000", "-1"}) {
+    shown_.clear();
     Edit("EditPort")->setText(QLatin1String(bad));
-    EXPECT_THROW(Button("ButtonSet")->click(), UserInputError) << bad;
+    Button("ButtonSet")->click();
+    EXPECT_EQ(shown_, std::vector<QString>{"The port must be a number from 1 to 65535."}) << bad;
+    EXPECT_NE(window_->result(), QDialog::Accepted) << bad;
   }
   Edit("EditPort")->setText("9101");
   Button("ButtonSet")->click();

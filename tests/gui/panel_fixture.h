@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "e2e/sim_fixture.h"
-#include "gui/input_error.h"
 #include "gui/layout_scale.h"
 #include "panels/panel_host.h"
 
@@ -44,10 +43,12 @@ class FakePanelHost : public PanelHost {
   }
 
   QDateTime Now() const override { return now; }
+  void ShowInputError(const QString& text) override { inputErrors.push_back(text); }
 
   std::optional<CommandResult> answer;  // set: returned without a printer
   QDateTime now;
   std::vector<HostCall> calls;
+  std::vector<QString> inputErrors;  // the error boxes the panel asked for
 
  private:
   std::unique_ptr<LinkFacade>& link_;  // the fixture replaces it when it restarts the printer
@@ -77,15 +78,16 @@ class PanelTest : public SimOverTcp {
   // Replaces an edit's text at once, as a paste does; for characters a key click cannot give.
   void Paste(const char* name, const QString& text) const { Edit(name)->setText(text); }
 
-  // Clicks and returns the text of the UserInputError that must come out of the handler.
-  QString ClickRefused(const char* button) const {
-    try {
-      Button(button)->click();
-    } catch (const UserInputError& error) {
-      return error.Message();
+  // Clicks and returns the text of the one error box the click must ask the host for.
+  QString ClickRefused(const char* button) {
+    const std::size_t before = host_.inputErrors.size();
+    Button(button)->click();
+    if (host_.inputErrors.size() != before + 1) {
+      ADD_FAILURE() << button << " showed " << host_.inputErrors.size() - before
+                    << " error boxes, not one";
+      return {};
     }
-    ADD_FAILURE() << button << " took the input";
-    return {};
+    return host_.inputErrors.back();
   }
 
   // Waits for `count` lines in all to reach the printer; writes get no reply to wait for.

@@ -65,6 +65,12 @@ class RecordErrors {
   RecordErrors& operator=(const RecordErrors&) = delete;
 };
 
+// A window's message sink that records every box it would show; for the dialogs, whose error
+// boxes for refused input are all they show in these tests.
+inline MessageSink RecordBoxes(std::vector<QString>& texts) {
+  return [&texts](QWidget*, const QString& text, MessageKind) { texts.push_back(text); };
+}
+
 // The main window's services with every message box recorded instead of shown.
 inline TFormMain::Services RecordMessages(std::vector<QString>& messages) {
   TFormMain::Services services;
@@ -152,7 +158,8 @@ inline void ExpectControlsFit(const QList<QWidget*>& controls) {
 
 // The main window over a link whose only working kind is a TCP connection to the virtual
 // printer, on a fixed clock, with recorders for its message boxes (their details, and whether the
-// window took input while one showed) and for the input its error handler refused.
+// window took input while one showed) and for its error boxes: refused input, and whatever the
+// application's last-resort handler caught.
 class MainWindowOverTcp : public ::testing::Test {
  public:
   static inline const QDateTime PcNow{QDate(2026, 12, 7), QTime(11, 5, 9)};
@@ -166,8 +173,12 @@ class MainWindowOverTcp : public ::testing::Test {
     link_ = TcpOnlyLink();
     TFormMain::Services services;
     services.now = [] { return PcNow; };
-    services.showMessage = [this](QWidget*, const QString& text, MessageKind,
+    services.showMessage = [this](QWidget*, const QString& text, MessageKind kind,
                                   const QString& detail) {
+      if (kind == MessageKind::Error) {
+        errors_.push_back(text);
+        return;
+      }
       messages_.push_back(text);
       details_.push_back(detail);
       enabledDuringMessage_.push_back(window_ != nullptr && window_->InputEnabled());
@@ -187,7 +198,7 @@ class MainWindowOverTcp : public ::testing::Test {
   // Every line the printer received, in order.
   std::vector<std::string> Received() { return sim_.Received(); }
 
-  std::vector<QString> errors_;
+  std::vector<QString> errors_;  // error boxes
   RecordErrors recordErrors_{errors_};
   VirtualPrinter sim_;
   std::unique_ptr<LinkFacade> link_;
