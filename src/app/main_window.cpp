@@ -14,6 +14,7 @@
 
 #include "app/about_window.h"
 #include "app/status_panels.h"
+#include "common/trace.h"
 #include "dialogs/parallel_port_dialog.h"
 #include "dialogs/serial_settings_dialog.h"
 #include "gui/placed_controls.h"
@@ -22,9 +23,6 @@
 #include "panels/factory_default_panel.h"
 
 namespace {
-
-// Off unless asked for (QT_LOGGING_RULES="q73580.link.info=true"): the start stays silent.
-Q_LOGGING_CATEGORY(linkLog, "q73580.link", QtWarningMsg)
 
 constexpr std::array<const char*, 4> InterfaceItems = {"USB", "COM", "LPT", "ETHERNET"};
 
@@ -131,7 +129,8 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
     clockPanel_->ReadPrinterClock();
     ethernetPanel_->ReadPrinterNetwork();
   } else if (const QString cause = OpenFailureText(probe); !cause.isEmpty()) {
-    qCInfo(linkLog, "no printer at start: %s", qUtf8Printable(cause));
+    // Off unless asked for (QT_LOGGING_RULES="q73580.link.info=true"): the start stays silent.
+    qCInfo(TraceLink, "no printer at start: %s", qUtf8Printable(cause));
   }
 
   // What was read, or the start values, into the edits either way.
