@@ -83,6 +83,8 @@ $(doc q73580-utility)"
 expected[q73580-cli]="./usr/bin/q73580-cli
 ./usr/lib/udev/rules.d/70-q73580-printer.rules
 ./usr/share/bash-completion/completions/q73580-cli
+./usr/share/fish/vendor_completions.d/q73580-cli.fish
+./usr/share/zsh/vendor-completions/_q73580-cli
 ./usr/share/man/man1/q73580-cli.1.gz
 $(doc q73580-cli)"
 expected[q73580-printer-sim]="./usr/bin/q73580-printer-sim
