@@ -12,6 +12,7 @@
 #include <variant>
 
 #include "../support/fake_usb_bus.h"
+#include "../support/virtual_printer.h"
 #include "../unit/fake_link_port.h"
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
@@ -524,13 +525,8 @@ TEST_F(CliRunnerTest, Web_OpenerNotStarted_PrintsTheUrlAndFails) {
 // On a terminal a discovery says what it waits for, and erases the line before the list is
 // printed. (Off a terminal nothing is drawn: the program's stderr stays empty, CliUdpTest.)
 TEST(CliStatusLine, Discover_ShowsHowManyAnsweredAndEndsCleared) {
-  printer_sim::SimServerConfig config;
-  config.tcp = false;
-  config.udp = true;
-  config.udpHost = "127.0.0.1";
-  config.udpPort = 0;
-  printer_sim::SimServer sim(config);
-  ASSERT_TRUE(sim.Start());
+  VirtualPrinter sim(UdpOnly);
+  ASSERT_TRUE(sim.Running()) << sim.Error();
   std::mutex mutex;
   std::string terminal;
   {
@@ -576,17 +572,13 @@ class CliRemoteSetWritesTest : public ::testing::TestWithParam<WritesCase> {};
 TEST_P(CliRemoteSetWritesTest, ExitsByWhatThePrinterConfirms) {
   const WritesCase& row = GetParam();
   printer_sim::SimServerConfig config;
-  config.tcp = false;
-  config.udp = true;
-  config.udpHost = "127.0.0.1";
-  config.udpPort = 0;
   printer_sim::ApplyStaticAddress(config.initialState, "192.168.7.50", "255.255.0.0",
                                   "192.168.7.1");
   config.faults.blockWrites = row.writes;
-  printer_sim::SimServer sim(config);
-  ASSERT_TRUE(sim.Start());
+  VirtualPrinter sim(UdpOnly, config);
+  ASSERT_TRUE(sim.Running()) << sim.Error();
   const auto parsed =
-      ParseCliArgs({"remote-set", QString::fromStdString(sim.State().mac), "--static",
+      ParseCliArgs({"remote-set", QString::fromStdString(sim->State().mac), "--static",
                     "192.168.1.50", "255.255.255.0", "192.168.1.1", "--name", "Desk-9", "--yes",
                     "--to", "127.0.0.1", "--udp-port", QString::number(sim.UdpPort())});
   ASSERT_TRUE(std::holds_alternative<CliArgs>(parsed));

@@ -94,8 +94,7 @@ inline NetTarget LoopbackTarget(quint16 port) {
   return target;
 }
 
-// The virtual printer answering the UDP setup protocol only.
-constexpr Endpoints UdpOnly{.tcp = false, .udp = true};
+// A virtual printer that answers the setup protocol as `count` printers.
 inline printer_sim::SimServerConfig Printers(int count) {
   printer_sim::SimServerConfig config;
   config.printerCount = count;

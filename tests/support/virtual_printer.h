@@ -31,6 +31,8 @@ struct Endpoints {
   bool pty = false;
   bool fifo = false;
 };
+// The virtual printer answering the UDP setup protocol only.
+constexpr Endpoints UdpOnly{.tcp = false, .udp = true};
 
 class VirtualPrinter {
  public:
