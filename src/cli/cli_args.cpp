@@ -43,8 +43,9 @@ constexpr std::array<CommandWords, 11> Commands = {{
      "Prints the printer's clock as YYYY-MM-DD HH:MM:SS, which 'clock set' takes back, quoted\n"
      "or not; with --json its \"text\" is YYYY-MM-DDTHH:MM:SS.\n"
      "Example: q73580-cli --com COM1 --baud 19200 clock get"},
-    {"clock", "set", CliCommand::ClockSet, "TIME", "YYYY-MM-DDTHH:MM:SS, unless --from-pc",
-     "set the printer's clock: --from-pc | YYYY-MM-DDTHH:MM:SS",
+    {"clock", "set", CliCommand::ClockSet, "TIME",
+     "YYYY-MM-DD HH:MM:SS (as 'clock get' prints it) or YYYY-MM-DDTHH:MM:SS, unless --from-pc",
+     "set the printer's clock: --from-pc | YYYY-MM-DD HH:MM:SS",
      "Sets the printer's clock to this PC's local time (--from-pc) or to the date and time given.\n"
      "Examples: q73580-cli --net 192.168.0.20 clock set --from-pc\n"
      "          q73580-cli --usb clock set 2026-12-08T10:30:00"},
