@@ -132,6 +132,11 @@
         <source>Factory Default</source>
         <translation>Werkseinstellungen</translation>
     </message>
+    <message>
+        <source>Factory Default</source>
+        <comment>button</comment>
+        <translation>Zurücksetzen</translation>
+    </message>
 </context>
 <context>
     <name>InputError</name>

@@ -7,8 +7,9 @@
 FactoryDefaultPanel::FactoryDefaultPanel(PanelHost& host, const LayoutScale& scale, QWidget* parent)
     : QGroupBox(tr("Factory Default"), parent), host_(host) {
   setObjectName(QStringLiteral("GroupBox4"));
+  // The button's German caption is shorter than the group's: the group names what it resets to.
   ButtonFactoryDefault = AddButton(*this, QStringLiteral("ButtonFactoryDefault"),
-                                   tr("Factory Default"), scale.Rect(240, 11, 97, 25));
+                                   tr("Factory Default", "button"), scale.Rect(240, 11, 97, 25));
   connect(ButtonFactoryDefault, &QPushButton::clicked, this,
           &FactoryDefaultPanel::ButtonFactoryDefaultClick);
 }
