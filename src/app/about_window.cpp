@@ -7,12 +7,12 @@ TFormAbout::TFormAbout(const LayoutScale& scale, QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("FormAbout"));
-  setWindowTitle(QStringLiteral("Tool Box About "));
+  setWindowTitle(tr("Tool Box About "));
   setFont(DialogFont());
   setFixedSize(scale(206), scale(95));
   move(336, 211);
 
-  auto* button = new QPushButton(QStringLiteral("Version 1.00"), this);
+  auto* button = new QPushButton(tr("Version 1.00"), this);
   button->setObjectName(QStringLiteral("Button1"));
   button->setGeometry(scale.Rect(1, 1, 201, 89));
   QFont large = button->font();

@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QtGlobal>
 #include <exception>
@@ -43,7 +44,9 @@ bool Q73580Application::notify(QObject* receiver, QEvent* event) {
   qCritical("unexpected exception while %s handled event %d: %s",
             receiver != nullptr ? receiver->metaObject()->className() : "nothing",
             static_cast<int>(event->type()), qUtf8Printable(what));
-  ShowError(UnexpectedErrorText(QStringLiteral("An unexpected error stopped this action"), what));
+  ShowError(UnexpectedErrorText(
+      QCoreApplication::translate("Q73580Application", "An unexpected error stopped this action"),
+      what));
   return false;
 }
 
@@ -64,6 +67,8 @@ int RunApplication(Q73580Application& app,
     // Nothing more is known about it.
   }
   qCritical("unexpected exception at start-up: %s", qUtf8Printable(what));
-  app.ShowError(UnexpectedErrorText(QStringLiteral("An unexpected error ended the program"), what));
+  app.ShowError(UnexpectedErrorText(
+      QCoreApplication::translate("Q73580Application", "An unexpected error ended the program"),
+      what));
   return 1;
 }

@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "common/printer_rules.h"
+#include "gui/ui_translations.h"
 #include "link/usb_vendor.h"
 
 namespace {
@@ -121,6 +122,9 @@ int main(int argc, char** argv) {
   if (const std::optional<int> answered = Answer(args)) {
     return *answered;
   }
+  // The windows speak the desktop's language where there is a translation (LANGUAGE, LC_ALL,
+  // LC_MESSAGES or LANG); the command line's answers above stay English.
+  const UiTranslations translations{QLocale()};
   TFormMain::Services services;
   services.startTarget = args.startTarget;
 

@@ -33,12 +33,14 @@ QString SerialSummary(const SerialSettings& s) {
   static constexpr std::array<const char*, 3> Parities = {"N", "O", "E"};
   static constexpr std::array<const char*, 2> DataBits = {"7", "8"};
   static constexpr std::array<const char*, 3> StopBits = {"1", "1.5", "2"};
-  static constexpr std::array<const char*, 3> Hardware = {"None", "RTS", "RTS/CTS"};
+  static constexpr std::array<const char*, 3> Hardware = {QT_TRANSLATE_NOOP("TFormMain", "None"),
+                                                          "RTS", "RTS/CTS"};
   static constexpr std::array<const char*, 2> Software = {"", "Xon/Xoff"};
   // An index outside a list shows the value the serial port falls back to for it.
   auto pick = [](const auto& table, std::int32_t index, std::size_t fallback) {
     const bool inRange = index >= 0 && static_cast<std::size_t>(index) < table.size();
-    return QLatin1String(table[inRange ? static_cast<std::size_t>(index) : fallback]);
+    // Only words are translated; numbers and letters come back as they are.
+    return TFormMain::tr(table[inRange ? static_cast<std::size_t>(index) : fallback]);
   };
   return QStringLiteral("%1 %2,%3,%4,%5 %6 %7")
       .arg(QString::fromLatin1(s.PortName.View()), pick(Bauds, s.BaudIndex, 2),
@@ -80,8 +82,8 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   ethernetPanel_->setGeometry(scale_.Rect(8, 192, 345, 225));
   BuildInterfaceGroup(client);
 
-  auto* buttonExit = AddButton(*client, QStringLiteral("ButtonExit"), QStringLiteral("Exit"),
-                               scale_.Rect(488, 432, 75, 25));
+  auto* buttonExit =
+      AddButton(*client, QStringLiteral("ButtonExit"), tr("Exit"), scale_.Rect(488, 432, 75, 25));
   connect(buttonExit, &QPushButton::clicked, this, &TFormMain::ButtonExitClick);
 
   factoryPanel_ = new FactoryDefaultPanel(*this, scale_, client);
@@ -141,9 +143,9 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
 TFormMain::~TFormMain() = default;
 
 void TFormMain::BuildMenu() {
-  QMenu* n1 = menuBar()->addMenu(QStringLiteral("About"));
+  QMenu* n1 = menuBar()->addMenu(tr("About", "menu"));
   n1->setObjectName(QStringLiteral("N1"));
-  QAction* about1 = n1->addAction(QStringLiteral("About"));
+  QAction* about1 = n1->addAction(tr("About", "menu item"));
   about1->setObjectName(QStringLiteral("About1"));
   // The menu's caption has no letter to press; F1 reaches it from the keyboard.
   about1->setShortcut(QKeySequence::HelpContents);
@@ -151,7 +153,7 @@ void TFormMain::BuildMenu() {
 }
 
 void TFormMain::BuildInterfaceGroup(QWidget* client) {
-  auto* group = new QGroupBox(QStringLiteral("InterFace"), client);
+  auto* group = new QGroupBox(tr("InterFace"), client);
   group->setObjectName(QStringLiteral("GroupBox3"));
   group->setGeometry(scale_.Rect(360, 8, 200, 65));
 
@@ -164,11 +166,11 @@ void TFormMain::BuildInterfaceGroup(QWidget* client) {
   }
   comboBoxInterFace_->setCurrentIndex(0);
   comboBoxInterFace_->setGeometry(scale_.Rect(8, 24, 105, 21));
-  comboBoxInterFace_->setAccessibleName(QStringLiteral("Interface"));
+  comboBoxInterFace_->setAccessibleName(tr("Interface"));
   connect(comboBoxInterFace_, &QComboBox::currentTextChanged, this,
           &TFormMain::ComboBoxInterFaceChange);
 
-  buttonInterFace_ = AddButton(*group, QStringLiteral("ButtonInterFace"), QStringLiteral("Setup"),
+  buttonInterFace_ = AddButton(*group, QStringLiteral("ButtonInterFace"), tr("Setup"),
                                scale_.Rect(117, 20, 75, 24));
   buttonInterFace_->setEnabled(false);
   connect(buttonInterFace_, &QPushButton::clicked, this, &TFormMain::ButtonInterFaceClick);
@@ -276,7 +278,8 @@ CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, Operation
   const CommandResult result = RunPrinterOperation(link_, operation, CurrentLinkKind(), record);
   restore.RestoreCursor();
   if (result != CommandResult::Ok) {
-    services_.showMessage(this, QString::fromLatin1(ResultMessage(result)),
+    const std::string message(ResultMessage(result));
+    services_.showMessage(this, QCoreApplication::translate(ResultMessagesContext, message.c_str()),
                           MessageKind::Information, OpenFailureText(result));
   }
   return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QMainWindow>
 #include <functional>
@@ -40,6 +41,8 @@ struct MainWindowServices {
 // status bar with the link settings and the PC's clock. It owns the link settings for the whole
 // run and hands them to the link once; nothing is saved.
 class TFormMain : public QMainWindow, public PanelHost {
+  Q_DECLARE_TR_FUNCTIONS(TFormMain)
+
  public:
   static constexpr int ClientWidth = 568;
   static constexpr int ClientHeight = 485;

@@ -26,17 +26,17 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("FormEthernetSetup"));
-  setWindowTitle(QStringLiteral("Ethernet Setup"));
+  setWindowTitle(tr("Ethernet Setup"));
   resize(scale(301), scale(265));
 
-  auto* group = new QGroupBox(QStringLiteral("IP Setup"), this);
+  auto* group = new QGroupBox(tr("IP Setup"), this);
   group->setObjectName(QStringLiteral("RadioGroupDHCP"));
   group->setGeometry(scale.Rect(8, 8, 273, 65));
   radioGroupDHCP_ = new QButtonGroup(this);
-  auto* dhcp = new QRadioButton(QStringLiteral("DHCP"), group);
+  auto* dhcp = new QRadioButton(tr("DHCP"), group);
   dhcp->setObjectName(QStringLiteral("RadioDHCP"));
   dhcp->setGeometry(scale.Rect(8, 18, 250, 17));
-  auto* fixed = new QRadioButton(QStringLiteral("Static IP"), group);
+  auto* fixed = new QRadioButton(tr("Static IP"), group);
   fixed->setObjectName(QStringLiteral("RadioStaticIP"));
   fixed->setGeometry(scale.Rect(8, 40, 250, 17));
   radioGroupDHCP_->addButton(dhcp, DhcpIndex);
@@ -47,28 +47,28 @@ TFormEthernetSetup::TFormEthernetSetup(const LayoutScale& scale, QWidget* parent
 
   auto addRow = [&](const char* labelName, const char* caption, int labelTop, const char* editName,
                     int editTop, int typedLimit, QLabel*& label, QLineEdit*& edit) {
-    label = AddLabel(*this, QLatin1String(labelName), QLatin1String(caption),
-                     scale.Rect(8, labelTop, 70, 13));
+    label = AddLabel(*this, QLatin1String(labelName), tr(caption), scale.Rect(8, labelTop, 70, 13));
     edit = AddEdit(*this, QLatin1String(editName), scale.Rect(80, editTop, 201, 21), typedLimit);
     label->setBuddy(edit);  // the caption names the edit for screen readers
   };
   // The record's text fields hold 63 characters.
-  addRow("LabelIP", "IP:", 96, "EditIP", 88, RecordTextRoom, labelIP_, editIP_);
-  addRow("LabelMask", "Subnet Mask:", 120, "EditMask", 112, RecordTextRoom, labelMask_, editMask_);
-  addRow("LabelGateWay", "Gateway:", 144, "EditGateWay", 136, RecordTextRoom, labelGateWay_,
-         editGateWay_);
+  addRow("LabelIP", QT_TR_NOOP("IP:"), 96, "EditIP", 88, RecordTextRoom, labelIP_, editIP_);
+  addRow("LabelMask", QT_TR_NOOP("Subnet Mask:"), 120, "EditMask", 112, RecordTextRoom, labelMask_,
+         editMask_);
+  addRow("LabelGateWay", QT_TR_NOOP("Gateway:"), 144, "EditGateWay", 136, RecordTextRoom,
+         labelGateWay_, editGateWay_);
   for (QLineEdit* edit : {editIP_, editMask_, editGateWay_}) {
     edit->setText(QStringLiteral("0.0.0.0"));
   }
   QLabel* labelName = nullptr;
-  addRow("LabelDeviceName", "Printer Name:", 176, "EditDeviceName", 168, PrinterNameMaxLength,
-         labelName, editDeviceName_);
+  addRow("LabelDeviceName", QT_TR_NOOP("Printer Name:"), 176, "EditDeviceName", 168,
+         PrinterNameMaxLength, labelName, editDeviceName_);
 
-  auto* buttonOK = AddButton(*this, QStringLiteral("ButtonOK"), QStringLiteral("Set"),
-                             scale.Rect(112, 200, 75, 25));
+  auto* buttonOK =
+      AddButton(*this, QStringLiteral("ButtonOK"), tr("Set"), scale.Rect(112, 200, 75, 25));
   connect(buttonOK, &QPushButton::clicked, this, &TFormEthernetSetup::ButtonOKClick);
-  auto* buttonCancel = AddButton(*this, QStringLiteral("ButtonCancel"), QStringLiteral("Cancel"),
-                                 scale.Rect(208, 200, 75, 25));
+  auto* buttonCancel =
+      AddButton(*this, QStringLiteral("ButtonCancel"), tr("Cancel"), scale.Rect(208, 200, 75, 25));
   connect(buttonCancel, &QPushButton::clicked, this, &TFormEthernetSetup::ButtonCancelClick);
 
   setTabOrder(dhcp, fixed);  // one stop, at the chosen button
@@ -113,9 +113,9 @@ void TFormEthernetSetup::ButtonOKClick() {
   const bool dhcp = radioGroupDHCP_->checkedId() == DhcpIndex;
   NetConfigRecord taken = *result_;
   for (const auto& [edit, field, what] :
-       {std::tuple{editIP_, &taken.ip, QStringLiteral("The IP address")},
-        std::tuple{editMask_, &taken.mask, QStringLiteral("The subnet mask")},
-        std::tuple{editGateWay_, &taken.gateway, QStringLiteral("The gateway")}}) {
+       {std::tuple{editIP_, &taken.ip, tr("The IP address")},
+        std::tuple{editMask_, &taken.mask, tr("The subnet mask")},
+        std::tuple{editGateWay_, &taken.gateway, tr("The gateway")}}) {
     if (IsDottedQuad(edit->text())) {
       // Digits and dots only: nothing in it the printer cannot take.
       field->Assign(edit->text().toLatin1().toStdString());
@@ -130,15 +130,14 @@ void TFormEthernetSetup::ButtonOKClick() {
       // Not a dotted quad, an address would go out as 255.255.255.255 and could leave the
       // printer unreachable: refuse it before anything is written.
       showMessage_(this,
-                   QStringLiteral("%1 must be four numbers from 0 to 255 joined by dots, such as "
-                                  "192.168.1.50.")
+                   tr("%1 must be four numbers from 0 to 255 joined by dots, such as 192.168.1.50.")
                        .arg(what),
                    MessageKind::Error);
       return;
     }
   }
   if (const InputResult<> name =
-          TakeText(editDeviceName_->text(), taken.netName, QStringLiteral("The printer name"));
+          TakeText(editDeviceName_->text(), taken.netName, tr("The printer name"));
       !name) {
     showMessage_(this, name.Message(), MessageKind::Error);
     return;

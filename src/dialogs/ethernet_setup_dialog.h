@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 
 #include "gui/layout_scale.h"
@@ -13,6 +14,8 @@ class QLineEdit;
 // "Ethernet Setup": edits one printer's address mode, addresses and name for the remote change.
 // The caller's record is written only by "Set" (and `accepted` by Prepare and "Cancel").
 class TFormEthernetSetup : public QDialog {
+  Q_DECLARE_TR_FUNCTIONS(TFormEthernetSetup)
+
  public:
   TFormEthernetSetup(const LayoutScale& scale, QWidget* parent);
 

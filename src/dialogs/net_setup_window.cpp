@@ -24,11 +24,11 @@ struct Column {
   int width;
 };
 constexpr std::array<Column, 5> Columns = {{
-    {"Printer Name", 80},
-    {"MAC", 120},
-    {"IP Address", 100},
-    {"Model Name", 100},
-    {"Status", 50},
+    {QT_TRANSLATE_NOOP("TFormNetSetup", "Printer Name"), 80},
+    {QT_TRANSLATE_NOOP("TFormNetSetup", "MAC"), 120},
+    {QT_TRANSLATE_NOOP("TFormNetSetup", "IP Address"), 100},
+    {QT_TRANSLATE_NOOP("TFormNetSetup", "Model Name"), 100},
+    {QT_TRANSLATE_NOOP("TFormNetSetup", "Status"), 50},
 }};
 constexpr int IpAddressColumn = 2;
 
@@ -61,7 +61,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
       exchange_(std::move(exchange)),
       openUrl_(std::move(openUrl)) {
   setObjectName(QStringLiteral("FormNetSetup"));
-  setWindowTitle(QStringLiteral("TCP/IP Setup"));
+  setWindowTitle(tr("TCP/IP Setup"));
   setFixedSize(scale(635), scale(315));
   move(211, 155);
 
@@ -71,7 +71,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   listView1_->setColumnCount(static_cast<int>(Columns.size()));
   QStringList captions;
   for (std::size_t i = 0; i < Columns.size(); ++i) {
-    captions << QLatin1String(Columns[i].caption);
+    captions << tr(Columns[i].caption);
     listView1_->setColumnWidth(static_cast<int>(i), scale(Columns[i].width));
   }
   listView1_->setHeaderLabels(captions);
@@ -85,7 +85,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   // The list stands on the button-highlight colour of whatever palette is in force.
   listView1_->viewport()->setBackgroundRole(QPalette::Light);
   listView1_->setItemDelegate(new SelectionAlwaysActive(listView1_));
-  listView1_->setAccessibleName(QStringLiteral("Printers found"));
+  listView1_->setAccessibleName(tr("Printers found"));
   connect(listView1_, &QTreeWidget::itemClicked, this, &TFormNetSetup::ListView1Click);
   // A row chosen with the arrow keys is taken as a click takes it.
   connect(listView1_, &QTreeWidget::currentItemChanged, this, [this] {
@@ -94,33 +94,32 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
     }
   });
 
-  buttonDiscover_ = AddButton(*this, QStringLiteral("ButtonDiscover"),
-                              QStringLiteral("Discover Device"), scale.Rect(8, 272, 100, 25));
-  auto* buttonChangeIP =
-      AddButton(*this, QStringLiteral("ButtonChangeIP"), QStringLiteral("Change IP Address"),
-                scale.Rect(120, 272, 100, 25));
-  auto* buttonBrowser = AddButton(*this, QStringLiteral("ButtonBrowser"),
-                                  QStringLiteral("Web Setup"), scale.Rect(344, 272, 100, 25));
+  buttonDiscover_ = AddButton(*this, QStringLiteral("ButtonDiscover"), tr("Discover Device"),
+                              scale.Rect(8, 272, 100, 25));
+  auto* buttonChangeIP = AddButton(*this, QStringLiteral("ButtonChangeIP"), tr("Change IP Address"),
+                                   scale.Rect(120, 272, 100, 25));
+  auto* buttonBrowser = AddButton(*this, QStringLiteral("ButtonBrowser"), tr("Web Setup"),
+                                  scale.Rect(344, 272, 100, 25));
   connect(buttonDiscover_, &QPushButton::clicked, this, &TFormNetSetup::ButtonDiscoverClick);
   connect(buttonChangeIP, &QPushButton::clicked, this, &TFormNetSetup::ButtonChangeIPClick);
   connect(buttonBrowser, &QPushButton::clicked, this, &TFormNetSetup::ButtonBrowserClick);
 
-  auto* group = new QGroupBox(QStringLiteral("IP Setting"), this);
+  auto* group = new QGroupBox(tr("IP Setting"), this);
   group->setObjectName(QStringLiteral("GroupBox1"));
   group->setGeometry(scale.Rect(488, 8, 137, 297));
-  auto* label1 = AddLabel(*group, QStringLiteral("Label1"),
-                          QStringLiteral("IP Address/Printer Name:"), scale.Rect(9, 16, 124, 13));
+  auto* label1 = AddLabel(*group, QStringLiteral("Label1"), tr("IP Address/Printer Name:"),
+                          scale.Rect(9, 16, 124, 13));
   // The host field holds 63 characters; nothing typed is cut.
   editIPAddr_ = AddEdit(*group, QStringLiteral("EditIPAddr"), scale.Rect(8, 32, 113, 21),
                         static_cast<int>(decltype(NetTarget::Host)::Capacity));
   label1->setBuddy(editIPAddr_);
-  auto* label2 = AddLabel(*group, QStringLiteral("Label2"), QStringLiteral("Port:"),
-                          scale.Rect(9, 64, 100, 13));
+  auto* label2 =
+      AddLabel(*group, QStringLiteral("Label2"), tr("Port:"), scale.Rect(9, 64, 100, 13));
   editPort_ = AddEdit(*group, QStringLiteral("EditPort"), scale.Rect(8, 84, 113, 21));
   editPort_->setText(QString::number(DefaultPrinterPort));
   label2->setBuddy(editPort_);
-  auto* buttonSet = AddButton(*group, QStringLiteral("ButtonSet"), QStringLiteral("Exit"),
-                              scale.Rect(8, 264, 121, 25));
+  auto* buttonSet =
+      AddButton(*group, QStringLiteral("ButtonSet"), tr("Exit"), scale.Rect(8, 264, 121, 25));
   // Enter in the edits stores what was typed; another button would throw it away.
   buttonSet->setDefault(true);
   connect(buttonSet, &QPushButton::clicked, this, &TFormNetSetup::ButtonSetClick);
@@ -194,8 +193,8 @@ void TFormNetSetup::ShowTarget() {
 }
 
 InputResult<> TFormNetSetup::StoreTarget() {
-  if (InputResult<> host = TakeText(editIPAddr_->text(), target_->Host,
-                                    QStringLiteral("The IP address or printer name"));
+  if (InputResult<> host =
+          TakeText(editIPAddr_->text(), target_->Host, tr("The IP address or printer name"));
       !host) {
     return host;
   }
@@ -205,7 +204,7 @@ InputResult<> TFormNetSetup::StoreTarget() {
   }
   // 0 cannot be connected to, and a larger number would reach another port.
   if (!IsPortNumber(*port)) {
-    return InputRefusal{QStringLiteral("The port must be a number from 1 to 65535.")};
+    return InputRefusal{tr("The port must be a number from 1 to 65535.")};
   }
   target_->Port = *port;
   return {};
@@ -261,10 +260,11 @@ void TFormNetSetup::ButtonChangeIPClick() {
     // A write nobody answered may never have reached the printer: the empty list must not pass
     // for a change that worked.
     if (!change.unanswered.empty()) {
-      showMessage_(this,
-                   QStringLiteral("The printer did not confirm the change. \"Discover Device\" "
-                                  "shows its settings as they are now."),
-                   MessageKind::Information);
+      showMessage_(
+          this,
+          tr("The printer did not confirm the change. \"Discover Device\" shows its settings as "
+             "they are now."),
+          MessageKind::Information);
     }
   }
 }
@@ -274,8 +274,7 @@ void TFormNetSetup::ButtonBrowserClick() {
   // A host a URL cannot carry (a blank, a quotation mark, a control character) would open
   // nothing at all, without a word.
   if (!url.isValid()) {
-    showMessage_(this,
-                 QStringLiteral("No web page can be opened at '%1'.").arg(editIPAddr_->text()),
+    showMessage_(this, tr("No web page can be opened at '%1'.").arg(editIPAddr_->text()),
                  MessageKind::Error);
     return;
   }

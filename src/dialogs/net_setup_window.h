@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QUrl>
 #include <cstdint>
@@ -24,6 +25,8 @@ void OpenUrlWithDesktop(const QUrl& url);
 // the network link connects to. Writes the host as soon as a discovery ends, and host and port
 // on "Exit".
 class TFormNetSetup : public QDialog {
+  Q_DECLARE_TR_FUNCTIONS(TFormNetSetup)
+
  public:
   TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange, UrlOpener openUrl,
                 QWidget* parent);

@@ -9,11 +9,11 @@ TFormLPTSetup::TFormLPTSetup(const LayoutScale& scale, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("FormLPTSetup"));
-  setWindowTitle(QStringLiteral("LPT Setup"));
+  setWindowTitle(tr("LPT Setup"));
   setFixedSize(scale(315), scale(88));
   move(349, 234);
 
-  auto* buttonSet = new QPushButton(QStringLiteral("Set"), this);
+  auto* buttonSet = new QPushButton(tr("Set"), this);
   buttonSet->setObjectName(QStringLiteral("ButtonSet"));
   buttonSet->setGeometry(scale.Rect(232, 24, 75, 25));
   buttonSet->setDefault(true);
@@ -23,12 +23,12 @@ TFormLPTSetup::TFormLPTSetup(const LayoutScale& scale, QWidget* parent)
   comboBoxLpt_->setObjectName(QStringLiteral("ComboBoxLPT"));
   comboBoxLpt_->setGeometry(scale.Rect(16, 24, 145, 21));
   // The list has no caption of its own; this is what a screen reader announces.
-  comboBoxLpt_->setAccessibleName(QStringLiteral("Parallel port"));
+  comboBoxLpt_->setAccessibleName(tr("Parallel port"));
   for (int number = 1; number <= PortCount; ++number) {
     comboBoxLpt_->addItem(QStringLiteral("LPT%1").arg(number));
   }
 
-  auto* buttonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  auto* buttonCancel = new QPushButton(tr("Cancel"), this);
   buttonCancel->setObjectName(QStringLiteral("ButtonCancel"));
   buttonCancel->setGeometry(scale.Rect(232, 56, 75, 25));
   connect(buttonCancel, &QPushButton::clicked, this, &TFormLPTSetup::ButtonCancelClick);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 
 #include "gui/layout_scale.h"
@@ -9,6 +10,8 @@ class QComboBox;
 
 // Chooses the parallel port. Edits the caller's name in place, and only when "Set" is pressed.
 class TFormLPTSetup : public QDialog {
+  Q_DECLARE_TR_FUNCTIONS(TFormLPTSetup)
+
  public:
   static constexpr int PortCount = 4;
 

@@ -27,11 +27,11 @@ TFormRs232Setup::TFormRs232Setup(const LayoutScale& scale, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       scale_(scale) {
   setObjectName(QStringLiteral("FormRs232Setup"));
-  setWindowTitle(QStringLiteral("RS232 Setup"));
+  setWindowTitle(tr("RS232 Setup"));
   setFixedSize(scale_(369), scale_(311));
   move(165, 119);
 
-  comboBoxComPort_ = AddList("ComboBoxComPort", "COMPort:", 16, {});
+  comboBoxComPort_ = AddList("ComboBoxComPort", QT_TR_NOOP("COMPort:"), 16, {});
   for (int number = 1; number <= PortCount; ++number) {
     const QString name = QStringLiteral("COM%1").arg(number);
     comboBoxComPort_->addItem(name);
@@ -41,24 +41,27 @@ TFormRs232Setup::TFormRs232Setup(const LayoutScale& scale, QWidget* parent)
     const bool present = SerialDevicePresent(view);
     comboBoxComPort_->setItemData(
         number - 1,
-        SerialDevicePath(view) + (present ? QStringLiteral(" (present)") : QStringLiteral("")),
+        present ? tr("%1 (present)").arg(SerialDevicePath(view)) : SerialDevicePath(view),
         Qt::ToolTipRole);
   }
   lineLists_ = {
-      AddList("ComboBoxBaudRate", "BaudRate:", 48,
+      AddList("ComboBoxBaudRate", QT_TR_NOOP("BaudRate:"), 48,
               {"2400", "4800", "9600", "19200", "38400", "57600", "115200"}),
-      AddList("ComboBoxDataBit", "Data Bits:", 80, {"7", "8"}),
-      AddList("ComboBoxParity", "Parity:", 112, {"None", "Odd", "Even"}),
-      AddList("ComboBoxStopBit", "Stop Bit(s):", 144, {"1", "1.5", "2"}),
-      AddList("ComboBoxHdShak", "Hardware Shaking:", 176, {"None", "RTS", "RTS/CTS"}),
-      AddList("ComboBoxSWShak", "Software Shaking:", 208, {"None", "Xon/Xoff"}),
+      AddList("ComboBoxDataBit", QT_TR_NOOP("Data Bits:"), 80, {"7", "8"}),
+      AddList("ComboBoxParity", QT_TR_NOOP("Parity:"), 112,
+              {QT_TR_NOOP("None"), QT_TR_NOOP("Odd"), QT_TR_NOOP("Even")}),
+      AddList("ComboBoxStopBit", QT_TR_NOOP("Stop Bit(s):"), 144, {"1", "1.5", "2"}),
+      AddList("ComboBoxHdShak", QT_TR_NOOP("Hardware Shaking:"), 176,
+              {QT_TR_NOOP("None"), "RTS", "RTS/CTS"}),
+      AddList("ComboBoxSWShak", QT_TR_NOOP("Software Shaking:"), 208,
+              {QT_TR_NOOP("None"), "Xon/Xoff"}),
   };
 
-  auto* buttonSet = new QPushButton(QStringLiteral("Set"), this);
+  auto* buttonSet = new QPushButton(tr("Set"), this);
   buttonSet->setObjectName(QStringLiteral("ButtonSet"));
   buttonSet->setGeometry(scale_.Rect(280, 248, 75, 25));
   connect(buttonSet, &QPushButton::clicked, this, &TFormRs232Setup::ButtonSetClick);
-  auto* buttonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  auto* buttonCancel = new QPushButton(tr("Cancel"), this);
   buttonCancel->setObjectName(QStringLiteral("ButtonCancel"));
   buttonCancel->setGeometry(scale_.Rect(280, 280, 75, 25));
   connect(buttonCancel, &QPushButton::clicked, this, &TFormRs232Setup::ButtonCancelClick);
@@ -75,13 +78,14 @@ TFormRs232Setup::TFormRs232Setup(const LayoutScale& scale, QWidget* parent)
 
 QComboBox* TFormRs232Setup::AddList(const char* name, const char* label, int top,
                                     std::initializer_list<const char*> items) {
-  auto* caption = new QLabel(QLatin1String(label), this);
+  auto* caption = new QLabel(tr(label), this);
   caption->setGeometry(scale_.Rect(LabelLeft, top + 8, ListLeft - LabelLeft - 8, 13));
   auto* list = new QComboBox(this);
   list->setObjectName(QLatin1String(name));
   list->setGeometry(scale_.Rect(ListLeft, top, ListWidth, 21));
   for (const char* item : items) {
-    list->addItem(QLatin1String(item));
+    // The fixed values (rates, bits, handshake names) translate to themselves.
+    list->addItem(tr(item));
   }
   caption->setBuddy(list);
   return list;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <array>
 
@@ -11,6 +12,8 @@ class QComboBox;
 // Chooses the COM port and its line settings. Edits the caller's record in place, and only
 // when "Set" is pressed.
 class TFormRs232Setup : public QDialog {
+  Q_DECLARE_TR_FUNCTIONS(TFormRs232Setup)
+
  public:
   static constexpr int PortCount = 30;
 

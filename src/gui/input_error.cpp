@@ -1,5 +1,6 @@
 #include "gui/input_error.h"
 
+#include <QCoreApplication>
 #include <limits>
 #include <optional>
 
@@ -24,7 +25,8 @@ InputResult<std::int32_t> StrToInt(const QString& text) {
     ++pos;
   }
   if (pos == firstDigit || pos != text.size() || value > (negative ? Limit : Limit - 1)) {
-    return InputRefusal{QStringLiteral("'%1' is not a valid integer value.").arg(text)};
+    return InputRefusal{
+        QCoreApplication::translate("InputError", "'%1' is not a valid integer value.").arg(text)};
   }
   return static_cast<std::int32_t>(negative ? -value : value);
 }
@@ -35,13 +37,18 @@ InputResult<> TakeText(const QString& text, FixedText<RecordTextRoom + 1>& field
     switch (problem->fault) {
       case TextFault::TooLong:
         return InputRefusal{
-            QStringLiteral("%1 is longer than %2 characters.").arg(what).arg(problem->limit)};
+            QCoreApplication::translate("InputError", "%1 is longer than %2 characters.")
+                .arg(what)
+                .arg(problem->limit)};
       case TextFault::NotLatin1:
-        return InputRefusal{QStringLiteral("%1 contains '%2', which the printer cannot take.")
+        return InputRefusal{QCoreApplication::translate(
+                                "InputError", "%1 contains '%2', which the printer cannot take.")
                                 .arg(what, problem->character)};
       case TextFault::QuoteOrControl:
         return InputRefusal{
-            QStringLiteral("%1 may not contain quotation marks or control characters.").arg(what)};
+            QCoreApplication::translate("InputError",
+                                        "%1 may not contain quotation marks or control characters.")
+                .arg(what)};
     }
   }
   const QByteArray bytes = text.toLatin1();

@@ -24,7 +24,7 @@ constexpr int ButtonHeight = 25;
 
 ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& scale,
                        QWidget* parent)
-    : QGroupBox(QStringLiteral("RTC Setup"), parent), host_(host), values_(values) {
+    : QGroupBox(tr("RTC Setup"), parent), host_(host), values_(values) {
   setObjectName(QStringLiteral("GroupBox1"));
 
   struct Row {
@@ -33,18 +33,17 @@ ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& 
     int top;
   };
   static constexpr std::array<Row, 6> Rows = {{
-      {"Label1", "Year:", 16},
-      {"Label2", "Month:", 40},
-      {"Label3", "Date:", 64},
-      {"Label4", "Hour:", 88},
-      {"Label5", "Minute:", 112},
-      {"Label6", "Second:", 136},
+      {"Label1", QT_TR_NOOP("Year:"), 16},
+      {"Label2", QT_TR_NOOP("Month:"), 40},
+      {"Label3", QT_TR_NOOP("Date:"), 64},
+      {"Label4", QT_TR_NOOP("Hour:"), 88},
+      {"Label5", QT_TR_NOOP("Minute:"), 112},
+      {"Label6", QT_TR_NOOP("Second:"), 136},
   }};
   std::array<QLabel*, Rows.size()> labels{};
   for (std::size_t i = 0; i < Rows.size(); ++i) {
-    labels[i] =
-        AddLabel(*this, QString::fromLatin1(Rows[i].label), QString::fromLatin1(Rows[i].caption),
-                 scale.Rect(LabelLeft, Rows[i].top, LabelWidth, LabelHeight));
+    labels[i] = AddLabel(*this, QString::fromLatin1(Rows[i].label), tr(Rows[i].caption),
+                         scale.Rect(LabelLeft, Rows[i].top, LabelWidth, LabelHeight));
   }
 
   auto editRect = [&scale](int top) { return scale.Rect(EditLeft, top, EditWidth, EditHeight); };
@@ -63,12 +62,11 @@ ClockPanel::ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& 
     labels[i]->setBuddy(edits[i]);
   }
 
-  ButtonSetSysTime =
-      AddButton(*this, QStringLiteral("ButtonSetSysTime"), QStringLiteral("Get System Time"),
-                scale.Rect(243, 16, 97, ButtonHeight));
-  ButtonOk = AddButton(*this, QStringLiteral("ButtonOk"), QStringLiteral("Set"),
+  ButtonSetSysTime = AddButton(*this, QStringLiteral("ButtonSetSysTime"), tr("Get System Time"),
+                               scale.Rect(243, 16, 97, ButtonHeight));
+  ButtonOk = AddButton(*this, QStringLiteral("ButtonOk"), tr("Set"),
                        scale.Rect(264, 96, 75, ButtonHeight));
-  ButtonRTCRead = AddButton(*this, QStringLiteral("ButtonRTCRead"), QStringLiteral("Read"),
+  ButtonRTCRead = AddButton(*this, QStringLiteral("ButtonRTCRead"), tr("Read"),
                             scale.Rect(264, 128, 75, ButtonHeight));
 
   const std::array<QWidget*, 9> tabOrder = {EditYear,         EditMonth,  EditDate,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QGroupBox>
 
 #include "gui/input_error.h"
@@ -13,6 +14,8 @@ class QPushButton;
 // "RTC Setup": the printer's clock as six editable numbers. The values live in the main
 // window's ClockValues; the edits only show them and take them back on "Set".
 class ClockPanel : public QGroupBox {
+  Q_DECLARE_TR_FUNCTIONS(ClockPanel)
+
  public:
   ClockPanel(PanelHost& host, ClockRecord& values, const LayoutScale& scale,
              QWidget* parent = nullptr);

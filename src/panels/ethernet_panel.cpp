@@ -34,18 +34,18 @@ QString ShownText(const NetConfigRecord::Text& text) {
 
 EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const LayoutScale& scale,
                              QWidget* parent)
-    : QGroupBox(QStringLiteral("Ethernet Setup"), parent), host_(host), values_(values) {
+    : QGroupBox(tr("Ethernet Setup"), parent), host_(host), values_(values) {
   setObjectName(QStringLiteral("GroupBox2"));
 
-  RadioGroupDHCP = new QGroupBox(QStringLiteral("DHCP"), this);
+  RadioGroupDHCP = new QGroupBox(tr("DHCP"), this);
   RadioGroupDHCP->setObjectName(QStringLiteral("RadioGroupDHCP"));
   RadioGroupDHCP->setGeometry(scale.Rect(13, 16, 204, 65));
   // Inside another group a group would be announced by the outer caption.
   RadioGroupDHCP->setAccessibleName(RadioGroupDHCP->title());
-  RadioDHCP = new QRadioButton(QStringLiteral("DHCP"), RadioGroupDHCP);
+  RadioDHCP = new QRadioButton(tr("DHCP"), RadioGroupDHCP);
   RadioDHCP->setObjectName(QStringLiteral("RadioDHCP"));
   RadioDHCP->setGeometry(scale.Rect(8, 18, 188, 17));
-  RadioStaticIP = new QRadioButton(QStringLiteral("Static IP"), RadioGroupDHCP);
+  RadioStaticIP = new QRadioButton(tr("Static IP"), RadioGroupDHCP);
   RadioStaticIP->setObjectName(QStringLiteral("RadioStaticIP"));
   RadioStaticIP->setGeometry(scale.Rect(8, 40, 188, 17));
   radioButtons_ = new QButtonGroup(this);
@@ -54,15 +54,15 @@ EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const Lay
   radioButtons_->addButton(RadioStaticIP, StaticIndex);
   KeepTabStopOnCheckedButton(*radioButtons_);
 
-  LabelIP = AddLabel(*this, QStringLiteral("LabelIP"), QStringLiteral("IP:"),
-                     scale.Rect(8, 96, 58, LabelHeight));
+  LabelIP =
+      AddLabel(*this, QStringLiteral("LabelIP"), tr("IP:"), scale.Rect(8, 96, 58, LabelHeight));
   EditIP = AddEdit(*this, QStringLiteral("EditIP"), scale.Rect(69, 88, 148, EditHeight),
                    AddressMaxLength);
-  LabelMask = AddLabel(*this, QStringLiteral("LabelMask"), QStringLiteral("Mask:"),
+  LabelMask = AddLabel(*this, QStringLiteral("LabelMask"), tr("Mask:"),
                        scale.Rect(8, 120, 58, LabelHeight));
   EditMask = AddEdit(*this, QStringLiteral("EditMask"), scale.Rect(69, 112, 148, EditHeight),
                      AddressMaxLength);
-  LabelGateWay = AddLabel(*this, QStringLiteral("LabelGateWay"), QStringLiteral("Gate Way:"),
+  LabelGateWay = AddLabel(*this, QStringLiteral("LabelGateWay"), tr("Gate Way:"),
                           scale.Rect(8, 144, 58, LabelHeight));
   EditGateWay = AddEdit(*this, QStringLiteral("EditGateWay"), scale.Rect(69, 136, 148, EditHeight),
                         AddressMaxLength);
@@ -70,12 +70,12 @@ EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const Lay
     edit->setText(QStringLiteral("0.0.0.0"));
   }
 
-  ButtonSetIP = AddButton(*this, QStringLiteral("ButtonSetIP"), QStringLiteral("Set IP"),
+  ButtonSetIP = AddButton(*this, QStringLiteral("ButtonSetIP"), tr("Set IP"),
                           scale.Rect(264, 104, 75, ButtonHeight));
-  ButtonEtherRead = AddButton(*this, QStringLiteral("ButtonEtherRead"), QStringLiteral("Read"),
+  ButtonEtherRead = AddButton(*this, QStringLiteral("ButtonEtherRead"), tr("Read"),
                               scale.Rect(264, 136, 75, ButtonHeight));
 
-  Label7 = AddLabel(*this, QStringLiteral("Label7"), QStringLiteral("Printer Name:"),
+  Label7 = AddLabel(*this, QStringLiteral("Label7"), tr("Printer Name:"),
                     scale.Rect(8, 192, 70, LabelHeight));
   EditPrinterName = AddEdit(*this, QStringLiteral("EditPrinterName"),
                             scale.Rect(80, 192, 137, EditHeight), PrinterNameMaxLength);
@@ -84,9 +84,8 @@ EthernetPanel::EthernetPanel(PanelHost& host, NetConfigRecord& values, const Lay
   LabelMask->setBuddy(EditMask);
   LabelGateWay->setBuddy(EditGateWay);
   Label7->setBuddy(EditPrinterName);
-  ButtonSetPrinterName =
-      AddButton(*this, QStringLiteral("ButtonSetPrinterName"), QStringLiteral("Set Printer Name"),
-                scale.Rect(240, 192, 99, ButtonHeight));
+  ButtonSetPrinterName = AddButton(*this, QStringLiteral("ButtonSetPrinterName"),
+                                   tr("Set Printer Name"), scale.Rect(240, 192, 99, ButtonHeight));
 
   // Tab reaches the radio group first; its two buttons are one stop in the chain, at the chosen
   // one.
@@ -134,10 +133,10 @@ void EthernetPanel::ShowNetworkFields() {
 
 InputResult<> EthernetPanel::TakeNetworkFields() {
   const std::array<std::tuple<QLineEdit*, NetConfigRecord::Text*, QString>, 4> fields = {{
-      {EditIP, &values_.ip, QStringLiteral("IP address")},
-      {EditMask, &values_.mask, QStringLiteral("Mask")},
-      {EditGateWay, &values_.gateway, QStringLiteral("Gateway")},
-      {EditPrinterName, &values_.netName, QStringLiteral("Printer name")},
+      {EditIP, &values_.ip, tr("IP address")},
+      {EditMask, &values_.mask, tr("Mask")},
+      {EditGateWay, &values_.gateway, tr("Gateway")},
+      {EditPrinterName, &values_.netName, tr("Printer name")},
   }};
   for (const auto& [edit, field, what] : fields) {
     if (InputResult<> taken = TakeText(edit->text(), *field, what); !taken) {

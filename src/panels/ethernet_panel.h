@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QGroupBox>
 
 #include "gui/input_error.h"
@@ -16,6 +17,8 @@ class QRadioButton;
 // main window's NetworkValues; the edits show them and take them back on "Set IP" and
 // "Set Printer Name".
 class EthernetPanel : public QGroupBox {
+  Q_DECLARE_TR_FUNCTIONS(EthernetPanel)
+
  public:
   EthernetPanel(PanelHost& host, NetConfigRecord& values, const LayoutScale& scale,
                 QWidget* parent = nullptr);

@@ -5,10 +5,11 @@
 #include "gui/placed_controls.h"
 
 FactoryDefaultPanel::FactoryDefaultPanel(PanelHost& host, const LayoutScale& scale, QWidget* parent)
-    : QGroupBox(QStringLiteral("Factory Default"), parent), host_(host) {
+    : QGroupBox(tr("Factory Default"), parent), host_(host) {
   setObjectName(QStringLiteral("GroupBox4"));
+  // The button's German caption is shorter than the group's: the group names what it resets to.
   ButtonFactoryDefault = AddButton(*this, QStringLiteral("ButtonFactoryDefault"),
-                                   QStringLiteral("Factory Default"), scale.Rect(240, 11, 97, 25));
+                                   tr("Factory Default", "button"), scale.Rect(240, 11, 97, 25));
   connect(ButtonFactoryDefault, &QPushButton::clicked, this,
           &FactoryDefaultPanel::ButtonFactoryDefaultClick);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QGroupBox>
 
 #include "gui/layout_scale.h"
@@ -9,6 +10,8 @@ class QPushButton;
 
 // "Factory Default": one button that restores the printer's factory settings.
 class FactoryDefaultPanel : public QGroupBox {
+  Q_DECLARE_TR_FUNCTIONS(FactoryDefaultPanel)
+
  public:
   FactoryDefaultPanel(PanelHost& host, const LayoutScale& scale, QWidget* parent = nullptr);
 

@@ -24,6 +24,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@
 #include "dialogs/net_setup_window.h"
 #include "dialogs/parallel_port_dialog.h"
 #include "dialogs/serial_settings_dialog.h"
+#include "gui/ui_translations.h"
 #include "window_harness.h"
 
 namespace {
@@ -547,17 +549,39 @@ TEST_F(WindowFixture, F1OpensTheAboutWindow) {
 
 // --- Layout ------------------------------------------------------------------------------------
 
-class Layout : public WindowFixture, public ::testing::WithParamInterface<Window> {};
+// Each window in English and in German, whose captions are longer.
+struct LayoutCase {
+  Window window;
+  bool german;
+};
+
+std::vector<LayoutCase> LayoutCases() {
+  std::vector<LayoutCase> cases;
+  for (const bool german : {false, true}) {
+    for (const Window window : AllWindows) {
+      cases.push_back({window, german});
+    }
+  }
+  return cases;
+}
+
+class Layout : public WindowFixture, public ::testing::WithParamInterface<LayoutCase> {};
 
 // At the dialog font every caption is whole and no control covers another or leaves its parent;
 // a list's, a drop-down's and the status bar's own parts are theirs to place (the status bar's last
 // panel is cut off at the window's edge on purpose).
 TEST_P(Layout, CaptionsFitAndNothingOverlaps) {
-  QWidget* window = Build(GetParam());
+  std::optional<UiTranslations> german;
+  if (GetParam().german) {
+    german.emplace(QLocale(QLocale::German, QLocale::Germany));
+    ASSERT_TRUE(german->Loaded());
+  }
+  QWidget* window = Build(GetParam().window);
   window->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-  QWidget* root =
-      GetParam() == Window::Main ? static_cast<QMainWindow*>(window)->centralWidget() : window;
+  QWidget* root = GetParam().window == Window::Main
+                      ? static_cast<QMainWindow*>(window)->centralWidget()
+                      : window;
   QList<QWidget*> controls;
   for (QWidget* widget : root->findChildren<QWidget*>()) {
     bool part = false;
@@ -574,7 +598,9 @@ TEST_P(Layout, CaptionsFitAndNothingOverlaps) {
   ExpectControlsFit(controls);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, Layout, ::testing::ValuesIn(AllWindows), ByWindow);
+INSTANTIATE_TEST_SUITE_P(Windows, Layout, ::testing::ValuesIn(LayoutCases()), [](const auto& info) {
+  return ByWindow(info) + (info.param.german ? "German" : "");
+});
 
 // --- Colours -----------------------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 // Shows every window of the utility against the virtual printer on 127.0.0.1 and saves a picture
-// of each, window-sized: <out>/<window><suffix>.png. The scale comes from Qt's own QT_SCALE_FACTOR;
+// of each, window-sized: <out>/<window><suffix>.png, in the environment's language. The scale comes
+// from Qt's own QT_SCALE_FACTOR;
 // --dark puts the Fusion style and a dark palette on the application before any window is built,
 // the way a dark desktop theme does. Nothing here sends beyond loopback: discovery goes to
 // 127.0.0.1, where the virtual printer's UDP side listens.
@@ -17,6 +18,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "gui/ui_translations.h"
 #include "printer-sim/sim_server.h"
 
 namespace {
@@ -116,6 +118,8 @@ int main(int argc, char** argv) {
                                       QStringLiteral("Fusion style with a dark palette."));
   parser.addOptions({outOption, suffixOption, darkOption});
   parser.process(app);
+  // In the language of the environment, as the program shows it (LANG=de_DE.UTF-8: German).
+  const UiTranslations translations{QLocale()};
 
   if (parser.isSet(darkOption)) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
