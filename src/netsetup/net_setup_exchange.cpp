@@ -1,6 +1,8 @@
 #include "netsetup/net_setup_exchange.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QUdpSocket>
 #include <algorithm>
 #include <array>
@@ -58,7 +60,7 @@ bool NetSetupExchange::Discover(std::uint32_t sequence, const DatagramHandler& o
   Send(*socket, request.data(), request.size());
   Collect(*socket,
           CollectRule{limits.quietMs, limits.maxTotalMs, limits.maxReplies, NetSetupHeaderSize},
-          onReply);
+          runEvents_, onReply);
   return true;
 }
 
@@ -82,7 +84,28 @@ void NetSetupExchange::Send(QUdpSocket& socket, const std::uint8_t* request,
           sent < 0 ? TraceEscaped(socket.errorString().toStdString()).c_str() : "");
 }
 
-void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
+bool NetSetupExchange::WaitForDatagram(QUdpSocket& socket, int waitMs, bool runEvents) {
+  if (!runEvents) {
+    return socket.waitForReadyRead(waitMs);
+  }
+  QEventLoop loop;
+  bool ready = false;
+  QObject::connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
+    ready = true;
+    loop.quit();
+  });
+  QObject::connect(&socket, &QUdpSocket::errorOccurred, &loop, &QEventLoop::quit);
+  // The timer bounds the wait whatever the socket does.
+  QTimer limit;
+  limit.setSingleShot(true);
+  limit.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  limit.start(waitMs);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  return ready || socket.hasPendingDatagrams();
+}
+
+void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool runEvents,
                                const DatagramHandler& onDatagram) {
   QElapsedTimer total;
   total.start();
@@ -98,7 +121,8 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
     if (left <= 0) {
       break;
     }
-    if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(static_cast<int>(left))) {
+    if (!socket.hasPendingDatagrams() &&
+        !WaitForDatagram(socket, static_cast<int>(left), runEvents)) {
       break;
     }
     if (!socket.hasPendingDatagrams()) {
@@ -134,9 +158,12 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
           delivered);
 }
 
-NetSetupExchange::Session::Session(QHostAddress destination, quint16 port,
+NetSetupExchange::Session::Session(QHostAddress destination, quint16 port, bool runEvents,
                                    std::unique_ptr<QUdpSocket> socket)
-    : destination_(std::move(destination)), port_(port), socket_(std::move(socket)) {}
+    : destination_(std::move(destination)),
+      port_(port),
+      runEvents_(runEvents),
+      socket_(std::move(socket)) {}
 
 NetSetupExchange::Session::~Session() = default;
 
@@ -162,7 +189,7 @@ std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t*
   Send(request, size);
   std::vector<std::uint8_t> answer;
   // As in a discovery, a datagram too short for a header is no answer; the wait goes on.
-  Collect(*socket_, CollectRule{waitMs, waitMs, 1, NetSetupHeaderSize},
+  Collect(*socket_, CollectRule{waitMs, waitMs, 1, NetSetupHeaderSize}, runEvents_,
           [&answer](const std::uint8_t* data, std::size_t length) {
             answer.assign(data, data + length);
           });
@@ -174,7 +201,7 @@ bool NetSetupExchange::Session::Write(const std::uint8_t* request, std::size_t s
   // A printer may acknowledge with less than a header; waiting on for more would cost the whole
   // wait for every write.
   bool acknowledged = false;
-  Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0},
+  Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0}, runEvents_,
           [&acknowledged](const std::uint8_t*, std::size_t) { acknowledged = true; });
   return acknowledged;
 }
@@ -184,5 +211,5 @@ std::unique_ptr<NetSetupExchange::Session> NetSetupExchange::OpenSession() const
   if (!socket) {
     return nullptr;
   }
-  return std::unique_ptr<Session>(new Session(destination_, port_, std::move(socket)));
+  return std::unique_ptr<Session>(new Session(destination_, port_, runEvents_, std::move(socket)));
 }
