@@ -1,8 +1,7 @@
 #include "netsetup/net_setup_exchange.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <QUdpSocket>
 #include <algorithm>
 #include <array>
@@ -12,6 +11,10 @@
 #include "common/trace.h"
 
 namespace {
+
+// How often a wait that runs the thread's events runs them: often enough to paint and to keep
+// timers on time, seldom enough that a flood of answers does not lay out the list for each one.
+constexpr qint64 EventsEveryMs = 50;
 
 // A datagram's header as the trace shows it: "read block 4, sequence 2, 34 bytes". The block of
 // a request follows its header; replies are shown without it.
@@ -84,33 +87,14 @@ void NetSetupExchange::Send(QUdpSocket& socket, const std::uint8_t* request,
           sent < 0 ? TraceEscaped(socket.errorString().toStdString()).c_str() : "");
 }
 
-bool NetSetupExchange::WaitForDatagram(QUdpSocket& socket, int waitMs, bool runEvents) {
-  if (!runEvents) {
-    return socket.waitForReadyRead(waitMs);
-  }
-  QEventLoop loop;
-  bool ready = false;
-  QObject::connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
-    ready = true;
-    loop.quit();
-  });
-  QObject::connect(&socket, &QUdpSocket::errorOccurred, &loop, &QEventLoop::quit);
-  // The timer bounds the wait whatever the socket does.
-  QTimer limit;
-  limit.setSingleShot(true);
-  limit.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-  limit.start(waitMs);
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
-  return ready || socket.hasPendingDatagrams();
-}
-
 void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool runEvents,
                                const DatagramHandler& onDatagram) {
   QElapsedTimer total;
   total.start();
   QElapsedTimer quiet;
   quiet.start();
+  QElapsedTimer events;
+  events.start();
   std::array<char, MaxDatagram> buffer{};
   int delivered = 0;
   while (delivered < rule.maxDatagrams) {
@@ -121,8 +105,17 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool
     if (left <= 0) {
       break;
     }
-    if (!socket.hasPendingDatagrams() &&
-        !WaitForDatagram(socket, static_cast<int>(left), runEvents)) {
+    if (runEvents && events.elapsed() >= EventsEveryMs) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      events.restart();
+      continue;  // the time left is counted again
+    }
+    // With events to run, the wait goes in slices; a datagram ends it at once.
+    const qint64 wait = runEvents ? std::min(left, EventsEveryMs - events.elapsed()) : left;
+    if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(static_cast<int>(wait))) {
+      if (runEvents && socket.error() == QAbstractSocket::SocketTimeoutError) {
+        continue;  // only the slice ran out
+      }
       break;
     }
     if (!socket.hasPendingDatagrams()) {

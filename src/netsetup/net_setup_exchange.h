@@ -29,9 +29,10 @@ class NetSetupExchange {
   explicit NetSetupExchange(QHostAddress destination = QHostAddress(QHostAddress::Broadcast),
                             quint16 port = NetSetupPort);
 
-  // While a call waits for datagrams, the thread's other events run, all but user input (which
-  // waits until the call returns): a window keeps painting and its timers fire. Whatever those
-  // events do (the caller's window closed or even deleted) the caller must be ready for.
+  // While a call waits for datagrams, the thread's other events run every 50 ms or so, all but
+  // user input (which waits until the call returns): a window keeps painting and its timers fire.
+  // Whatever those events do (the caller's window closed or even deleted) the caller must be
+  // ready for.
   void SetRunEventsWhileWaiting(bool run) { runEvents_ = run; }
 
   // Sends one discovery request and hands every reply of a header's length or more to `onReply`
@@ -77,7 +78,6 @@ class NetSetupExchange {
   void Send(QUdpSocket& socket, const std::uint8_t* request, std::size_t size) const;
   static void Collect(QUdpSocket& socket, const CollectRule& rule, bool runEvents,
                       const DatagramHandler& onDatagram);
-  static bool WaitForDatagram(QUdpSocket& socket, int waitMs, bool runEvents);
 
   QHostAddress destination_;
   quint16 port_;
