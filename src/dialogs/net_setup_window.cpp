@@ -118,6 +118,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   }
   listView1_->setHeaderLabels(captions);
   listView1_->setRootIsDecorated(false);
+  listView1_->setUniformRowHeights(true);
   listView1_->setItemsExpandable(false);
   listView1_->setSortingEnabled(false);
   listView1_->header()->setSectionsClickable(false);
@@ -204,6 +205,9 @@ void TFormNetSetup::DiscoverPrinters() {
   listView1_->clear();
   // Show the empty list and the disabled buttons before the wait.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Painted again and again while a flood of answers comes in, the list would take the time the
+  // answers need; it shows them once the wait is over.
+  listView1_->setUpdatesEnabled(false);
   // Events run during the wait: the window may be gone when it ends, its exchange with it.
   const QPointer<TFormNetSetup> alive(this);
   const NetSetupExchange exchange = exchange_;
@@ -215,7 +219,11 @@ void TFormNetSetup::DiscoverPrinters() {
         }
       },
       discoveryLimits_);
-  if (ran && alive) {
+  if (!alive) {
+    return;
+  }
+  listView1_->setUpdatesEnabled(true);
+  if (ran) {
     ++sequence_;
   }
 }

@@ -99,9 +99,12 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool
   int delivered = 0;
   while (delivered < rule.maxDatagrams) {
     // Deadlines rather than a fresh wait per round, so that a wake-up without a datagram cannot
-    // stretch the silence.
-    const qint64 left =
-        std::min<qint64>(rule.quietMs - quiet.elapsed(), rule.maxTotalMs - total.elapsed());
+    // stretch the silence; a datagram already waiting breaks it, even when the thread was kept
+    // busy (running events, say) past its end.
+    const qint64 totalLeft = rule.maxTotalMs - total.elapsed();
+    const qint64 left = socket.hasPendingDatagrams()
+                            ? totalLeft
+                            : std::min<qint64>(rule.quietMs - quiet.elapsed(), totalLeft);
     if (left <= 0) {
       break;
     }

@@ -285,8 +285,7 @@ class NetSetupWindowWaitTest : public NetSetupWindowTest {
     return std::any_of(moments.begin(), moments.end(), [](Moment m) { return m.waitCursor; });
   }
   static bool AnyCanStart(const std::vector<Moment>& moments) {
-    return std::any_of(moments.begin(), moments.end(),
-                       [](Moment m) { return m.canStartExchange; });
+    return std::any_of(moments.begin(), moments.end(), [](Moment m) { return m.canStartExchange; });
   }
   void ExpectAllBack() {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
@@ -337,7 +336,8 @@ TEST_F(NetSetupWindowWaitTest, ChangeIpNobodyAnswers) {
   EXPECT_FALSE(cursorOverDialog);
   EXPECT_FALSE(AnyCanStart(moments_));
   ASSERT_EQ(shown_.size(), 1u);
-  EXPECT_TRUE(shown_[0].startsWith("The printer did not confirm the change.")) << shown_[0].toStdString();
+  EXPECT_TRUE(shown_[0].startsWith("The printer did not confirm the change."))
+      << shown_[0].toStdString();
   EXPECT_FALSE(cursorOverMessage);
   ExpectAllBack();
 }
