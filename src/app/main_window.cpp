@@ -17,6 +17,7 @@
 #include "common/trace.h"
 #include "dialogs/parallel_port_dialog.h"
 #include "dialogs/serial_settings_dialog.h"
+#include "gui/busy_cursor.h"
 #include "gui/placed_controls.h"
 #include "panels/clock_panel.h"
 #include "panels/ethernet_panel.h"
@@ -255,15 +256,7 @@ CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, Operation
   // Whatever happens inside, the window takes input again afterwards.
   struct Restore {
     TFormMain& window;
-    bool cursor = true;
-    void RestoreCursor() {
-      if (cursor) {
-        QApplication::restoreOverrideCursor();
-        cursor = false;
-      }
-    }
     ~Restore() {
-      RestoreCursor();
       window.SetInputEnabled(true);
       window.busy_ = false;
       window.raise();
@@ -273,10 +266,10 @@ CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, Operation
 
   busy_ = true;
   SetInputEnabled(false);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   Restore restore{*this};
+  BusyCursor cursor;  // goes first, before the input comes back
   const CommandResult result = RunPrinterOperation(link_, operation, CurrentLinkKind(), record);
-  restore.RestoreCursor();
+  cursor.Restore();
   if (result != CommandResult::Ok) {
     const std::string message(ResultMessage(result));
     services_.showMessage(this, QCoreApplication::translate(ResultMessagesContext, message.c_str()),

@@ -6,13 +6,19 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <array>
+#include <chrono>
+#include <initializer_list>
+#include <optional>
+#include <vector>
 
 #include "common/printer_rules.h"
 #include "dialogs/ethernet_setup_dialog.h"
+#include "gui/busy_cursor.h"
 #include "gui/placed_controls.h"
 #include "netsetup/discovery_protocol.h"
 #include "netsetup/remote_ip_change.h"
@@ -47,6 +53,40 @@ class SelectionAlwaysActive : public QStyledItemDelegate {
   }
 };
 
+// An answer on the local network takes a few milliseconds; only a wait that lasts longer than
+// this gets the wait cursor.
+constexpr std::chrono::milliseconds WaitCursorDelay(200);
+
+// While an exchange runs, the buttons that would start another one are greyed. They come back
+// however it ends, even when the window went meanwhile; a button that had the focus gets it back,
+// so that a second Space repeats what the first did instead of pressing the next button.
+class ExchangeButtonsHeld {
+ public:
+  ExchangeButtonsHeld(QWidget& window, std::initializer_list<QPushButton*> buttons)
+      : focused_(window.focusWidget()) {
+    for (QPushButton* button : buttons) {
+      buttons_.emplace_back(button);
+      button->setEnabled(false);
+    }
+  }
+  ~ExchangeButtonsHeld() {
+    for (const QPointer<QPushButton>& button : buttons_) {
+      if (button) {
+        button->setEnabled(true);
+        if (button == focused_) {
+          button->setFocus();
+        }
+      }
+    }
+  }
+  ExchangeButtonsHeld(const ExchangeButtonsHeld&) = delete;
+  ExchangeButtonsHeld& operator=(const ExchangeButtonsHeld&) = delete;
+
+ private:
+  std::vector<QPointer<QPushButton>> buttons_;
+  QPointer<QWidget> focused_;
+};
+
 }  // namespace
 
 void OpenUrlWithDesktop(const QUrl& url) {
@@ -60,6 +100,8 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
       scale_(scale),
       exchange_(std::move(exchange)),
       openUrl_(std::move(openUrl)) {
+  // The window paints and its timers run while it waits for the printers.
+  exchange_.SetRunEventsWhileWaiting(true);
   setObjectName(QStringLiteral("FormNetSetup"));
   setWindowTitle(tr("TCP/IP Setup"));
   setFixedSize(scale(635), scale(315));
@@ -76,6 +118,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   }
   listView1_->setHeaderLabels(captions);
   listView1_->setRootIsDecorated(false);
+  listView1_->setUniformRowHeights(true);
   listView1_->setItemsExpandable(false);
   listView1_->setSortingEnabled(false);
   listView1_->header()->setSectionsClickable(false);
@@ -103,6 +146,7 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
   connect(buttonDiscover_, &QPushButton::clicked, this, &TFormNetSetup::ButtonDiscoverClick);
   connect(buttonChangeIP, &QPushButton::clicked, this, &TFormNetSetup::ButtonChangeIPClick);
   connect(buttonBrowser, &QPushButton::clicked, this, &TFormNetSetup::ButtonBrowserClick);
+  buttonChangeIP_ = buttonChangeIP;
 
   auto* group = new QGroupBox(tr("IP Setting"), this);
   group->setObjectName(QStringLiteral("GroupBox1"));
@@ -135,7 +179,11 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
 
 void TFormNetSetup::BeginSetup(NetTarget& target) {
   target_ = &target;
+  const QPointer<TFormNetSetup> alive(this);
   DiscoverPrinters();
+  if (!alive) {
+    return;
+  }
   TakeFirstRowAsHost();
   ShowTarget();
 }
@@ -151,23 +199,31 @@ void TFormNetSetup::TakeFirstRowAsHost() {
 }
 
 void TFormNetSetup::DiscoverPrinters() {
-  // Disabled, the button passes the focus on; it gets it back, so that a second Space repeats the
-  // discovery instead of pressing the next button.
-  const bool focused = focusWidget() == buttonDiscover_;
-  buttonDiscover_->setEnabled(false);
+  const ExchangeButtonsHeld held(*this, {buttonDiscover_, buttonChangeIP_});
+  const BusyCursor busy(WaitCursorDelay);
   listView1_->clear();
-  // Show the empty list and the disabled button before the wait.
-  QCoreApplication::processEvents();
-  const bool ran = exchange_.Discover(
+  // Show the empty list and the disabled buttons before the wait.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Painted again and again while a flood of answers comes in, the list would take the time the
+  // answers need; it shows them once the wait is over.
+  listView1_->setUpdatesEnabled(false);
+  // Events run during the wait: the window may be gone when it ends, its exchange with it.
+  const QPointer<TFormNetSetup> alive(this);
+  const NetSetupExchange exchange = exchange_;
+  const bool ran = exchange.Discover(
       sequence_,
-      [this](const std::uint8_t* reply, std::size_t length) { AddPrinterRow(reply, length); },
+      [this, &alive](const std::uint8_t* reply, std::size_t length) {
+        if (alive) {
+          AddPrinterRow(reply, length);
+        }
+      },
       discoveryLimits_);
+  if (!alive) {
+    return;
+  }
+  listView1_->setUpdatesEnabled(true);
   if (ran) {
     ++sequence_;
-  }
-  buttonDiscover_->setEnabled(true);
-  if (focused) {
-    buttonDiscover_->setFocus();
   }
 }
 
@@ -211,7 +267,11 @@ InputResult<> TFormNetSetup::StoreTarget() {
 }
 
 void TFormNetSetup::ButtonDiscoverClick() {
+  const QPointer<TFormNetSetup> alive(this);
   DiscoverPrinters();
+  if (!alive) {
+    return;
+  }
   TakeFirstRowAsHost();
   ShowTarget();
 }
@@ -244,15 +304,29 @@ void TFormNetSetup::ButtonChangeIPClick() {
   }
   const RemoteChangeTarget target{row->text(1).toLatin1().toStdString(),
                                   row->text(0).toLatin1().toStdString()};
+  const ExchangeButtonsHeld held(*this, {buttonDiscover_, buttonChangeIP_});
+  // The wait cursor for the reads, and again for the writes; not while the dialog is up.
+  std::optional<BusyCursor> busy(std::in_place, WaitCursorDelay);
+  const QPointer<TFormNetSetup> alive(this);
+  const NetSetupExchange exchange = exchange_;
   const RemoteChangeResult change = RunRemoteIpChange(
-      exchange_, sequence_, target,
-      [this](NetConfigRecord& record) {
+      exchange, sequence_, target,
+      [this, &alive, &busy](NetConfigRecord& record) {
+        busy.reset();
+        if (!alive) {
+          return;  // gone during the reads: nothing is written
+        }
         TFormEthernetSetup dialog(scale_, this);
         dialog.SetMessageSink(showMessage_);
         dialog.Prepare(x(), y(), record);
         dialog.exec();
+        busy.emplace(WaitCursorDelay);
       },
       remoteWaitMs_);
+  busy.reset();
+  if (!alive) {
+    return;
+  }
   if (change.written) {
     // The printer answers under its new settings only to a new discovery.
     listView1_->clear();

@@ -67,6 +67,7 @@ class TFormNetSetup : public QDialog {
 
   QTreeWidget* listView1_ = nullptr;
   QPushButton* buttonDiscover_ = nullptr;
+  QPushButton* buttonChangeIP_ = nullptr;
   QLineEdit* editIPAddr_ = nullptr;
   QLineEdit* editPort_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "netsetup/net_setup_exchange.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QUdpSocket>
 #include <algorithm>
@@ -10,6 +11,10 @@
 #include "common/trace.h"
 
 namespace {
+
+// How often a wait that runs the thread's events runs them: often enough to paint and to keep
+// timers on time, seldom enough that a flood of answers does not lay out the list for each one.
+constexpr qint64 EventsEveryMs = 50;
 
 // A datagram's header as the trace shows it: "read block 4, sequence 2, 34 bytes". The block of
 // a request follows its header; replies are shown without it.
@@ -58,7 +63,7 @@ bool NetSetupExchange::Discover(std::uint32_t sequence, const DatagramHandler& o
   Send(*socket, request.data(), request.size());
   Collect(*socket,
           CollectRule{limits.quietMs, limits.maxTotalMs, limits.maxReplies, NetSetupHeaderSize},
-          onReply);
+          runEvents_, onReply);
   return true;
 }
 
@@ -82,23 +87,38 @@ void NetSetupExchange::Send(QUdpSocket& socket, const std::uint8_t* request,
           sent < 0 ? TraceEscaped(socket.errorString().toStdString()).c_str() : "");
 }
 
-void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
+void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool runEvents,
                                const DatagramHandler& onDatagram) {
   QElapsedTimer total;
   total.start();
   QElapsedTimer quiet;
   quiet.start();
+  QElapsedTimer events;
+  events.start();
   std::array<char, MaxDatagram> buffer{};
   int delivered = 0;
   while (delivered < rule.maxDatagrams) {
     // Deadlines rather than a fresh wait per round, so that a wake-up without a datagram cannot
-    // stretch the silence.
-    const qint64 left =
-        std::min<qint64>(rule.quietMs - quiet.elapsed(), rule.maxTotalMs - total.elapsed());
+    // stretch the silence; a datagram already waiting breaks it, even when the thread was kept
+    // busy (running events, say) past its end.
+    const qint64 totalLeft = rule.maxTotalMs - total.elapsed();
+    const qint64 left = socket.hasPendingDatagrams()
+                            ? totalLeft
+                            : std::min<qint64>(rule.quietMs - quiet.elapsed(), totalLeft);
     if (left <= 0) {
       break;
     }
-    if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(static_cast<int>(left))) {
+    if (runEvents && events.elapsed() >= EventsEveryMs) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      events.restart();
+      continue;  // the time left is counted again
+    }
+    // With events to run, the wait goes in slices; a datagram ends it at once.
+    const qint64 wait = runEvents ? std::min(left, EventsEveryMs - events.elapsed()) : left;
+    if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(static_cast<int>(wait))) {
+      if (runEvents && socket.error() == QAbstractSocket::SocketTimeoutError) {
+        continue;  // only the slice ran out
+      }
       break;
     }
     if (!socket.hasPendingDatagrams()) {
@@ -134,9 +154,12 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule,
           delivered);
 }
 
-NetSetupExchange::Session::Session(QHostAddress destination, quint16 port,
+NetSetupExchange::Session::Session(QHostAddress destination, quint16 port, bool runEvents,
                                    std::unique_ptr<QUdpSocket> socket)
-    : destination_(std::move(destination)), port_(port), socket_(std::move(socket)) {}
+    : destination_(std::move(destination)),
+      port_(port),
+      runEvents_(runEvents),
+      socket_(std::move(socket)) {}
 
 NetSetupExchange::Session::~Session() = default;
 
@@ -162,7 +185,7 @@ std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t*
   Send(request, size);
   std::vector<std::uint8_t> answer;
   // As in a discovery, a datagram too short for a header is no answer; the wait goes on.
-  Collect(*socket_, CollectRule{waitMs, waitMs, 1, NetSetupHeaderSize},
+  Collect(*socket_, CollectRule{waitMs, waitMs, 1, NetSetupHeaderSize}, runEvents_,
           [&answer](const std::uint8_t* data, std::size_t length) {
             answer.assign(data, data + length);
           });
@@ -174,7 +197,7 @@ bool NetSetupExchange::Session::Write(const std::uint8_t* request, std::size_t s
   // A printer may acknowledge with less than a header; waiting on for more would cost the whole
   // wait for every write.
   bool acknowledged = false;
-  Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0},
+  Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0}, runEvents_,
           [&acknowledged](const std::uint8_t*, std::size_t) { acknowledged = true; });
   return acknowledged;
 }
@@ -184,5 +207,5 @@ std::unique_ptr<NetSetupExchange::Session> NetSetupExchange::OpenSession() const
   if (!socket) {
     return nullptr;
   }
-  return std::unique_ptr<Session>(new Session(destination_, port_, std::move(socket)));
+  return std::unique_ptr<Session>(new Session(destination_, port_, runEvents_, std::move(socket)));
 }

@@ -29,6 +29,12 @@ class NetSetupExchange {
   explicit NetSetupExchange(QHostAddress destination = QHostAddress(QHostAddress::Broadcast),
                             quint16 port = NetSetupPort);
 
+  // While a call waits for datagrams, the thread's other events run every 50 ms or so, all but
+  // user input (which waits until the call returns): a window keeps painting and its timers fire.
+  // Whatever those events do (the caller's window closed or even deleted) the caller must be
+  // ready for.
+  void SetRunEventsWhileWaiting(bool run) { runEvents_ = run; }
+
   // Sends one discovery request and hands every reply of a header's length or more to `onReply`
   // in arrival order; duplicates included. False when no socket could be made (nothing sent).
   bool Discover(std::uint32_t sequence, const DatagramHandler& onReply,
@@ -48,9 +54,11 @@ class NetSetupExchange {
    private:
     friend class NetSetupExchange;
     void Send(const std::uint8_t* request, std::size_t size);
-    Session(QHostAddress destination, quint16 port, std::unique_ptr<QUdpSocket> socket);
+    Session(QHostAddress destination, quint16 port, bool runEvents,
+            std::unique_ptr<QUdpSocket> socket);
     QHostAddress destination_;
     quint16 port_;
+    bool runEvents_;
     std::unique_ptr<QUdpSocket> socket_;
   };
   // Nothing when no socket could be made.
@@ -68,9 +76,10 @@ class NetSetupExchange {
 
   static std::unique_ptr<QUdpSocket> OpenSocket();
   void Send(QUdpSocket& socket, const std::uint8_t* request, std::size_t size) const;
-  static void Collect(QUdpSocket& socket, const CollectRule& rule,
+  static void Collect(QUdpSocket& socket, const CollectRule& rule, bool runEvents,
                       const DatagramHandler& onDatagram);
 
   QHostAddress destination_;
   quint16 port_;
+  bool runEvents_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCursor>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -241,5 +244,124 @@ TEST_F(NetSetupWindowTest, ChangeIp_OnARowDeselectedWithCtrlClick_DoesNothing) {
   EXPECT_EQ(sim_->ReceivedCommands().size(), discovery);  // nothing sent
   EXPECT_EQ(List()->topLevelItemCount(), 1);
 }
+
+}  // namespace
+
+namespace {
+
+// The window while it waits for printers that do not answer: its timers run (so it paints), the
+// wait cursor shows and no second exchange can be started; afterwards all is as before.
+class NetSetupWindowWaitTest : public NetSetupWindowTest {
+ protected:
+  struct Moment {
+    bool waitCursor;
+    bool canStartExchange;  // "Discover Device" or "Change IP Address" enabled
+  };
+
+  // One printer, listed by the window's first discovery; silent from then on.
+  void OpenOverASilentPrinter() {
+    StartPrinters(1);
+    Open();
+    ASSERT_EQ(List()->topLevelItemCount(), 1);
+    printer_sim::FaultSwitches silent;
+    silent.udpSilent = true;
+    sim_->SetFaults(silent);
+  }
+
+  // Runs `act`, noting the window's state every 100 ms meanwhile.
+  void Watch(const std::function<void()>& act) {
+    QTimer watch;
+    watch.callOnTimeout([this] {
+      moments_.push_back(
+          {QGuiApplication::overrideCursor() != nullptr &&
+               QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor,
+           Button("ButtonDiscover")->isEnabled() || Button("ButtonChangeIP")->isEnabled()});
+    });
+    watch.start(100);
+    act();
+  }
+
+  static bool AnyWaitCursor(const std::vector<Moment>& moments) {
+    return std::any_of(moments.begin(), moments.end(), [](Moment m) { return m.waitCursor; });
+  }
+  static bool AnyCanStart(const std::vector<Moment>& moments) {
+    return std::any_of(moments.begin(), moments.end(), [](Moment m) { return m.canStartExchange; });
+  }
+  void ExpectAllBack() {
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(Button("ButtonDiscover")->isEnabled());
+    EXPECT_TRUE(Button("ButtonChangeIP")->isEnabled());
+  }
+
+  std::vector<Moment> moments_;
+};
+
+TEST_F(NetSetupWindowWaitTest, DiscoveryNobodyAnswers) {
+  ASSERT_NO_FATAL_FAILURE(OpenOverASilentPrinter());
+  Watch([this] { Button("ButtonDiscover")->click(); });
+  ASSERT_FALSE(moments_.empty()) << "no timer ran during the wait";
+  EXPECT_TRUE(AnyWaitCursor(moments_));
+  EXPECT_FALSE(AnyCanStart(moments_));
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  ExpectAllBack();
+}
+
+// Block reads and writes unanswered: the wait cursor for both, none over the Ethernet Setup
+// dialog, and the failure told with the normal cursor back.
+TEST_F(NetSetupWindowWaitTest, ChangeIpNobodyAnswers) {
+  ASSERT_NO_FATAL_FAILURE(OpenOverASilentPrinter());
+  window_->SetRemoteWait(500);
+  std::size_t beforeDialog = 0;
+  bool cursorOverDialog = true;
+  bool cursorOverMessage = true;
+  window_->SetMessageSink([&](QWidget*, const QString& text, MessageKind) {
+    cursorOverMessage = QGuiApplication::overrideCursor() != nullptr;
+    shown_.push_back(text);
+  });
+  const bool opened = WithModal(
+      "FormEthernetSetup",
+      [&](QWidget* dialog) {
+        beforeDialog = moments_.size();
+        cursorOverDialog = QGuiApplication::overrideCursor() != nullptr;
+        // Nothing was read: under DHCP the empty addresses go out as 0.0.0.0.
+        Named<QRadioButton>(dialog, "RadioDHCP")->click();
+        Named<QPushButton>(dialog, "ButtonOK")->click();
+      },
+      [this] { Watch([this] { Button("ButtonChangeIP")->click(); }); });
+  ASSERT_TRUE(opened);
+  const std::vector<Moment> reads(moments_.begin(), moments_.begin() + beforeDialog);
+  const std::vector<Moment> writes(moments_.begin() + beforeDialog, moments_.end());
+  EXPECT_TRUE(AnyWaitCursor(reads));
+  EXPECT_TRUE(AnyWaitCursor(writes));
+  EXPECT_FALSE(cursorOverDialog);
+  EXPECT_FALSE(AnyCanStart(moments_));
+  ASSERT_EQ(shown_.size(), 1u);
+  EXPECT_TRUE(shown_[0].startsWith("The printer did not confirm the change."))
+      << shown_[0].toStdString();
+  EXPECT_FALSE(cursorOverMessage);
+  ExpectAllBack();
+}
+
+// The window deleted while it waits (events run meanwhile): the wait ends without touching it,
+// no Ethernet Setup dialog opens on what is left, and the cursor comes back.
+class NetSetupWindowDeletedMidWait : public NetSetupWindowWaitTest,
+                                     public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NetSetupWindowDeletedMidWait, EndsCleanly) {
+  ASSERT_NO_FATAL_FAILURE(OpenOverASilentPrinter());
+  window_->SetRemoteWait(500);
+  QPushButton* button = Button(GetParam());
+  QTimer::singleShot(300, [this] { window_.reset(); });
+  const bool dialog = WithModal(
+      "FormEthernetSetup", [](QWidget* modal) { modal->close(); }, [button] { button->click(); },
+      150);
+  EXPECT_FALSE(dialog);
+  EXPECT_FALSE(window_) << "the window outlived the wait";
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchanges, NetSetupWindowDeletedMidWait,
+                         ::testing::Values("ButtonDiscover", "ButtonChangeIP"),
+                         [](const auto& info) { return std::string(info.param + 6); });
 
 }  // namespace
