@@ -35,7 +35,7 @@ struct CommandWords {
   const char* summary;  // one line, also in the general list of commands
   const char* details;  // after the options: what it does in full, and an example
 };
-constexpr std::array<CommandWords, 11> Commands = {{
+constexpr std::array<CommandWords, 13> Commands = {{
     {"probe", nullptr, CliCommand::Probe, nullptr, nullptr, "open and close the link",
      "Opens the link to the printer and closes it again: exit status 0 when it opens.\n"
      "Example: q73580-cli --net 192.168.0.20 probe"},
@@ -96,12 +96,34 @@ constexpr std::array<CommandWords, 11> Commands = {{
      "and\n"
      "product id, path text, and whether the vendor id is the one --usb looks for.\n"
      "Example: q73580-cli usb list --usb-vendor 1a2b"},
+    {"export", nullptr, CliCommand::Export, nullptr, nullptr,
+     "print every printer's name and address settings as CSV",
+     "Finds the printers as 'discover' does, reads each one's address blocks over UDP and prints\n"
+     "one row per printer, ordered by MAC address, as CSV with the header\n"
+     "mac,name,mode,ip,mask,gateway (mode is dhcp or static), or with --json as a JSON array of\n"
+     "objects with those keys. A printer whose blocks cannot be read is named on standard error\n"
+     "and left out; the exit status is then 75. 'apply' takes the file back.\n"
+     "Example: q73580-cli export > site.csv"},
+    {"apply", nullptr, CliCommand::Apply, "FILE",
+     "a file as 'export' writes it, CSV or JSON; - for standard input",
+     "set every printer listed in a file, by MAC, over UDP",
+     "Checks every row of FILE first (MAC, name, mode, addresses, no MAC twice): a bad row stops\n"
+     "it with exit status 65 before anything is sent. Then it finds the printers, reads each\n"
+     "listed one's settings and changes those that differ from their row, as remote-set does. A\n"
+     "printer is 'changed' only when its address blocks read back, and a closing discovery for\n"
+     "a new name, show the row's values; one already as its row says is 'unchanged' and gets no\n"
+     "write. Rows whose printer does not answer are 'not found'. --dry-run shows what would\n"
+     "change (old -> new) and writes nothing. Asks first when run from a terminal; without a\n"
+     "terminal, or with FILE -, --yes is required. Exit status 0 only when every row ended\n"
+     "changed or unchanged, else 75.\n"
+     "Example: q73580-cli apply site.csv --dry-run"},
 }};
 
 constexpr const char* GeneralDescription =
     "Sets up Q73580 printers from a terminal or a script, as the utility's windows do.\n"
     "The link commands (probe to factory-reset) need exactly one of --usb, --com, --lpt, --net;\n"
-    "discover, remote-set and web need none. Options may stand anywhere on the line.";
+    "discover, remote-set, export, apply and web need none. Options may stand anywhere on the\n"
+    "line.";
 
 constexpr const char* GeneralFooter =
     R"(An Open Port Error is followed by its cause: "Open Port Error: /dev/ttyUSB0: permission
@@ -112,8 +134,10 @@ Environment:
                              unless --usb-vendor is given; else the build's, %VENDOR%
 
 Exit status: 0 success, 1 Open Port Error, 2 Transmit Data Error, 3 Receive Data Error,
-4 Open File Error, 5 Unknow Error, 64 usage error, 69 no UDP socket could be made or no USB
-device could be listed, 76 the printer did not confirm a remote-set.
+4 Open File Error, 5 Unknow Error, 64 usage error, 65 apply: a bad file, 66 apply: the file
+could not be read, 69 no UDP socket could be made or no USB device could be listed, 75 export:
+a printer could not be read, apply: a row did not end changed or unchanged, 76 the printer did
+not confirm a remote-set.
 
 Example: set the clock of every printer that discovery finds
   q73580-cli discover --json | jq -r '.printers[].ip' |
@@ -154,9 +178,9 @@ const std::vector<OptionRule>& OptionRules() {
       {"--debug", "--debug", Flag, {}, nullptr,
        "trace the link, the command lines and replies, and the\nUDP datagrams on standard error",
        "Options", true},
-      {"--yes", "-y,--yes", Flag, {FactoryReset, RemoteSet}, nullptr,
-       "do not ask before factory-reset or remote-set\n(needed without a terminal)", "Options",
-       true},
+      {"--yes", "-y,--yes", Flag, {FactoryReset, RemoteSet, Apply}, nullptr,
+       "do not ask before factory-reset, remote-set or apply\n(needed without a terminal)",
+       "Options", true},
       {"--usb", "--usb", Flag, LinkCommands, nullptr, "the first USB printer", "Link", true},
       {"--usb-vendor", "--usb-vendor", Value, UsbCommands, "XXXX",
        "the USB vendor id to look for (four hex digits; else\n"
@@ -184,11 +208,13 @@ const std::vector<OptionRule>& OptionRules() {
        "a fixed address, each four numbers from 0 to 255\njoined by dots", "Options", false},
       {"--name", "--name", Value, {RemoteSet}, "NAME",
        "the new printer name (at most 15 characters)", "Options", false},
-      {"--timeout", "--timeout", Value, {Discover}, "SECONDS",
+      {"--dry-run", "--dry-run", Flag, {Apply}, nullptr,
+       "show what would change and write nothing", "Options", false},
+      {"--timeout", "--timeout", Value, {Discover, Export, Apply}, "SECONDS",
        "wait this long after the last answer (default 1,\nat most 10)", "Options", false},
-      {"--to", "--to", Value, {Discover, RemoteSet}, "ADDRESS",
+      {"--to", "--to", Value, {Discover, RemoteSet, Export, Apply}, "ADDRESS",
        "where to send (default 255.255.255.255)", "Options", false},
-      {"--udp-port", "--udp-port", Value, {Discover, RemoteSet}, "PORT",
+      {"--udp-port", "--udp-port", Value, {Discover, RemoteSet, Export, Apply}, "PORT",
        "the printers' UDP port (default 22368)", "Options", false},
   };
   // clang-format on
@@ -706,6 +732,16 @@ bool Parser::TakeAddressChoice() {
 }
 
 bool Parser::TakeUdpOptions() {
+  if (const GivenOption* timeout = Option("--timeout")) {
+    static const QRegularExpression decimal(QStringLiteral("^[0-9]{1,2}(\\.[0-9]{1,3})?$"));
+    const double seconds = timeout->values[0].toDouble();
+    if (!decimal.match(timeout->values[0]).hasMatch() || seconds <= 0 ||
+        seconds > MaxQuietSeconds) {
+      return Fail("--timeout must be a number of seconds above 0 and at most 10, not " +
+                  Quoted(timeout->values[0]));
+    }
+    result_.quietMs = static_cast<int>(std::lround(seconds * 1000));
+  }
   if (const GivenOption* to = Option("--to")) {
     if (!CheckDotted(to->values[0], "--to")) {
       return false;
@@ -726,7 +762,7 @@ bool Parser::TakeCommandArguments() {
   const QStringList& rest = words_;
   const qsizetype wanted =
       (result_.command == CliCommand::NameSet || result_.command == CliCommand::RemoteSet ||
-       result_.command == CliCommand::Web)
+       result_.command == CliCommand::Web || result_.command == CliCommand::Apply)
           ? 1
       // The date and the time as 'clock get' prints them may come as two words.
       : result_.command == CliCommand::ClockSet ? (Has("--from-pc") ? 0 : 2)
@@ -760,16 +796,14 @@ bool Parser::TakeCommandArguments() {
       return true;
     }
     case CliCommand::Discover:
-      if (const GivenOption* timeout = Option("--timeout")) {
-        static const QRegularExpression decimal(QStringLiteral("^[0-9]{1,2}(\\.[0-9]{1,3})?$"));
-        const double seconds = timeout->values[0].toDouble();
-        if (!decimal.match(timeout->values[0]).hasMatch() || seconds <= 0 ||
-            seconds > MaxQuietSeconds) {
-          return Fail("--timeout must be a number of seconds above 0 and at most 10, not " +
-                      Quoted(timeout->values[0]));
-        }
-        result_.quietMs = static_cast<int>(std::lround(seconds * 1000));
+    case CliCommand::Export:
+      return TakeUdpOptions();
+    case CliCommand::Apply:
+      if (rest.isEmpty()) {
+        return Fail("'apply' needs a file: a path, or - for standard input");
       }
+      result_.file = rest[0].toStdString();
+      result_.dryRun = Has("--dry-run");
       return TakeUdpOptions();
     case CliCommand::RemoteSet: {
       if (rest.isEmpty()) {

@@ -26,6 +26,8 @@ enum class CliCommand {
   RemoteSet,
   Web,
   UsbList,
+  Export,
+  Apply,
 };
 
 // Usage errors end with this exit status (EX_USAGE).
@@ -34,6 +36,13 @@ inline constexpr int CliUsageExit = 64;
 inline constexpr int CliUnavailableExit = 69;
 // remote-set: the printer did not confirm the change (EX_PROTOCOL).
 inline constexpr int CliUnconfirmedExit = 76;
+// apply: a file that is not a fleet file, or a row that breaks a rule (EX_DATAERR).
+inline constexpr int CliBadFileExit = 65;
+// apply: the file could not be read (EX_NOINPUT).
+inline constexpr int CliNoInputExit = 66;
+// export: a printer could not be read; apply: a row did not end changed or unchanged
+// (EX_TEMPFAIL: another run may go through).
+inline constexpr int CliFleetIncompleteExit = 75;
 
 // The link a link command talks over, with everything the facade reads at open.
 struct CliLink {
@@ -70,11 +79,15 @@ struct CliArgs {
   // name set NAME, remote-set --name NAME.
   std::optional<std::string> name;
 
-  // discover and remote-set.
+  // apply FILE: a path, or "-" for standard input; --dry-run.
+  std::string file;
+  bool dryRun = false;
+
+  // discover, remote-set, export and apply.
   std::string mac;  // remote-set: as typed, checked by TextToMac
   std::string to = "255.255.255.255";
   std::uint16_t udpPort = NetSetupPort;
-  int quietMs = 1000;  // discover --timeout
+  int quietMs = 1000;  // discover, export and apply: --timeout
 
   // web HOST.
   std::string host;

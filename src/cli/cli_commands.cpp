@@ -1,5 +1,9 @@
 #include "cli/cli_commands.h"
 
+#include "cli/cli_text.h"
+#include "cli/fleet_commands.h"
+#include "cli/remote_check.h"
+
 #include <QJsonArray>
 #include <algorithm>
 #include <array>
@@ -17,32 +21,6 @@
 #include "protocol/printer_operations.h"
 
 namespace {
-
-QString FromLatin1(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// A text the printer sent, as a person reads it: Latin-1 in UTF-8, and every control character
-// (C0, DEL, C1) written as \xNN, so that a name cannot move the cursor or clear the terminal.
-std::string ShownText(std::string_view latin1) {
-  std::string shown;
-  shown.reserve(latin1.size());
-  for (const char c : latin1) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
-      static constexpr char Hex[] = "0123456789ABCDEF";
-      shown += "\\x";
-      shown += Hex[byte >> 4];
-      shown += Hex[byte & 0x0F];
-    } else if (byte < 0x80) {
-      shown += c;
-    } else {
-      shown += static_cast<char>(0xC0 | (byte >> 6));
-      shown += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return shown;
-}
 
 // How the question and messages name the link: "USB", "COM1", "192.168.0.20:9100".
 std::string LinkCaption(const CliLink& link) {
@@ -88,50 +66,6 @@ std::string NetworkText(const NetConfigRecord& config) {
     std::string line = key;
     line.resize(16, ' ');
     text += line + value + "\n";
-  }
-  return text;
-}
-
-// "DHCP", or "static 192.168.1.50, mask 255.255.255.0, gateway 192.168.1.1".
-std::string AddressText(const NetConfigRecord& config) {
-  if (config.dhcp != 0) {
-    return "DHCP";
-  }
-  return "static " + ShownText(config.ip.View()) + ", mask " + ShownText(config.mask.View()) +
-         ", gateway " + ShownText(config.gateway.View());
-}
-
-// "0, 4, 5 and 7".
-std::string Listed(const std::vector<std::string>& items) {
-  std::string text;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
-  }
-  return text;
-}
-
-// Columns as wide as their widest cell, two blanks apart; the last one is not padded.
-template <std::size_t Columns>
-std::string TableText(const std::vector<std::array<std::string, Columns>>& rows) {
-  std::array<std::size_t, Columns> widths{};
-  auto width = [](const std::string& utf8) {
-    return static_cast<std::size_t>(QString::fromStdString(utf8).size());
-  };
-  for (const auto& row : rows) {
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      widths[i] = std::max(widths[i], width(row[i]));
-    }
-  }
-  std::string text;
-  for (const auto& row : rows) {
-    std::string line;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      line += row[i];
-      if (i + 1 < row.size()) {
-        line.append(widths[i] - width(row[i]) + 2, ' ');
-      }
-    }
-    text += line + "\n";
   }
   return text;
 }
@@ -430,34 +364,13 @@ CliOutcome Runner::RunRemoteSet() {
 std::optional<std::string> Runner::ConfirmRemoteChange(
     const NetSetupExchange& exchange, std::uint32_t sequence, const NetConfigRecord& written,
     const std::vector<std::uint8_t>& unanswered) {
-  // An acknowledgement says only that something arrived; the blocks read back say what the
-  // printer now holds. The name cannot be read back this way.
-  std::vector<std::string> doubts;
   QJsonArray unansweredJson;
-  if (!unanswered.empty()) {
-    std::vector<std::string> blocks;
-    for (const std::uint8_t block : unanswered) {
-      blocks.push_back(std::to_string(block));
-      unansweredJson.append(block);
-    }
-    doubts.push_back(unanswered.size() == 1 ? "no reply to the write of block " + blocks[0]
-                                            : "no reply to the writes of blocks " + Listed(blocks));
+  for (const std::uint8_t block : unanswered) {
+    unansweredJson.append(block);
   }
   outcome_.json.insert(QStringLiteral("unanswered"), unansweredJson);
-
   const std::optional<AddressBlocks> read =
       ReadAddressBlocks(exchange, sequence, args_.mac, services_.remoteWaitMs);
-  std::vector<std::string> unread;
-  if (!read || !read->addressesRead) {
-    unread.push_back("4");
-  }
-  if (!read || !read->modeRead) {
-    unread.push_back("5");
-  }
-  if (!unread.empty()) {
-    doubts.push_back(unread.size() == 1 ? "no reply when block " + unread[0] + " was read back"
-                                        : "no reply when blocks 4 and 5 were read back");
-  }
   if (read && (read->addressesRead || read->modeRead)) {
     const NetConfigRecord& reported = read->config;
     QJsonObject json;
@@ -470,24 +383,8 @@ std::optional<std::string> Runner::ConfirmRemoteChange(
       json.insert(QStringLiteral("gateway"), FromLatin1(reported.gateway.View()));
     }
     outcome_.json.insert(QStringLiteral("reported"), json);
-    // Under DHCP the addresses are the server's to choose; only the mode can be compared.
-    const bool modeDiffers = read->modeRead && reported.dhcp != written.dhcp;
-    const bool addressesDiffer = written.dhcp == 0 && read->addressesRead &&
-                                 (reported.ip != written.ip || reported.mask != written.mask ||
-                                  reported.gateway != written.gateway);
-    if (modeDiffers || addressesDiffer) {
-      std::string now;
-      if (read->modeRead && read->addressesRead) {
-        now = AddressText(reported);
-      } else if (read->modeRead) {
-        now = reported.dhcp != 0 ? "DHCP" : "a static address";
-      } else {
-        now = "IP " + ShownText(reported.ip.View()) + ", mask " + ShownText(reported.mask.View()) +
-              ", gateway " + ShownText(reported.gateway.View());
-      }
-      doubts.push_back("it reports " + now + " instead of " + AddressText(written));
-    }
   }
+  const std::vector<std::string> doubts = RemoteChangeDoubts(read, written, unanswered);
   if (doubts.empty()) {
     return std::nullopt;
   }
@@ -561,6 +458,10 @@ CliOutcome Runner::Run() {
       return RunWeb();
     case CliCommand::UsbList:
       return RunUsbList();
+    case CliCommand::Export:
+      return RunExport(args_, services_, outcome_);
+    case CliCommand::Apply:
+      return RunApply(args_, services_, outcome_);
     default:
       return Finish(CommandResult::InvalidOperation);
   }

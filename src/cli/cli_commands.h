@@ -6,9 +6,11 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/cli_args.h"
+#include "cli/fleet_commands.h"
 #include "cli/status_line.h"
 #include "link/link_facade.h"
 #include "link/usb_bus.h"
@@ -36,6 +38,10 @@ struct CliServices {
   int remoteWaitMs = 3000;
   // Says on the terminal what a long wait waits for; none when not on a terminal.
   StatusLine* status = nullptr;
+  // apply: reads its file (see ReadInputFile).
+  std::function<std::optional<std::string>(const std::string& path, std::size_t maxBytes,
+                                           std::string& error)>
+      readInput = ReadInputFile;
 };
 
 // The result of one command: what goes where, and the exit status.
@@ -43,6 +49,7 @@ struct CliOutcome {
   int exitCode = 0;
   bool usageError = false;  // exit 64: the message is followed by the pointer to --help
   QJsonObject json;         // printed with --json, also on failure (not for usage errors)
+  std::string jsonText;     // printed with --json instead of `json` when not empty
   std::string text;         // standard output without --json
   std::string error;        // the message for standard error, without the program's name
 };

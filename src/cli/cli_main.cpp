@@ -124,8 +124,12 @@ int main(int argc, char** argv) {
     return UsageError(outcome.error);
   }
   if (args.json) {
-    std::fputs(QJsonDocument(outcome.json).toJson(QJsonDocument::Compact).constData(), stdout);
-    std::fputs("\n", stdout);
+    if (!outcome.jsonText.empty()) {
+      std::fputs(outcome.jsonText.c_str(), stdout);
+    } else {
+      std::fputs(QJsonDocument(outcome.json).toJson(QJsonDocument::Compact).constData(), stdout);
+      std::fputs("\n", stdout);
+    }
   } else {
     std::fputs(outcome.text.c_str(), stdout);
   }
