@@ -48,7 +48,7 @@ function __q73580_cli_port -a prefix highest description
 end
 
 set -l link '' probe 'clock get' 'clock set' 'net get' 'net set' 'name set' factory-reset
-set -l leaves $link discover remote-set web 'usb list'
+set -l leaves $link discover remote-set export apply web 'usb list'
 # As conditions, each command quoted.
 set link (string escape -- $link)
 set leaves (string escape -- $leaves)
@@ -64,6 +64,8 @@ $c -n "__q73580_cli_at ''" -a name -d 'set the printer name'
 $c -n "__q73580_cli_at ''" -a factory-reset -d 'restore the factory defaults'
 $c -n "__q73580_cli_at ''" -a discover -d 'list the printers that answer over UDP'
 $c -n "__q73580_cli_at ''" -a remote-set -d "change a printer's address settings by MAC over UDP"
+$c -n "__q73580_cli_at ''" -a export -d "print every printer's name and address settings as CSV"
+$c -n "__q73580_cli_at ''" -a apply -d 'set every printer listed in a file, by MAC, over UDP'
 $c -n "__q73580_cli_at ''" -a web -d 'open http://HOST in the default browser'
 $c -n "__q73580_cli_at ''" -a usb -d 'list the USB printers present'
 $c -n "__q73580_cli_at ''" -a help -d 'show the usage of one command'
@@ -73,7 +75,8 @@ $c -n '__q73580_cli_at net' -a get -d 'read address settings, name and MAC addre
 $c -n '__q73580_cli_at net' -a set -d 'set the address settings'
 $c -n '__q73580_cli_at name' -a set -d 'set the printer name'
 $c -n '__q73580_cli_at usb' -a list -d 'list the USB printers present and which match'
-$c -n '__q73580_cli_at help' -a 'probe clock net name factory-reset discover remote-set web usb'
+$c -n '__q73580_cli_at help' -a 'probe clock net name factory-reset discover remote-set export apply web usb'
+$c -n '__q73580_cli_at apply' -F -d 'fleet file (CSV or JSON)'
 $c -n '__q73580_cli_at web' -a '(__fish_print_hostnames)' -d host
 
 # Everywhere.
@@ -82,7 +85,7 @@ $c -n "__q73580_cli_at $leaves" -l json -d 'print one JSON object on standard ou
 $c -n "__q73580_cli_at $leaves" -s v -l verbose -d 'say what a set command did'
 $c -n "__q73580_cli_at $leaves" -l debug -d 'trace the link and the UDP datagrams on standard error'
 $c -n "__q73580_cli_at ''" -l version -d "print the program's version"
-$c -n "__q73580_cli_at '' factory-reset remote-set" -s y -l yes -d 'do not ask first'
+$c -n "__q73580_cli_at '' factory-reset remote-set apply" -s y -l yes -d 'do not ask first'
 
 # The link, before the command or after a link command.
 $c -n "__q73580_cli_at $link" -l usb -d 'the first USB printer'
@@ -101,6 +104,7 @@ $c -n "__q73580_cli_at 'clock set'" -l from-pc -d "this PC's local time"
 $c -n "__q73580_cli_at 'net set' remote-set" -l dhcp -d 'the address from a DHCP server'
 $c -n "__q73580_cli_at 'net set' remote-set" -l static -x -d 'a fixed address: IP MASK GATEWAY'
 $c -n '__q73580_cli_at remote-set' -l name -x -d 'the new printer name (at most 15 characters)'
-$c -n '__q73580_cli_at discover' -l timeout -x -d 'wait this long after the last answer (seconds)'
-$c -n '__q73580_cli_at discover remote-set' -l to -x -d 'where to send (default 255.255.255.255)'
-$c -n '__q73580_cli_at discover remote-set' -l udp-port -x -d "the printers' UDP port (default 22368)"
+$c -n '__q73580_cli_at apply' -l dry-run -d 'show what would change and write nothing'
+$c -n '__q73580_cli_at discover export apply' -l timeout -x -d 'wait this long after the last answer (seconds)'
+$c -n '__q73580_cli_at discover remote-set export apply' -l to -x -d 'where to send (default 255.255.255.255)'
+$c -n '__q73580_cli_at discover remote-set export apply' -l udp-port -x -d "the printers' UDP port (default 22368)"
