@@ -192,7 +192,17 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_FALSE(a.yes);
                      }},
         AcceptedCase{"Web", Args({"web", "printer-7.example"}), CliCommand::Web,
-                     [](const CliArgs& a) { EXPECT_EQ(a.host, "printer-7.example"); }}),
+                     [](const CliArgs& a) { EXPECT_EQ(a.host, "printer-7.example"); }},
+        // Standard input is the file "-", which is no option.
+        AcceptedCase{"ApplyFromStdin",
+                     Args({"--timeout", "0.5", "apply", "-", "--dry-run", "--to", "10.0.0.255"}),
+                     CliCommand::Apply,
+                     [](const CliArgs& a) {
+                       EXPECT_EQ(a.file, "-");
+                       EXPECT_TRUE(a.dryRun);
+                       EXPECT_EQ(a.quietMs, 500);
+                       EXPECT_EQ(a.to, "10.0.0.255");
+                     }}),
     [](const ::testing::TestParamInfo<AcceptedCase>& info) { return info.param.label; });
 
 struct RefusedCase {
@@ -286,6 +296,9 @@ INSTANTIATE_TEST_SUITE_P(
             "RemoteSetLongName",
             Args({"remote-set", "00:11:22:33:44:55", "--dhcp", "--name", "0123456789ABCDEF"}),
             "15"},
+        RefusedCase{"ApplyNoFile", Args({"apply", "--yes"}), "needs a file"},
+        RefusedCase{"ExportDryRun", Args({"export", "--dry-run"}), "does not go with 'export'"},
+        RefusedCase{"ExportTimeoutAboveCap", Args({"export", "--timeout", "11"}), "--timeout"},
         RefusedCase{"WebPort", Args({"web", "192.168.0.20:8080"}), "no port"},
         RefusedCase{"WebBlank", Args({"web", "a b"}), "host name"},
         RefusedCase{"WebQuote", Args({"web", "a\"b"}), "host name"},

@@ -2,7 +2,9 @@
 // set over TCP at the address found, and the remote change. Runs only inside the private network
 // namespace that tests/e2e/netns-run makes, so nothing leaves this machine.
 
+#include <QFile>
 #include <QJsonArray>
+#include <QTemporaryDir>
 #include <chrono>
 #include <string>
 
@@ -55,6 +57,38 @@ TEST(CliByBroadcast, DiscoverThenSetTheClockAndTheAddressOfWhatItFound) {
   const QJsonArray now = again.Json().value("printers").toArray();
   ASSERT_EQ(now.size(), 1) << again;
   EXPECT_EQ(now[0].toObject().value("name").toString(), "Desk-9") << again;
+}
+
+// A site of three printers exported and applied back by broadcast, as a technician does it.
+TEST(CliByBroadcast, ExportEditApply) {
+  if (!InsidePrivateNamespace()) {
+    GTEST_SKIP() << "sends a broadcast: run only through tests/e2e/netns-run";
+  }
+  printer_sim::SimServerConfig config;
+  config.tcp = false;
+  config.udp = true;
+  config.printerCount = 3;
+  VirtualPrinter sim;
+  ASSERT_TRUE(sim.StartAsConfigured(config)) << sim.Error();
+
+  const CliRun exported = RunCli({"export"});
+  ASSERT_EQ(exported.exitCode, 0) << exported;
+  QString csv = QString::fromStdString(exported.Out());
+  ASSERT_EQ(csv.count('\n'), 4) << exported;
+  csv.replace("Q73580-3,dhcp,192.168.0.22,255.255.255.0,0.0.0.0",
+              "Back office,static,10.99.0.3,255.255.255.0,10.99.0.254");
+  QTemporaryDir dir;
+  QFile file(dir.filePath("site.csv"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(csv.toUtf8());
+  file.close();
+
+  const CliRun applied = RunCli({"apply", file.fileName(), "--yes"});
+  ASSERT_EQ(applied.exitCode, 0) << applied;
+  EXPECT_NE(applied.Out().find("00:11:22:33:44:57  Back office  changed"), std::string::npos)
+      << applied;
+  const CliRun again = RunCli({"export"});
+  EXPECT_EQ(QString::fromStdString(again.Out()), csv) << again;
 }
 
 }  // namespace

@@ -1,0 +1,200 @@
+// export and apply of q73580-cli, run as a program against a fleet of virtual printers. The UDP
+// requests go to 127.0.0.1 only (--to 127.0.0.1 --udp-port <its port>).
+
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "support/virtual_printer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The row export writes for a printer as the virtual printer holds it.
+std::string ExportedRow(const printer_sim::PrinterState& printer) {
+  return printer.mac + "," + printer.name + "," + (printer.dhcp ? "dhcp," : "static,") +
+         (printer.dhcp ? printer.lastUsedIp : printer.ip) + "," + printer.mask + "," +
+         printer.gateway;
+}
+
+std::size_t BlockWrites(const std::vector<std::string>& datagrams) {
+  return static_cast<std::size_t>(std::count_if(
+      datagrams.begin(), datagrams.end(), [](const std::string& d) { return d.size() == 1064; }));
+}
+
+class CliFleetTest : public ::testing::Test {
+ protected:
+  void Start(int printers, printer_sim::FaultSwitches faults = {}) {
+    printer_sim::SimServerConfig config;
+    config.printerCount = printers;
+    config.faults = faults;
+    ASSERT_TRUE(sim_.Start({.tcp = false, .udp = true}, config)) << sim_.Error();
+  }
+
+  QStringList ToSim() const {
+    return {"--to", "127.0.0.1", "--udp-port", QString::number(sim_.UdpPort()), "--timeout",
+            "0.3"};
+  }
+
+  // The CSV export should print for the printers as they are now, in MAC order.
+  std::string ExpectedExport() const {
+    std::vector<printer_sim::PrinterState> printers = sim_->Printers();
+    std::sort(printers.begin(), printers.end(),
+              [](const auto& a, const auto& b) { return a.mac < b.mac; });
+    std::string csv = "mac,name,mode,ip,mask,gateway\n";
+    for (const printer_sim::PrinterState& printer : printers) {
+      csv += ExportedRow(printer) + "\n";
+    }
+    return csv;
+  }
+
+  QString WriteFile(const std::string& name, const std::string& content) {
+    const QString path = dir_.filePath(QString::fromStdString(name));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content.data(), static_cast<qint64>(content.size()));
+    return path;
+  }
+
+  CliRun Apply(const QString& file, const QStringList& extra) {
+    sim_->ClearLog();
+    return RunCli(QStringList{"apply", file} + extra + ToSim());
+  }
+
+  // The result of each printer in apply's JSON, by MAC.
+  static std::map<QString, QString> Results(const CliRun& run) {
+    std::map<QString, QString> results;
+    for (const QJsonValue& printer : run.Json().value("printers").toArray()) {
+      results[printer.toObject().value("mac").toString()] =
+          printer.toObject().value("result").toString();
+    }
+    return results;
+  }
+
+  QTemporaryDir dir_;
+  VirtualPrinter sim_;
+};
+
+class CliExportTest : public CliFleetTest, public ::testing::WithParamInterface<int> {};
+
+// Every printer once, in MAC order, with its name, mode and addresses; the JSON says the same.
+TEST_P(CliExportTest, ListsEveryPrinterByMac) {
+  ASSERT_NO_FATAL_FAILURE(Start(GetParam()));
+  const CliRun csv = RunCli(QStringList{"export"} + ToSim());
+  ASSERT_EQ(csv.exitCode, 0) << csv;
+  EXPECT_EQ(csv.Out(), ExpectedExport());
+  EXPECT_EQ(csv.Err(), "");
+
+  const CliRun json = RunCli(QStringList{"export", "--json"} + ToSim());
+  ASSERT_EQ(json.exitCode, 0) << json;
+  const QJsonArray rows = QJsonDocument::fromJson(json.out).array();
+  ASSERT_EQ(rows.size(), GetParam()) << json;
+  const QStringList lines = QString::fromStdString(csv.Out()).split('\n', Qt::SkipEmptyParts);
+  for (qsizetype i = 0; i < rows.size(); ++i) {
+    const QJsonObject row = rows[i].toObject();
+    QStringList fields;
+    for (const char* key : {"mac", "name", "mode", "ip", "mask", "gateway"}) {
+      fields << row.value(QLatin1String(key)).toString();
+    }
+    EXPECT_EQ(fields.join(','), lines[i + 1]);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fleets, CliExportTest, ::testing::Values(1, 5, 50));
+
+// The whole round: export, edit, look at the dry run, apply, export again; a second apply of the
+// same file then finds nothing to do and writes nothing.
+TEST_F(CliFleetTest, EditedExportAppliedThenAppliedAgainWritesNothing) {
+  ASSERT_NO_FATAL_FAILURE(Start(5));
+  const CliRun exported = RunCli(QStringList{"export"} + ToSim());
+  ASSERT_EQ(exported.exitCode, 0) << exported;
+  std::string edited = exported.Out();
+  const auto replace = [&edited](const std::string& from, const std::string& to) {
+    const std::size_t at = edited.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    edited.replace(at, from.size(), to);
+  };
+  replace("Q73580-2,dhcp,192.168.0.21,255.255.255.0,0.0.0.0",
+          "\"Front desk, 2\",static,10.0.0.21,255.0.0.0,10.0.0.1");
+  replace("Q73580-4,", "Stores,");
+  const QString file = WriteFile("site.csv", edited);
+
+  const CliRun dry = Apply(file, {"--dry-run"});
+  ASSERT_EQ(dry.exitCode, 0) << dry;
+  EXPECT_NE(dry.Out().find("name 'Q73580-2' → 'Front desk, 2', mode dhcp → static, ip "
+                           "192.168.0.21 → 10.0.0.21, mask 255.255.255.0 → 255.0.0.0, gateway "
+                           "0.0.0.0 → 10.0.0.1"),
+            std::string::npos)
+      << dry;
+  EXPECT_EQ(BlockWrites(sim_.Datagrams()), 0u) << "a dry run wrote";
+
+  const CliRun applied = Apply(file, {"--yes", "--json"});
+  ASSERT_EQ(applied.exitCode, 0) << applied;
+  const std::map<QString, QString> results = Results(applied);
+  ASSERT_EQ(results.size(), 5u) << applied;
+  EXPECT_EQ(std::count_if(results.begin(), results.end(),
+                          [](const auto& r) { return r.second == "changed"; }),
+            2)
+      << applied;
+  EXPECT_EQ(BlockWrites(sim_.Datagrams()), 8u) << "four writes for each changed printer";
+  const CliRun after = RunCli(QStringList{"export"} + ToSim());
+  EXPECT_EQ(after.Out(), edited);
+  EXPECT_EQ(after.Out(), ExpectedExport());
+
+  const CliRun again = Apply(file, {"--yes", "--json"});
+  ASSERT_EQ(again.exitCode, 0) << again;
+  for (const auto& [mac, result] : Results(again)) {
+    EXPECT_EQ(result, "unchanged") << mac.toStdString();
+  }
+  EXPECT_EQ(BlockWrites(sim_.Datagrams()), 0u) << "an unchanged printer was written";
+}
+
+// A printer that acknowledges writes but keeps its settings is "failed", a row whose printer
+// does not answer is "not found", and the exit status says that not every row took.
+TEST_F(CliFleetTest, IgnoredWritesFailAndAbsentPrintersAreNotFound) {
+  printer_sim::FaultSwitches faults;
+  faults.blockWrites = printer_sim::FaultSwitches::BlockWrites::Unapplied;
+  faults.blockWritesOn = {2};
+  ASSERT_NO_FATAL_FAILURE(Start(3, faults));
+  const QString file = WriteFile("site.csv",
+                                 "mac,name,mode,ip,mask,gateway\n"
+                                 "00:11:22:33:44:56,Two,static,10.0.0.2,255.0.0.0,10.0.0.1\n"
+                                 "00:11:22:33:44:57,Three,static,10.0.0.3,255.0.0.0,10.0.0.1\n"
+                                 "00:11:22:33:44:99,Gone,dhcp,,,\n");
+  const CliRun run = Apply(file, {"--yes", "--json"});
+  EXPECT_EQ(run.exitCode, 75) << run;
+  EXPECT_EQ(Results(run), (std::map<QString, QString>{{"00:11:22:33:44:56", "changed"},
+                                                      {"00:11:22:33:44:57", "failed"},
+                                                      {"00:11:22:33:44:99", "not found"}}))
+      << run;
+  EXPECT_NE(run.Err().find("2 of 3 printers did not end as the file says"), std::string::npos)
+      << run;
+}
+
+// One bad row stops the whole file before anything goes out, and says where; so does a missing
+// --yes without a terminal.
+TEST_F(CliFleetTest, BadRowOrMissingYesSendsNothing) {
+  ASSERT_NO_FATAL_FAILURE(Start(3));
+  const std::string good = "mac,name,mode,ip,mask,gateway\n"
+                           "00:11:22:33:44:56,Two,static,10.0.0.2,255.0.0.0,10.0.0.1\n";
+  const CliRun bad = Apply(
+      WriteFile("bad.csv", good + "00:11:22:33:44:57,Sixteen-letters!,dhcp,,,\n"), {"--yes"});
+  EXPECT_EQ(bad.exitCode, 65) << bad;
+  EXPECT_NE(bad.Err().find("line 3"), std::string::npos) << bad;
+  EXPECT_NE(bad.Err().find("name"), std::string::npos) << bad;
+  EXPECT_TRUE(sim_.Datagrams().empty());
+
+  const CliRun unasked = Apply(WriteFile("good.csv", good), {});
+  EXPECT_EQ(unasked.exitCode, 64) << unasked;
+  EXPECT_TRUE(sim_.Datagrams().empty());
+  EXPECT_EQ(sim_->Printers()[1].name, "Q73580-2");
+}
+
+}  // namespace
