@@ -55,28 +55,31 @@ int LineAt(std::string_view text, std::size_t offset) {
   return 1 + static_cast<int>(std::count(head.begin(), head.end(), '\n'));
 }
 
-bool IsUtf8(std::string_view bytes) {
-  // Stateless, so that a sequence cut off at the end counts as an error too.
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  return !decoder.hasError();
-}
-
 // The line of the first byte that is not UTF-8, if any. No sequence spans a line break, so the
 // first line that fails on its own holds it.
 std::optional<int> FirstNonUtf8Line(std::string_view text) {
-  if (IsUtf8(text)) {
-    return std::nullopt;
-  }
   int line = 1;
   for (std::size_t start = 0; start < text.size(); ++line) {
     const std::size_t end = std::min(text.find('\n', start), text.size());
-    if (!IsUtf8(text.substr(start, end - start))) {
+    // Stateless, so that a sequence cut off at the end counts as an error too.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder(QByteArrayView(text.data() + start, qsizetype(end - start)));
+    if (decoder.hasError()) {
       return line;
     }
     start = end + 1;
   }
-  return line;
+  return std::nullopt;
+}
+
+// The column named `name`, if any.
+std::optional<Column> ColumnNamed(const QString& name, Qt::CaseSensitivity cs) {
+  for (std::size_t c = 0; c < ColumnCount; ++c) {
+    if (name.compare(QLatin1String(ColumnNames[c]), cs) == 0) {
+      return static_cast<Column>(c);
+    }
+  }
+  return std::nullopt;
 }
 
 // Checks each row as it comes and keeps the MACs seen, so that a second one names the first.
@@ -251,14 +254,12 @@ std::variant<std::vector<FleetRow>, FleetFileError> ReadCsv(std::string_view tex
   index.fill(-1);
   for (std::size_t i = 0; i < width; ++i) {
     const QString name = QString::fromUtf8(fields[i]).trimmed();
-    const auto* found = std::find_if(ColumnNames.begin(), ColumnNames.end(), [&](const char* c) {
-      return name.compare(QLatin1String(c), Qt::CaseInsensitive) == 0;
-    });
-    if (found == ColumnNames.end()) {
+    const std::optional<Column> found = ColumnNamed(name, Qt::CaseInsensitive);
+    if (!found) {
       return Fail(headerLine,
                   "unknown column " + Quoted(name) + " (the columns are " + ColumnList + ")");
     }
-    int& column = index[static_cast<std::size_t>(found - ColumnNames.begin())];
+    int& column = index[*found];
     if (column >= 0) {
       return Fail(headerLine, "column " + Quoted(name) + " is named twice");
     }
@@ -356,8 +357,7 @@ std::variant<std::vector<FleetRow>, FleetFileError> ReadJson(std::string_view te
     }
     const QJsonObject object = array[i].toObject();
     for (const QString& key : object.keys()) {
-      if (std::none_of(ColumnNames.begin(), ColumnNames.end(),
-                       [&](const char* c) { return key == QLatin1String(c); })) {
+      if (!ColumnNamed(key, Qt::CaseSensitive)) {
         return Fail(line, "unknown key " + Quoted(key) + " (the keys are " + ColumnList + ")");
       }
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
@@ -34,6 +35,10 @@ struct BadFileCase {
   int line;
   std::string message;  // a part of the message
 };
+
+void PrintTo(const BadFileCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class FleetFileRefusedTest : public ::testing::TestWithParam<BadFileCase> {};
 
