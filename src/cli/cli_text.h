@@ -47,7 +47,7 @@ inline std::string Listed(const std::vector<std::string>& items) {
   return text;
 }
 
-// Columns as wide as their widest cell, two blanks apart; the last one is not padded.
+// Columns as wide as their widest cell, two blanks apart; no line ends in blanks.
 template <std::size_t Columns>
 std::string TableText(const std::vector<std::array<std::string, Columns>>& rows) {
   std::array<std::size_t, Columns> widths{};
@@ -68,6 +68,8 @@ std::string TableText(const std::vector<std::array<std::string, Columns>>& rows)
         line.append(widths[i] - width(row[i]) + 2, ' ');
       }
     }
+    // An empty last cell leaves no blanks at the end of the line.
+    line.erase(line.find_last_not_of(' ') + 1);
     text += line + "\n";
   }
   return text;

@@ -333,7 +333,9 @@ CliOutcome FleetApply::Report() {
   }
   return Finish(std::move(outcome_), CliFleetIncompleteExit,
                 std::to_string(missed) + " of " + std::to_string(entries_.size()) +
-                    " printers did not end as the file says (" + Joined(counts, ", ") + ")");
+                    (args_.dryRun ? " printers could not be set as the file says ("
+                                  : " printers did not end as the file says (") +
+                    Joined(counts, ", ") + ")");
 }
 
 CliOutcome FleetApply::Run() {
@@ -462,10 +464,18 @@ std::optional<std::string> ReadInputFile(const std::string& path, std::size_t ma
     error = file.errorString().toStdString();
     return std::nullopt;
   }
-  const QByteArray bytes = file.read(static_cast<qint64>(maxBytes));
-  if (bytes.isEmpty() && file.error() != QFileDevice::NoError) {
+  // A pipe gives what it holds at the moment; read on until its end or the limit.
+  std::string bytes;
+  while (bytes.size() < maxBytes) {
+    const QByteArray chunk = file.read(static_cast<qint64>(maxBytes - bytes.size()));
+    if (chunk.isEmpty()) {
+      break;
+    }
+    bytes.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
+  }
+  if (file.error() != QFileDevice::NoError) {
     error = file.errorString().toStdString();
     return std::nullopt;
   }
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  return bytes;
 }
