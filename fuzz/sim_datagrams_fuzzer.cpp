@@ -17,6 +17,7 @@
 
 #include "netsetup/discovery_protocol.h"
 #include "netsetup/remote_ip_change.h"
+#include "printer-sim/printer_fleet.h"
 #include "printer-sim/udp_config_blocks.h"
 #include "printer-sim/udp_discovery.h"
 
@@ -115,7 +116,7 @@ void CheckBlockRead(std::string_view request, const std::string& reply,
   }
 }
 
-// What a write did to the first printer.
+// What a write did to the printer it was addressed to.
 void CheckWriteApplied(std::string_view request, std::uint8_t block,
                        const sim::PrinterState& before, const sim::PrinterState& after) {
   using namespace sim::block_offset;
@@ -154,6 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const int count = (data[0] & 0x07) + 1;
+  sim::PrinterFleet fleet(count);
   sim::PrinterState first;
   if (data[0] & 0x08) {
     sim::ApplyStaticAddress(first, "192.168.0.10", "255.255.255.0", "192.168.0.1");
@@ -171,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (discovery) {
       for (int i = 0; i < count; ++i) {
-        const sim::PrinterState printer = sim::DerivedPrinter(first, i, count);
+        const sim::PrinterState printer = fleet.At(first, i);
         CheckDiscoveryReply(datagram, sim::BuildDiscoveryReply(datagram, printer), printer);
       }
       continue;
@@ -179,29 +181,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!block) {
       continue;
     }
-    const std::optional<int> target = sim::FindPrinter(first, count, block->target);
+    const std::optional<int> target = fleet.Find(first, block->target);
     if (!target) {
       continue;
     }
     Require(*target >= 0 && *target < count, "a printer found outside the count");
     if (!block->write) {
-      CheckBlockRead(datagram,
-                     sim::BuildBlockReadReply(datagram, sim::DerivedPrinter(first, *target, count)),
-                     sim::DerivedPrinter(first, *target, count), block->block);
+      const sim::PrinterState printer = fleet.At(first, *target);
+      CheckBlockRead(datagram, sim::BuildBlockReadReply(datagram, printer), printer, block->block);
       continue;
     }
     CheckReplyHeader(datagram, sim::BuildBlockWriteAck(datagram));
-    if (*target != 0) {
-      continue;  // the others cannot be changed
+    std::vector<sim::PrinterState> before;
+    for (int i = 0; i < count; ++i) {
+      before.push_back(fleet.At(first, i));
     }
-    const sim::PrinterState before = first;
-    if (sim::ApplyBlockWrite(datagram, first)) {
-      CheckWriteApplied(datagram, block->block, before, first);
+    // Printer 0 as stored, without the "-1" a discovery may add.
+    const sim::PrinterState beforeTarget =
+        *target == 0 ? first : before[static_cast<std::size_t>(*target)];
+    const bool applied = fleet.Apply(datagram, *target, first);
+    const sim::PrinterState after = *target == 0 ? first : fleet.At(first, *target);
+    if (applied) {
+      CheckWriteApplied(datagram, block->block, beforeTarget, after);
     } else {
-      Require(first == before, "a refused write changed the printer");
+      Require(after == beforeTarget, "a refused write changed the printer");
     }
-    for (const std::string* text : {&first.ip, &first.mask, &first.gateway, &first.lastUsedIp}) {
+    for (const std::string* text : {&after.ip, &after.mask, &after.gateway, &after.lastUsedIp}) {
       Require(IsCanonicalAddress(*text), "an address the printer cannot report back");
+    }
+    for (int i = 0; i < count; ++i) {
+      Require(i == *target || fleet.At(first, i) == before[static_cast<std::size_t>(i)],
+              "a write changed another printer");
     }
   }
   return 0;

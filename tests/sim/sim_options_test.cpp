@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,17 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{{"--udp-port", "65536"}, false}, OptionsCase{{"--state", "256"}, false},
         OptionsCase{{"--error-flags", "0x1G"}, false},
         OptionsCase{{"--error-flags", "0x100"}, false},
-        OptionsCase{{"--flood-replies", "100001"}, false}, OptionsCase{{"--udp-silent=1"}, false}));
+        OptionsCase{{"--flood-replies", "100001"}, false}, OptionsCase{{"--udp-silent=1"}, false},
+        // Printer numbers as in the names, 1 to --printers, and only with a fault to limit.
+        OptionsCase{{"--block-writes-on=2", "--block-writes", "unanswered", "--printers", "2"},
+                    true},
+        OptionsCase{{"--printers", "2", "--block-writes", "unanswered", "--block-writes-on", "3"},
+                    false},
+        OptionsCase{{"--printers", "2", "--block-writes", "unanswered", "--block-writes-on", "0"},
+                    false},
+        OptionsCase{{"--printers", "2", "--block-writes", "unanswered", "--block-writes-on", "1,"},
+                    false},
+        OptionsCase{{"--printers", "2", "--block-writes-on", "1"}, false}));
 
 TEST(SimOptions, BuildsInitialStateFactoryDefaultsAndFaults) {
   SimOptions options;
@@ -90,10 +101,10 @@ TEST(SimOptions, BuildsUdpSettings) {
 
   SimOptions options;
   std::string error;
-  ASSERT_TRUE(ParseSimOptions(
-      {"--udp-port", "0", "--printers=3", "--state", "3", "--error-flags", "0x41",
-       "--flood-replies", "5", "--short-reply", "--udp-answer-any", "--block-writes", "unapplied"},
-      options, &error))
+  ASSERT_TRUE(ParseSimOptions({"--udp-port", "0", "--printers=3", "--state", "3", "--error-flags",
+                               "0x41", "--flood-replies", "5", "--short-reply", "--udp-answer-any",
+                               "--block-writes", "unapplied", "--block-writes-on", "3,1"},
+                              options, &error))
       << error;
   const SimServerConfig& server = options.server;
   EXPECT_EQ(server.udpPort, 0);
@@ -106,6 +117,7 @@ TEST(SimOptions, BuildsUdpSettings) {
   EXPECT_TRUE(server.faults.shortReply);
   EXPECT_FALSE(server.faults.duplicateReplies);
   EXPECT_EQ(server.faults.blockWrites, FaultSwitches::BlockWrites::Unapplied);
+  EXPECT_EQ(server.faults.blockWritesOn, (std::set<int>{0, 2}));  // counted from 0
 
   ASSERT_TRUE(ParseSimOptions({"--no-udp"}, options, &error));
   EXPECT_FALSE(options.server.udp);

@@ -403,7 +403,7 @@ struct UnansweredCase {
   const char* name;
   int printers;
   std::string datagram;
-  bool silent;
+  FaultSwitches faults;
   bool changed;  // whether the name became "Moved"
 };
 
@@ -415,23 +415,27 @@ std::string NameWrite(const std::string& mac = std::string("\x00\x11\x22\x33\x44
 
 TEST_F(SimUdpTest, BlockRequestsWithoutAnAnswer) {
   const std::string otherMac("\x00\x11\x22\x33\x44\x56", 6);  // the second of several
+  const FaultSwitches silent = Faulty([](auto& f) { f.udpSilent = true; });
   const std::vector<UnansweredCase> cases = {
-      {"read for no printer", 1, ReadBlock(50, 4, otherMac), false, false},
-      {"write for no printer", 1, NameWrite(otherMac), false, false},
-      {"write for every MAC", 1, NameWrite(std::string(6, '\xFF')), false, false},
-      {"write to a derived printer", 3, NameWrite(otherMac), false, false},
-      {"read without a block number", 1, ReadBlock(50, 4).substr(0, 32), false, false},
-      {"write cut before the name", 1, NameWrite().substr(0, 176), false, false},
-      {"silent read", 1, ReadBlock(50, 4), true, false},
-      {"silent write", 1, NameWrite(), true, true},
+      {"read for no printer", 1, ReadBlock(50, 4, otherMac), {}, false},
+      {"write for no printer", 1, NameWrite(otherMac), {}, false},
+      {"write for every MAC", 1, NameWrite(std::string(6, '\xFF')), {}, false},
+      {"write to a derived printer that leaves it unanswered", 3, NameWrite(otherMac),
+       Faulty([](auto& f) {
+         f.blockWrites = FaultSwitches::BlockWrites::Unanswered;
+         f.blockWritesOn = {1};
+       }),
+       false},
+      {"read without a block number", 1, ReadBlock(50, 4).substr(0, 32), {}, false},
+      {"write cut before the name", 1, NameWrite().substr(0, 176), {}, false},
+      {"silent read", 1, ReadBlock(50, 4), silent, false},
+      {"silent write", 1, NameWrite(), silent, true},
   };
   for (const UnansweredCase& c : cases) {
     SCOPED_TRACE(c.name);
     Start(c.printers);
     std::string before = server_->State().name;
-    FaultSwitches faults;
-    faults.udpSilent = c.silent;
-    server_->SetFaults(faults);
+    server_->SetFaults(c.faults);
     Send(c.datagram);
     ASSERT_TRUE(Logged(1));
     server_->SetFaults({});
@@ -446,8 +450,121 @@ TEST_F(SimUdpTest, BlockRequestsWithoutAnAnswer) {
       }
       ASSERT_TRUE(reply && Sequence(*reply) == 52);
       EXPECT_EQ(Hex(reply->substr(69, 4)), "C0A80015");  // the second printer's address
+      EXPECT_EQ(server_->Printers()[1].name, "Q73580-2");
     }
     EXPECT_EQ(server_->State().name, c.changed ? "Moved" : before);
+    server_.reset();
+  }
+}
+
+// Printer `index` of the fixture's fleet: the MAC plus `index`.
+std::string FleetMac(int index) {
+  return std::string("\x00\x11\x22\x33\x44", 5) + static_cast<char>(0x55 + index);
+}
+
+std::string FleetWrite(std::uint16_t sequence, int printer, char block,
+                       const std::function<void(std::string&)>& fill) {
+  std::string bytes = Targeted(sequence, 4, 1064, FleetMac(printer));
+  bytes[34] = block;
+  fill(bytes);
+  return bytes;
+}
+
+struct FleetRow {
+  std::string ip;         // in hex, as discovered
+  std::string name;       // as discovered
+  std::string addresses;  // block 4, bytes 69 to 80, in hex
+  char mode;              // block 5, byte 942
+};
+
+TEST_F(SimUdpTest, EachPrinterOfAFleetTakesItsOwnWrites) {
+  Start(3);
+  const auto setStatic = [](std::string& b) { b[942] = 1; };
+  const std::vector<std::string> writes = {
+      FleetWrite(20, 1, 0, [](std::string& b) { b.replace(176, 7, std::string("Desk-2\0", 7)); }),
+      FleetWrite(21, 2, 4,
+                 [](std::string& b) {
+                   b.replace(69, 12,
+                             std::string("\x0A\x00\x00\x07\xFF\x00\x00\x00\x0A\x00\x00\x01", 12));
+                 }),
+      FleetWrite(22, 2, 5, setStatic),
+      // Printer 0's settings were the others' until then; no longer.
+      FleetWrite(23, 0, 5, setStatic),
+      FleetWrite(24, 0, 0, [](std::string& b) { b.replace(176, 6, std::string("Front\0", 6)); }),
+  };
+  for (const std::string& write : writes) {
+    Send(write);
+    auto ack = client_.Receive();
+    ASSERT_TRUE(ack);
+    EXPECT_EQ(Sequence(*ack), Sequence(write));
+  }
+
+  const std::vector<FleetRow> rows = {
+      {"C0A80164", "Front", "C0A80164FFFFFF0000000000", 1},
+      {"C0A80015", "Desk-2", "C0A80015FFFFFF0000000000", 8},
+      {"0A000007", "Q73580-3", "0A000007FF0000000A000001", 1},
+  };
+  Send(Request(30));
+  for (const FleetRow& row : rows) {
+    auto reply = client_.Receive();
+    ASSERT_TRUE(reply);
+    ASSERT_GE(reply->size(), 128u);
+    EXPECT_EQ(Hex(reply->substr(44, 4)), row.ip);
+    EXPECT_EQ(CString(*reply, 84), row.name);
+  }
+  std::uint16_t sequence = 31;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    Send(ReadBlock(sequence, 4, FleetMac(static_cast<int>(i))));
+    Send(ReadBlock(sequence + 1, 5, FleetMac(static_cast<int>(i))));
+    auto addresses = client_.Receive();
+    auto mode = client_.Receive();
+    ASSERT_TRUE(addresses && mode);
+    ASSERT_EQ(Sequence(*addresses), sequence);
+    EXPECT_EQ(Hex(addresses->substr(69, 12)), rows[i].addresses);
+    EXPECT_EQ(mode->at(942), rows[i].mode);
+    sequence += 2;
+  }
+}
+
+struct LimitedWritesCase {
+  const char* name;
+  FaultSwitches::BlockWrites writes;
+  std::vector<std::size_t> acks;  // sizes, in the order printers 1 to 3 were written
+  std::vector<std::string> names;
+};
+
+// Only printer "-2" misbehaves; the others take their writes.
+TEST_F(SimUdpTest, BlockWriteFaultsLimitedToChosenPrinters) {
+  using Writes = FaultSwitches::BlockWrites;
+  const std::vector<LimitedWritesCase> cases = {
+      {"unanswered", Writes::Unanswered, {32, 32}, {"N1", "Q73580-2", "N3"}},
+      {"unapplied", Writes::Unapplied, {32, 32, 32}, {"N1", "Q73580-2", "N3"}},
+      {"short-ack", Writes::ShortAck, {32, 31, 32}, {"N1", "N2", "N3"}},
+  };
+  for (const LimitedWritesCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start(3);
+    FaultSwitches faults;
+    faults.blockWrites = c.writes;
+    faults.blockWritesOn = {1};
+    server_->SetFaults(faults);
+    for (int i = 0; i < 3; ++i) {
+      Send(FleetWrite(60, i, 0, [i](std::string& b) {
+        b.replace(176, 3, "N" + std::to_string(i + 1) + '\0');
+      }));
+    }
+    Send(ReadBlock(61, 4));
+    std::vector<std::size_t> acks;
+    for (const std::string& ack : client_.ReceiveUntil(61)) {
+      acks.push_back(ack.size());
+    }
+    EXPECT_EQ(acks, c.acks);
+    std::vector<std::string> names;
+    for (const PrinterState& printer : server_->Printers()) {
+      names.push_back(printer.name);
+    }
+    EXPECT_EQ(names, c.names);
     server_.reset();
   }
 }

@@ -54,6 +54,14 @@ struct FaultSwitches {
     Unapplied,   // acknowledged, but the printer keeps its settings
   };
   BlockWrites blockWrites = BlockWrites::Applied;
+  // The printers (indexes from 0) that `blockWrites` applies to; empty = every printer. The
+  // others take their writes.
+  std::set<int> blockWritesOn;
+
+  BlockWrites BlockWritesTo(int printer) const {
+    return blockWritesOn.empty() || blockWritesOn.contains(printer) ? blockWrites
+                                                                    : BlockWrites::Applied;
+  }
 
   // Limits every reply-shaping fault to `command`.
   void LimitTo(const std::string& command) {

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <functional>
 #include <optional>
+#include <set>
 
 namespace printer_sim {
 namespace {
@@ -60,7 +61,25 @@ std::optional<std::string> NormaliseMac(std::string_view text) {
 struct Pending {
   bool allowAnyAddress = false;
   std::optional<std::string> ip, mask, gateway, onlyFor;
+  std::set<int> blockWritesOn;  // as given: numbered from 1
 };
+
+// "2,5": printer numbers, each 1..kMaxPrinters, separated by commas.
+std::optional<std::set<int>> ParsePrinterList(std::string_view text) {
+  std::set<int> numbers;
+  while (true) {
+    auto comma = text.find(',');
+    auto n = ParseCount(text.substr(0, comma), kMaxPrinters);
+    if (!n || *n < 1) {
+      return std::nullopt;
+    }
+    numbers.insert(static_cast<int>(*n));
+    if (comma == std::string_view::npos) {
+      return numbers;
+    }
+    text.remove_prefix(comma + 1);
+  }
+}
 
 // The usage line first, then what the program is.
 class UsageFirst : public CLI::Formatter {
@@ -89,8 +108,14 @@ class SimCommandLine {
         "from\nthis host are answered, and only to the sender, unless --udp-answer-any is given. "
         "The\nUDP faults apply to every reply; --faults-only-for does not limit them. Printer i "
         "of\n--printers N (counted from 0) has the MAC plus i and, from i = 1, the address\n"
-        "192.168.0.20 + i; with N > 1 every name gets \"-<i+1>\". The state byte is 0 for the\n"
-        "status Ready, 1 for Printing, 2 for Pause and 3 (error) for any other text.");
+        "192.168.0.20 + i; with N > 1 every name gets \"-<i+1>\" until a block write names it.\n"
+        "Printer 0 is the one behind TCP; the others copy its settings until a printer takes a\n"
+        "block write. From then on every printer keeps its own settings, and a block write\n"
+        "changes only the printer whose MAC it carries. --block-writes applies to every printer,\n"
+        "or with --block-writes-on to those listed only, by their numbers i+1 (\"2,5\" = the\n"
+        "printers named \"-2\" and \"-5\"; each 1 to N); the others take their writes. The\n"
+        "state byte is 0 for the status Ready, 1 for Printing, 2 for Pause and 3 (error) for any\n"
+        "other text.");
     app_.set_help_flag("-h,--help", "show this text and exit");
     app_.set_version_flag("--version", SimVersion(), "show the version and exit");
     auto formatter = std::make_shared<UsageFirst>();
@@ -256,6 +281,17 @@ class SimCommandLine {
             }
             return {};
           });
+    Value("--block-writes-on", "LIST",
+          "limit --block-writes to these printers, e.g. 2,5 (each 1 to N; see below)",
+          [&p](const std::string& v) -> std::string {
+            auto numbers = ParsePrinterList(v);
+            if (!numbers) {
+              return "expected printer numbers 1-" + std::to_string(kMaxPrinters) +
+                     " separated by commas, got " + v;
+            }
+            p.blockWritesOn = std::move(*numbers);
+            return {};
+          });
     Text("--faults-only-for", "COMMAND", "limit the reply faults above to this one query",
          [&p](const std::string& v) { p.onlyFor = v; });
   }
@@ -357,6 +393,19 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
   }
   if (pending.onlyFor) {
     server.faults.LimitTo(*pending.onlyFor);
+  }
+  if (!pending.blockWritesOn.empty()) {
+    if (server.faults.blockWrites == FaultSwitches::BlockWrites::Applied) {
+      return fail("--block-writes-on: needs --block-writes");
+    }
+    if (*pending.blockWritesOn.rbegin() > server.printerCount) {
+      return fail("--block-writes-on: there is no printer " +
+                  std::to_string(*pending.blockWritesOn.rbegin()) + " of --printers " +
+                  std::to_string(server.printerCount));
+    }
+    for (int number : pending.blockWritesOn) {
+      server.faults.blockWritesOn.insert(number - 1);
+    }
   }
   PrinterState& factory = server.factoryDefaults;
   factory.lastUsedIp = factory.dhcpLeaseIp;

@@ -19,6 +19,7 @@
 
 #include "printer-sim/outgoing_queue.h"
 #include "printer-sim/posix_endpoints.h"
+#include "printer-sim/printer_fleet.h"
 #include "printer-sim/udp_config_blocks.h"
 #include "printer-sim/udp_discovery.h"
 #include "printer-sim/unique_fd.h"
@@ -82,6 +83,7 @@ struct SimServer::Impl {
   explicit Impl(SimServerConfig c)
       : config(std::move(c)),
         state(config.initialState),
+        fleet(config.printerCount),
         faults(config.faults),
         log(config.logCapacity) {
     // Lives as long as the server so that SetFaults can wake the loop without racing Stop.
@@ -137,6 +139,7 @@ struct SimServer::Impl {
   mutable std::condition_variable cv;
   std::uint64_t generation = 0;
   PrinterState state;
+  PrinterFleet fleet;  // printer 0 is `state`
   FaultSwitches faults;
   CommandLog log;
   std::size_t accepted = 0;
@@ -393,11 +396,11 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
   }
   bool discovery = IsDiscoveryRequest(bytes);
   std::optional<BlockRequest> block = discovery ? std::nullopt : ParseBlockRequest(bytes);
-  int count = std::clamp(config.printerCount, 1, kMaxPrinters);
   std::string peer = PeerText(from);
-  PrinterState first;
+  std::vector<PrinterState> printers;  // what the reply is about
   FaultSwitches udpFaults;
   std::optional<int> target;
+  BlockWrites writes = BlockWrites::Applied;
   bool applied = false;
   {
     std::lock_guard lock(mu);
@@ -406,17 +409,28 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
                                                              : CommandKind::Unknown;
     log.Append(LogEntry{Transport::Udp, udpChannelId, std::string(bytes), kind, peer});
     if (block) {
-      target = FindPrinter(state, count, block->target);
+      target = fleet.Find(state, block->target);
+    }
+    if (block && target) {
+      writes = faults.BlockWritesTo(*target);
       // Applied at once, even when the reply is silenced: only the acknowledgement goes missing.
-      // Only the first printer, the one behind the TCP side, can be changed.
-      if (block->write && target == 0 && allowed && TakesBlockWrites(faults.blockWrites)) {
-        applied = ApplyBlockWrite(bytes, state);
+      if (block->write && allowed && TakesBlockWrites(writes)) {
+        applied = fleet.Apply(bytes, *target, state);
+      }
+      if (!block->write) {
+        printers.push_back(fleet.At(state, *target));
       }
     }
     ++generation;
     if (discovery || block) {
-      first = state;
       udpFaults = faults;
+    }
+    if (discovery && allowed) {
+      // O(count): a discovery of a thousand printers must stay quick.
+      printers.reserve(static_cast<std::size_t>(fleet.Count()));
+      for (int i = 0; i < fleet.Count(); ++i) {
+        printers.push_back(fleet.At(state, i));
+      }
     }
   }
   cv.notify_all();
@@ -425,6 +439,9 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
   std::string line =
       prefix + " <- " + peer + " \"" + EscapeBytes(bytes, kLoggedDatagramBytes) + "\"";
   std::string blockText = block ? " block " + std::to_string(block->block) : std::string();
+  if (block && target && fleet.Count() > 1) {
+    blockText += (block->write ? " to printer " : " of printer ") + std::to_string(*target + 1);
+  }
   bool answer = false;
   if (auto command = RequestCommand(bytes); !command) {
     line += " (ignored: shorter than a header)";
@@ -435,12 +452,9 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
     line += " (ignored:" + blockText + " for no printer's MAC)";
   } else if (!allowed) {
     line += " (ignored: not from this host)";
-  } else if (block && block->write && target != 0) {
-    line += " (ignored: write of" + blockText + " to read-only printer " +
-            std::to_string(*target + 1) + ")";
-  } else if (block && block->write && udpFaults.blockWrites == BlockWrites::Unanswered) {
+  } else if (block && block->write && writes == BlockWrites::Unanswered) {
     line += " (ignored: write of" + blockText + ", left unanswered)";
-  } else if (block && block->write && !applied && udpFaults.blockWrites != BlockWrites::Unapplied) {
+  } else if (block && block->write && !applied && writes != BlockWrites::Unapplied) {
     line += " (ignored: too short for" + blockText + ")";
   } else {
     if (block && block->write) {
@@ -462,16 +476,16 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
   std::vector<std::string> replies;
   if (block && block->write) {
     std::string ack = BuildBlockWriteAck(bytes);
-    if (udpFaults.blockWrites == BlockWrites::ShortAck) {
+    if (writes == BlockWrites::ShortAck) {
       ack.resize(kUdpHeaderSize - 1);
     }
     replies.push_back(std::move(ack));
   } else if (block) {
-    replies.push_back(BuildBlockReadReply(bytes, DerivedPrinter(first, *target, count)));
+    replies.push_back(BuildBlockReadReply(bytes, printers.front()));
   } else {
-    replies.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-      PrinterState printer = DerivedPrinter(first, i, count);
+    replies.reserve(printers.size());
+    for (std::size_t i = 0; i < printers.size(); ++i) {
+      PrinterState& printer = printers[i];
       // The first printer is the one behind the TCP side: while it takes its address by DHCP
       // (a made-up lease), a discovery leads to where the TCP side listens.
       if (i == 0 && printer.dhcp && listener.Valid() && config.tcpHost != "0.0.0.0") {
@@ -650,11 +664,12 @@ std::uint16_t SimServer::UdpPort() const {
 }
 
 std::vector<PrinterState> SimServer::Printers() const {
-  int count = std::clamp(impl_->config.printerCount, 1, kMaxPrinters);
-  PrinterState first = State();
+  std::lock_guard lock(impl_->mu);
+  const PrinterFleet& fleet = impl_->fleet;
   std::vector<PrinterState> printers;
-  for (int i = 0; i < count; ++i) {
-    printers.push_back(DerivedPrinter(first, i, count));
+  printers.reserve(static_cast<std::size_t>(fleet.Count()));
+  for (int i = 0; i < fleet.Count(); ++i) {
+    printers.push_back(fleet.At(impl_->state, i));
   }
   return printers;
 }

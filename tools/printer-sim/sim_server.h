@@ -32,9 +32,10 @@ struct SimServerConfig {
   // Answer senders on other hosts too. Only for private network namespaces: by default only
   // requests from this host (127.0.0.0/8 or an address of its own) are answered.
   bool udpAnswerAny = false;
-  // Printers answering a discovery, 1 to 1000. The first is the one with `initialState`; the
-  // others are derived from it (DerivedPrinter) and cannot be changed on their own: they answer
-  // block reads, but block writes to them are ignored. Block writes to the first change State().
+  // Printers answering a discovery, 1 to 1000. The first is the one with `initialState`: block
+  // writes to it change State(). The others are derived from it (DerivedPrinter) and follow its
+  // changes until a block write is applied to any printer; from then on each printer keeps its
+  // own settings and a write changes only the printer it is addressed to (see PrinterFleet).
   int printerCount = 1;
   PrinterState initialState;
   PrinterState factoryDefaults;  // what INITIALPRINTER restores
@@ -66,7 +67,7 @@ class SimServer {
   std::string PtyPath() const;    // the pty's device path; empty without a pty
   std::uint16_t UdpPort() const;  // 0 unless bound
   // Every printer as a discovery would report it now; the first is State(), renamed when there
-  // are several.
+  // are several and its name was not written by a block write.
   std::vector<PrinterState> Printers() const;
 
   std::vector<LogEntry> ReceivedCommands() const;
