@@ -19,7 +19,9 @@ using namespace std::chrono_literals;
 
 // The row export writes for a printer as the virtual printer holds it.
 std::string ExportedRow(const printer_sim::PrinterState& printer) {
-  return printer.mac + "," + printer.name + "," + (printer.dhcp ? "dhcp," : "static,") +
+  const bool quoted = printer.name.find(',') != std::string::npos;
+  const std::string name = quoted ? "\"" + printer.name + "\"" : printer.name;
+  return printer.mac + "," + name + "," + (printer.dhcp ? "dhcp," : "static,") +
          (printer.dhcp ? printer.lastUsedIp : printer.ip) + "," + printer.mask + "," +
          printer.gateway;
 }
