@@ -166,20 +166,19 @@ int main(int argc, char** argv) {
   };
   const std::vector<Case> cases = {
       {"export", Measure(runs, CliCommand::Export, changed, nothing)},
-      {"apply, every printer changed",
-       Measure(runs, CliCommand::Apply, changed, nothing)},
-      {"apply again, every printer unchanged",
-       Measure(runs, CliCommand::Apply, changed,
-               [](CliArgs& args, CliServices& services) {
-                 args.command = CliCommand::Apply;
-                 RunCliCommand(args, services);
-               })},
+      {"apply, every printer changed", Measure(runs, CliCommand::Apply, changed, nothing)},
+      {"apply again, every printer unchanged", Measure(runs, CliCommand::Apply, changed,
+                                                       [](CliArgs& args, CliServices& services) {
+                                                         args.command = CliCommand::Apply;
+                                                         RunCliCommand(args, services);
+                                                       })},
   };
 
   if (!rows) {
-    std::printf("%d virtual printers on loopback, %d runs each; one block read takes %.3f ms "
-                "(median)\n\n",
-                Printers, runs, roundTrip);
+    std::printf(
+        "%d virtual printers on loopback, %d runs each; one block read takes %.3f ms "
+        "(median)\n\n",
+        Printers, runs, roundTrip);
     std::printf("| %-36s | %10s | %10s | %11s | %11s | %12s | %9s |\n", "command", "median ms",
                 "p95 ms", "per printer", "round trips", "discoveries", "floor ms");
     std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
@@ -191,22 +190,22 @@ int main(int argc, char** argv) {
     const double target = floor + SlackPerPrinterMs * Printers;
     const double perPrinter = (median - m.discoveries * QuietMs) / Printers;
     if (rows) {
-      std::printf("ROW|fleet|%s, %d printers|ms|%.1f|%.1f|%.0f|%.0f|%s\n", c.what.c_str(),
-                  Printers, median, P95(m.totals), floor, target,
-                  median <= target ? "yes" : "no");
-      std::printf("NOTE|fleet|%s: %.2f ms per printer besides the %d quiet wait(s) of %d ms; "
-                  "%llu round trips (%.1f per printer) would take %.1f ms at %.3f ms each, so "
-                  "the time besides the quiet waits is %.1f times the round trips'\n",
-                  c.what.c_str(), perPrinter, m.discoveries, QuietMs,
-                  static_cast<unsigned long long>(m.roundTrips),
-                  static_cast<double>(m.roundTrips) / Printers,
-                  static_cast<double>(m.roundTrips) * roundTrip, roundTrip,
-                  (median - m.discoveries * QuietMs) /
-                      std::max(0.001, static_cast<double>(m.roundTrips) * roundTrip));
+      std::printf("ROW|fleet|%s, %d printers|ms|%.1f|%.1f|%.0f|%.0f|%s\n", c.what.c_str(), Printers,
+                  median, P95(m.totals), floor, target, median <= target ? "yes" : "no");
+      std::printf(
+          "NOTE|fleet|%s: %.2f ms per printer besides the %d quiet wait(s) of %d ms; "
+          "%llu round trips (%.1f per printer) would take %.1f ms at %.3f ms each, so "
+          "the time besides the quiet waits is %.1f times the round trips'\n",
+          c.what.c_str(), perPrinter, m.discoveries, QuietMs,
+          static_cast<unsigned long long>(m.roundTrips),
+          static_cast<double>(m.roundTrips) / Printers,
+          static_cast<double>(m.roundTrips) * roundTrip, roundTrip,
+          (median - m.discoveries * QuietMs) /
+              std::max(0.001, static_cast<double>(m.roundTrips) * roundTrip));
     } else {
-      std::printf("| %-36s | %10.1f | %10.1f | %11.2f | %11llu | %12d | %9.0f |\n",
-                  c.what.c_str(), median, P95(m.totals), perPrinter,
-                  static_cast<unsigned long long>(m.roundTrips), m.discoveries, floor);
+      std::printf("| %-36s | %10.1f | %10.1f | %11.2f | %11llu | %12d | %9.0f |\n", c.what.c_str(),
+                  median, P95(m.totals), perPrinter, static_cast<unsigned long long>(m.roundTrips),
+                  m.discoveries, floor);
     }
   }
   return 0;

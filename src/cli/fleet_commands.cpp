@@ -111,8 +111,7 @@ std::vector<std::string> Differences(const FleetRow& now, const FleetRow& wanted
     }};
     for (const auto& [label, field] : fields) {
       if (!SameAddress(now.*field, wanted.*field)) {
-        changes.push_back(std::string(label) + " " + ShownText(now.*field) + " → " +
-                          wanted.*field);
+        changes.push_back(std::string(label) + " " + ShownText(now.*field) + " → " + wanted.*field);
       }
     }
   }
@@ -184,8 +183,7 @@ bool FleetApply::Plan(const std::map<MacBytes, DiscoveryReply>& found) {
       entry.result = "not found";
       continue;
     }
-    wait.Show("Reading printer " + std::to_string(++index) + " of " + std::to_string(listed) +
-              "…");
+    wait.Show("Reading printer " + std::to_string(++index) + " of " + std::to_string(listed) + "…");
     const std::optional<AddressBlocks> read =
         ReadAddressBlocks(exchange_, sequence_++, entry.row->mac, services_.remoteWaitMs);
     if (!read) {
@@ -345,16 +343,14 @@ CliOutcome FleetApply::Run() {
       (!services_.terminal || !services_.confirm || args_.file == "-")) {
     outcome_.usageError = true;
     return Finish(std::move(outcome_), CliUsageExit,
-                  args_.file == "-"
-                      ? "apply needs --yes when the file comes from standard input"
-                      : "apply needs --yes when not run from a terminal");
+                  args_.file == "-" ? "apply needs --yes when the file comes from standard input"
+                                    : "apply needs --yes when not run from a terminal");
   }
   std::string error;
   const std::optional<std::string> bytes =
       services_.readInput(args_.file, FleetFileMaxBytes + 1, error);
   if (!bytes) {
-    return Finish(std::move(outcome_), CliNoInputExit,
-                  "cannot read " + FileName() + ": " + error);
+    return Finish(std::move(outcome_), CliNoInputExit, "cannot read " + FileName() + ": " + error);
   }
   auto parsed = ReadFleetFile(*bytes);
   if (const FleetFileError* bad = std::get_if<FleetFileError>(&parsed)) {
@@ -446,8 +442,7 @@ CliOutcome RunExport(const CliArgs& args, CliServices& services, CliOutcome outc
   }
   return Finish(std::move(outcome), CliFleetIncompleteExit,
                 std::to_string(unread.size()) + " of " + std::to_string(found->size()) +
-                    " printers could not be read and are left out:\n  " +
-                    Joined(unread, "\n  "));
+                    " printers could not be read and are left out:\n  " + Joined(unread, "\n  "));
 }
 
 CliOutcome RunApply(const CliArgs& args, CliServices& services, CliOutcome outcome) {

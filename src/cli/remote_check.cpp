@@ -3,8 +3,8 @@
 #include "cli/cli_text.h"
 
 std::vector<std::string> RemoteChangeDoubts(const std::optional<AddressBlocks>& read,
-                                             const NetConfigRecord& written,
-                                             const std::vector<std::uint8_t>& unanswered) {
+                                            const NetConfigRecord& written,
+                                            const std::vector<std::uint8_t>& unanswered) {
   // An acknowledgement says only that something arrived; the blocks read back say what the
   // printer now holds. The name cannot be read back this way.
   std::vector<std::string> doubts;

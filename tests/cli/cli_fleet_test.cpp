@@ -41,8 +41,7 @@ class CliFleetTest : public ::testing::Test {
   }
 
   QStringList ToSim() const {
-    return {"--to", "127.0.0.1", "--udp-port", QString::number(sim_.UdpPort()), "--timeout",
-            "0.3"};
+    return {"--to", "127.0.0.1", "--udp-port", QString::number(sim_.UdpPort()), "--timeout", "0.3"};
   }
 
   // The CSV export should print for the printers as they are now, in MAC order.
@@ -184,10 +183,11 @@ TEST_F(CliFleetTest, IgnoredWritesFailAndAbsentPrintersAreNotFound) {
 // --yes without a terminal.
 TEST_F(CliFleetTest, BadRowOrMissingYesSendsNothing) {
   ASSERT_NO_FATAL_FAILURE(Start(3));
-  const std::string good = "mac,name,mode,ip,mask,gateway\n"
-                           "00:11:22:33:44:56,Two,static,10.0.0.2,255.0.0.0,10.0.0.1\n";
-  const CliRun bad = Apply(
-      WriteFile("bad.csv", good + "00:11:22:33:44:57,Sixteen-letters!,dhcp,,,\n"), {"--yes"});
+  const std::string good =
+      "mac,name,mode,ip,mask,gateway\n"
+      "00:11:22:33:44:56,Two,static,10.0.0.2,255.0.0.0,10.0.0.1\n";
+  const CliRun bad =
+      Apply(WriteFile("bad.csv", good + "00:11:22:33:44:57,Sixteen-letters!,dhcp,,,\n"), {"--yes"});
   EXPECT_EQ(bad.exitCode, 65) << bad;
   EXPECT_NE(bad.Err().find("line 3"), std::string::npos) << bad;
   EXPECT_NE(bad.Err().find("name"), std::string::npos) << bad;
