@@ -157,25 +157,29 @@ TEST_F(CliFleetTest, EditedExportAppliedThenAppliedAgainWritesNothing) {
   EXPECT_EQ(BlockWrites(sim_.Datagrams()), 0u) << "an unchanged printer was written";
 }
 
-// A printer that acknowledges writes but keeps its settings is "failed", a row whose printer
-// does not answer is "not found", and the exit status says that not every row took.
+// A printer that acknowledges writes but keeps its settings is "failed", whether its address
+// blocks read back show it (the third) or only a discovery can (the fourth, given a new name
+// alone); a row whose printer does not answer is "not found", and the exit status says that not
+// every row took.
 TEST_F(CliFleetTest, IgnoredWritesFailAndAbsentPrintersAreNotFound) {
   printer_sim::FaultSwitches faults;
   faults.blockWrites = printer_sim::FaultSwitches::BlockWrites::Unapplied;
-  faults.blockWritesOn = {2};
-  ASSERT_NO_FATAL_FAILURE(Start(3, faults));
+  faults.blockWritesOn = {2, 3};
+  ASSERT_NO_FATAL_FAILURE(Start(4, faults));
   const QString file = WriteFile("site.csv",
                                  "mac,name,mode,ip,mask,gateway\n"
                                  "00:11:22:33:44:56,Two,static,10.0.0.2,255.0.0.0,10.0.0.1\n"
-                                 "00:11:22:33:44:57,Three,static,10.0.0.3,255.0.0.0,10.0.0.1\n"
+                                 "00:11:22:33:44:57,Q73580-3,static,10.0.0.3,255.0.0.0,10.0.0.1\n"
+                                 "00:11:22:33:44:58,Four,dhcp,,,\n"
                                  "00:11:22:33:44:99,Gone,dhcp,,,\n");
   const CliRun run = Apply(file, {"--yes", "--json"});
   EXPECT_EQ(run.exitCode, 75) << run;
   EXPECT_EQ(Results(run), (std::map<QString, QString>{{"00:11:22:33:44:56", "changed"},
                                                       {"00:11:22:33:44:57", "failed"},
+                                                      {"00:11:22:33:44:58", "failed"},
                                                       {"00:11:22:33:44:99", "not found"}}))
       << run;
-  EXPECT_NE(run.Err().find("2 of 3 printers did not end as the file says"), std::string::npos)
+  EXPECT_NE(run.Err().find("3 of 4 printers did not end as the file says"), std::string::npos)
       << run;
 }
 
