@@ -179,13 +179,8 @@ TFormNetSetup::TFormNetSetup(const LayoutScale& scale, NetSetupExchange exchange
 
 void TFormNetSetup::BeginSetup(NetTarget& target) {
   target_ = &target;
-  const QPointer<TFormNetSetup> alive(this);
-  DiscoverPrinters();
-  if (!alive) {
-    return;
-  }
-  TakeFirstRowAsHost();
-  ShowTarget();
+  // The window opens with a discovery, as though "Discover Device" had been pressed.
+  ButtonDiscoverClick();
 }
 
 void TFormNetSetup::TakeFirstRowAsHost() {
