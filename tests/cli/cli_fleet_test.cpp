@@ -183,6 +183,35 @@ TEST_F(CliFleetTest, IgnoredWritesFailAndAbsentPrintersAreNotFound) {
       << run;
 }
 
+// A printer that answers the discovery but not the block reads is left out of the export and
+// named on standard error; the exit status says that the list is not whole.
+TEST_F(CliFleetTest, ExportLeavesOutAPrinterWhoseBlocksDoNotAnswer) {
+  printer_sim::FaultSwitches faults;
+  faults.blockReadsUnansweredOn = {1};
+  ASSERT_NO_FATAL_FAILURE(Start(3, faults));
+  const CliRun run = RunCli(QStringList{"export"} + ToSim());
+  EXPECT_EQ(run.exitCode, 75) << run;
+  std::string expected = ExpectedExport();
+  const std::size_t row = expected.find("00:11:22:33:44:56");
+  expected.erase(row, expected.find('\n', row) + 1 - row);
+  EXPECT_EQ(run.Out(), expected);
+  EXPECT_NE(run.Err().find("00:11:22:33:44:56 (Q73580-2): no reply when blocks 4 and 5 were read"),
+            std::string::npos)
+      << run;
+}
+
+// A file through a pipe arrives in pieces; all of them count, up to the last row.
+TEST_F(CliFleetTest, FileFromAPipeIsReadWhole) {
+  ASSERT_NO_FATAL_FAILURE(Start(1));
+  CliRunOptions piped;
+  piped.stdinData = "mac,name,mode,ip,mask,gateway\n" + QByteArray(600 * 1024, ' ') +
+                    "\n00:11:22:33:44:99,Gone,dhcp,,,\n";
+  const CliRun run = RunCli(QStringList{"apply", "-", "--yes", "--json"} + ToSim(), piped);
+  EXPECT_EQ(run.exitCode, 75) << run;
+  EXPECT_EQ(Results(run), (std::map<QString, QString>{{"00:11:22:33:44:99", "not found"}}))
+      << run;
+}
+
 // One bad row stops the whole file before anything goes out, and says where; so does a missing
 // --yes without a terminal.
 TEST_F(CliFleetTest, BadRowOrMissingYesSendsNothing) {

@@ -40,7 +40,8 @@ inline std::ostream& operator<<(std::ostream& os, const CliRun& run) {
 
 struct CliRunOptions {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  QString stdinFile;  // empty: a pipe that is closed at once
+  QString stdinFile;     // empty: a pipe that is closed at once, after `stdinData`
+  QByteArray stdinData;  // what goes through that pipe first
   int timeoutMs = 20000;
 };
 
@@ -63,6 +64,7 @@ inline CliRun RunCli(const QStringList& args, const CliRunOptions& options = Cli
     return run;
   }
   if (options.stdinFile.isEmpty()) {
+    process.write(options.stdinData);
     process.closeWriteChannel();
   }
   run.finished = process.waitForFinished(options.timeoutMs);

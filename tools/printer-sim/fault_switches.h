@@ -58,6 +58,10 @@ struct FaultSwitches {
   // others take their writes.
   std::set<int> blockWritesOn;
 
+  // UDP: the printers (indexes from 0) that answer a discovery but leave every block read
+  // unanswered, as one whose setup service hangs.
+  std::set<int> blockReadsUnansweredOn;
+
   BlockWrites BlockWritesTo(int printer) const {
     return blockWritesOn.empty() || blockWritesOn.contains(printer) ? blockWrites
                                                                     : BlockWrites::Applied;

@@ -452,6 +452,8 @@ void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& 
     line += " (ignored:" + blockText + " for no printer's MAC)";
   } else if (!allowed) {
     line += " (ignored: not from this host)";
+  } else if (block && !block->write && udpFaults.blockReadsUnansweredOn.contains(*target)) {
+    line += " (ignored: read of" + blockText + ", left unanswered)";
   } else if (block && block->write && writes == BlockWrites::Unanswered) {
     line += " (ignored: write of" + blockText + ", left unanswered)";
   } else if (block && block->write && !applied && writes != BlockWrites::Unapplied) {
