@@ -208,8 +208,7 @@ TEST_F(CliFleetTest, FileFromAPipeIsReadWhole) {
                     "\n00:11:22:33:44:99,Gone,dhcp,,,\n";
   const CliRun run = RunCli(QStringList{"apply", "-", "--yes", "--json"} + ToSim(), piped);
   EXPECT_EQ(run.exitCode, 75) << run;
-  EXPECT_EQ(Results(run), (std::map<QString, QString>{{"00:11:22:33:44:99", "not found"}}))
-      << run;
+  EXPECT_EQ(Results(run), (std::map<QString, QString>{{"00:11:22:33:44:99", "not found"}})) << run;
 }
 
 // One bad row stops the whole file before anything goes out, and says where; so does a missing
