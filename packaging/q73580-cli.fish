@@ -14,7 +14,7 @@ function __q73580_cli_command
         end
         switch $word
             case --com --lpt --net --baud --parity --data-bits --stop-bits --handshake --to \
-                --udp-port --timeout --name --usb-vendor
+                --udp-port --interface --timeout --name --usb-vendor
                 set skip 1
             case --static
                 set skip 3
@@ -108,3 +108,4 @@ $c -n '__q73580_cli_at apply' -l dry-run -d 'show what would change and write no
 $c -n '__q73580_cli_at discover export apply' -l timeout -x -d 'wait this long after the last answer (seconds)'
 $c -n '__q73580_cli_at discover remote-set export apply' -l to -x -d 'where to send (default 255.255.255.255)'
 $c -n '__q73580_cli_at discover remote-set export apply' -l udp-port -x -d "the printers' UDP port (default 22368)"
+$c -n '__q73580_cli_at discover remote-set export apply' -l interface -x -a '(string replace -r ".*/" "" /sys/class/net/*)' -d 'broadcast out of this network interface only'

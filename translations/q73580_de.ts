@@ -365,6 +365,10 @@
         <translation>Der Drucker hat die Änderung nicht bestätigt. „Gerät suchen“ zeigt seine aktuellen Einstellungen.</translation>
     </message>
     <message>
+        <source>found on %1</source>
+        <translation>gefunden an %1</translation>
+    </message>
+    <message>
         <source>No web page can be opened at &apos;%1&apos;.</source>
         <translation>Unter &apos;%1&apos; lässt sich keine Webseite öffnen.</translation>
     </message>

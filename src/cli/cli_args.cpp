@@ -18,6 +18,7 @@
 #include "common/printer_rules.h"
 #include "link/usb_printer_port.h"
 #include "link/usb_vendor.h"
+#include "netsetup/net_setup_exchange.h"
 #include "protocol/address_text.h"
 
 namespace {
@@ -70,20 +71,22 @@ constexpr std::array<CommandWords, 13> Commands = {{
      "Example: q73580-cli --lpt LPT1 factory-reset --yes"},
     {"discover", nullptr, CliCommand::Discover, nullptr, nullptr,
      "list the printers that answer over UDP",
-     "Sends one discovery request over UDP (to 255.255.255.255 port 22368 unless --to and\n"
-     "--udp-port say otherwise) and lists every printer that answers, in arrival order. It stops\n"
-     "SECONDS (default 1, at most 10) after the last answer, and after 10 s or 1000 answers at "
-     "the\n"
-     "latest. No printer found is no failure.\n"
+     "Sends one discovery request over UDP to 255.255.255.255 port 22368, out of every network\n"
+     "interface that can broadcast (only --interface's when given), or to --to and --udp-port,\n"
+     "and lists every printer that answers, in arrival order, with the interface its answer came\n"
+     "in on. It stops SECONDS (default 1, at most 10) after the last answer, and after 10 s or\n"
+     "1000 answers at the latest. No printer found is no failure; standard error then says where\n"
+     "it looked. The answers come to UDP port %REPLYPORT%, which a firewall has to let in.\n"
      "Example: q73580-cli discover --to 192.168.0.255"},
     {"remote-set", nullptr, CliCommand::RemoteSet, "MAC", "the printer's MAC address",
      "change a printer's address settings by MAC over UDP",
      "Changes the address settings of the printer with this MAC address over UDP, without a\n"
      "connection to it: reads its address blocks (up to 3 s for each answer) and writes the name,\n"
-     "addresses and address mode. Without --name the printer keeps its name, which a discovery\n"
-     "sent first finds out. Then it reads the address blocks back: a write nobody answered, or a\n"
-     "printer that reports other settings than were written, ends with exit status 76 and says\n"
-     "which. Asks first when run from a terminal; without a terminal --yes is required.\n"
+     "addresses and address mode. A discovery sent first finds the interface the printer answers\n"
+     "on, which the change goes out of, and, without --name, the name it keeps. Then it reads\n"
+     "the address blocks back: a write nobody answered, or a printer that reports other settings\n"
+     "than were written, ends with exit status 76 and says which. Asks first when run from a\n"
+     "terminal; without a terminal --yes is required.\n"
      "Example: q73580-cli remote-set 00:1A:2B:3C:4D:5E --static 192.168.1.50 255.255.255.0 "
      "192.168.1.1 --yes"},
     {"web", nullptr, CliCommand::Web, "HOST", "the printer's host name or address",
@@ -216,6 +219,9 @@ const std::vector<OptionRule>& OptionRules() {
        "where to send (default 255.255.255.255)", "Options", false},
       {"--udp-port", "--udp-port", Value, {Discover, RemoteSet, Export, Apply}, "PORT",
        "the printers' UDP port (default 22368)", "Options", false},
+      {"--interface", "--interface", Value, {Discover, RemoteSet, Export, Apply}, "NAME",
+       "broadcast out of this network interface only\n(default: every one that can)", "Options",
+       false},
   };
   // clang-format on
   return rules;
@@ -755,6 +761,17 @@ bool Parser::TakeUdpOptions() {
     }
     result_.udpPort = static_cast<std::uint16_t>(*number);
   }
+  if (const GivenOption* interface = Option("--interface")) {
+    // Only a broadcast is sent out of every interface; any other address is routed.
+    if (result_.to != "255.255.255.255") {
+      return Fail("--interface goes only with the broadcast to 255.255.255.255, not with --to " +
+                  result_.to);
+    }
+    if (interface->values[0].isEmpty()) {
+      return Fail("--interface needs the name of a network interface");
+    }
+    result_.interfaceName = interface->values[0].toStdString();
+  }
   return true;
 }
 
@@ -995,6 +1012,11 @@ std::string CliUsageText(CliCommand topic) {
   for (std::size_t at = text.find("%VENDOR%"); at != std::string::npos;
        at = text.find("%VENDOR%", at)) {
     text.replace(at, 8, PrinterVendorId);
+  }
+  const std::string replyPort = std::to_string(NetSetupLocalPort);
+  for (std::size_t at = text.find("%REPLYPORT%"); at != std::string::npos;
+       at = text.find("%REPLYPORT%", at)) {
+    text.replace(at, 11, replyPort);
   }
   return text;
 }

@@ -88,6 +88,8 @@ struct CliArgs {
   std::string to = "255.255.255.255";
   std::uint16_t udpPort = NetSetupPort;
   int quietMs = 1000;  // discover, export and apply: --timeout
+  // --interface: broadcasts out of this interface only; empty for every one that can.
+  std::string interfaceName;
 
   // web HOST.
   std::string host;

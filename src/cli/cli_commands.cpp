@@ -3,6 +3,7 @@
 #include "cli/cli_text.h"
 #include "cli/fleet_commands.h"
 #include "cli/remote_check.h"
+#include "cli/udp_exchange.h"
 
 #include <QJsonArray>
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "common/printer_rules.h"
@@ -245,73 +247,91 @@ CliOutcome Runner::RunLinkCommand() {
 }
 
 CliOutcome Runner::RunDiscover() {
-  const NetSetupExchange exchange =
-      services_.exchange(QHostAddress(QString::fromStdString(args_.to)), args_.udpPort);
-  std::vector<DiscoveryReply> found;
+  std::variant<NetSetupExchange, std::string> exchange = UdpExchange(args_, services_);
+  if (const std::string* bad = std::get_if<std::string>(&exchange)) {
+    return Usage(*bad);
+  }
+  struct Found {
+    DiscoveryReply reply;
+    NetInterface interface;
+  };
+  std::vector<Found> found;
   const auto waiting = [&found] {
     return "Waiting for printers… " + std::to_string(found.size()) + " found";
   };
   StatusWait wait(services_.status, waiting());
-  const bool ran = exchange.Discover(
+  DiscoverySent sent;
+  const bool ran = std::get<NetSetupExchange>(exchange).Discover(
       1,
-      [&](const std::uint8_t* data, std::size_t length) {
+      [&](const std::uint8_t* data, std::size_t length, const NetInterface& arrivedOn) {
         if (std::optional<DiscoveryReply> reply = ParseDiscoveryReply(data, length)) {
-          found.push_back(std::move(*reply));
+          found.push_back(Found{std::move(*reply), arrivedOn});
           wait.Show(waiting());
         }
       },
-      DiscoveryLimits{args_.quietMs, DiscoveryMaxTotalMs, DiscoveryMaxReplies});
+      DiscoveryLimits{args_.quietMs, DiscoveryMaxTotalMs, DiscoveryMaxReplies}, &sent);
   if (!ran) {
     return NoSocket();
   }
   QJsonArray printers;
-  std::vector<std::array<std::string, 5>> rows = {{"Name", "MAC", "IP address", "Model", "Status"}};
-  for (const DiscoveryReply& reply : found) {
+  std::vector<std::array<std::string, 6>> rows = {
+      {"Name", "MAC", "IP address", "Model", "Status", "Interface"}};
+  for (const auto& [reply, interface] : found) {
     printers.append(QJsonObject{
         {QStringLiteral("name"), FromLatin1(reply.name)},
         {QStringLiteral("mac"), FromLatin1(reply.mac)},
         {QStringLiteral("ip"), FromLatin1(reply.ip)},
         {QStringLiteral("model"), FromLatin1(reply.model)},
         {QStringLiteral("status"), FromLatin1(reply.status)},
+        {QStringLiteral("interface"), InterfaceJson(interface)},
     });
     rows.push_back({ShownText(reply.name), ShownText(reply.mac), ShownText(reply.ip),
-                    ShownText(reply.model), ShownText(reply.status)});
+                    ShownText(reply.model), ShownText(reply.status),
+                    InterfaceText(interface).toStdString()});
   }
   outcome_.json.insert(QStringLiteral("printers"), printers);
   outcome_.text = TableText(rows);
+  if (sent.replies == 0) {
+    outcome_.notice = NoAnswerHint(sent, args_);
+    outcome_.json.insert(QStringLiteral("hint"), QString::fromStdString(outcome_.notice));
+  }
   return Finish(CommandResult::Ok);
 }
 
 CliOutcome Runner::RunRemoteSet() {
   outcome_.json.insert(QStringLiteral("mac"), QString::fromStdString(args_.mac));
+  std::variant<NetSetupExchange, std::string> udp = UdpExchange(args_, services_);
+  if (const std::string* bad = std::get_if<std::string>(&udp)) {
+    return Usage(*bad);
+  }
   if (std::optional<CliOutcome> stop =
           Confirm("Change the network settings of the printer " + args_.mac + "? [y/N] ")) {
     return *stop;
   }
-  const NetSetupExchange exchange =
-      services_.exchange(QHostAddress(QString::fromStdString(args_.to)), args_.udpPort);
+  NetSetupExchange exchange = std::get<NetSetupExchange>(udp);
   const std::optional<MacBytes> mac = TextToMac(args_.mac);
   StatusWait wait(services_.status, "Looking for the printer…");
 
   // The change writes the name too; the address blocks do not carry it, so a printer that is to
   // keep its name is asked for it first, by a discovery, as the window lists it before a change.
+  // A broadcast asks too, for the interface the printer answers on: the change goes out of that
+  // one only, as the window sends it out of its row's.
   std::uint32_t sequence = 1;
   RemoteChangeTarget target{args_.mac, args_.name.value_or(std::string())};
-  if (!args_.name) {
-    std::optional<std::string> name;
-    const bool ran = exchange.Discover(sequence, [&](const std::uint8_t* data, std::size_t length) {
-      const std::optional<DiscoveryReply> reply = ParseDiscoveryReply(data, length);
-      if (!name && reply && TextToMac(reply->mac) == mac) {
-        name = reply->name;
-      }
-    });
-    if (!ran) {
+  if (!args_.name || exchange.Broadcasts()) {
+    const auto found = DiscoverByMac(exchange, sequence, 1000, wait, "Looking for the printer…");
+    if (!found) {
       return NoSocket();
     }
-    if (!name) {
+    const auto printer = found->find(*mac);
+    if (printer != found->end()) {
+      exchange = exchange.Through(printer->second.interface.index);
+      if (!args_.name) {
+        target.caption = printer->second.reply.name;
+      }
+    } else if (!args_.name) {
       return Finish(CommandResult::ReceiveDataError);
     }
-    target.caption = *name;
     ++sequence;
   }
   wait.Show("Reading the printer's settings…");

@@ -52,6 +52,7 @@ struct CliOutcome {
   std::string jsonText;     // printed with --json instead of `json` when not empty
   std::string text;         // standard output without --json
   std::string error;        // the message for standard error, without the program's name
+  std::string notice;       // a line for standard error whatever the exit status, e.g. a hint
 };
 
 // Runs one parsed command (not Help). Prints nothing itself.

@@ -134,6 +134,9 @@ int main(int argc, char** argv) {
     std::fputs(outcome.text.c_str(), stdout);
   }
   std::fflush(stdout);
+  if (!outcome.notice.empty()) {
+    std::fprintf(stderr, "q73580-cli: %s\n", outcome.notice.c_str());
+  }
   if (outcome.exitCode != 0) {
     std::fprintf(stderr, "q73580-cli: %s\n", outcome.error.c_str());
   }

@@ -5,12 +5,14 @@
 #include <QJsonObject>
 #include <cstdio>
 #include <map>
+#include <variant>
 #include <vector>
 
 #include "cli/cli_commands.h"
 #include "cli/cli_text.h"
 #include "cli/fleet_file.h"
 #include "cli/remote_check.h"
+#include "cli/udp_exchange.h"
 #include "netsetup/discovery_protocol.h"
 #include "netsetup/remote_ip_change.h"
 #include "protocol/address_text.h"
@@ -29,31 +31,6 @@ CliOutcome Finish(CliOutcome outcome, int code, const std::string& message) {
 
 CliOutcome NoSocket(CliOutcome outcome) {
   return Finish(std::move(outcome), CliUnavailableExit, "no UDP socket could be made");
-}
-
-// The printers that answer one discovery, by MAC: the first answer of each. Nothing when no
-// socket could be made.
-std::optional<std::map<MacBytes, DiscoveryReply>> DiscoverPrinters(const NetSetupExchange& exchange,
-                                                                   std::uint32_t sequence,
-                                                                   int quietMs, StatusWait& wait,
-                                                                   const std::string& doing) {
-  std::map<MacBytes, DiscoveryReply> found;
-  const auto waiting = [&] { return doing + " " + std::to_string(found.size()) + " found"; };
-  wait.Show(waiting());
-  const bool ran = exchange.Discover(
-      sequence,
-      [&](const std::uint8_t* data, std::size_t length) {
-        std::optional<DiscoveryReply> reply = ParseDiscoveryReply(data, length);
-        std::optional<MacBytes> mac = reply ? TextToMac(reply->mac) : std::nullopt;
-        if (mac && found.emplace(*mac, std::move(*reply)).second) {
-          wait.Show(waiting());
-        }
-      },
-      DiscoveryLimits{quietMs, DiscoveryMaxTotalMs, DiscoveryMaxReplies});
-  if (!ran) {
-    return std::nullopt;
-  }
-  return found;
 }
 
 // "no reply when block 4 was read"; empty when both blocks answered.
@@ -133,6 +110,7 @@ struct Entry {
   std::vector<std::string> changes;
   std::string result;  // "changed", "unchanged", "would change", "not found", "failed"
   std::string reason;  // why it failed
+  std::optional<NetSetupExchange> exchange;  // towards its printer, once found
 
   void Fail(std::string why) {
     result = "failed";
@@ -142,11 +120,12 @@ struct Entry {
 
 class FleetApply {
  public:
-  FleetApply(const CliArgs& args, CliServices& services, CliOutcome outcome)
+  FleetApply(const CliArgs& args, CliServices& services, CliOutcome outcome,
+             NetSetupExchange exchange)
       : args_(args),
         services_(services),
         outcome_(std::move(outcome)),
-        exchange_(services.exchange(QHostAddress(QString::fromStdString(args.to)), args.udpPort)) {}
+        exchange_(std::move(exchange)) {}
 
   CliOutcome Run();
 
@@ -154,7 +133,7 @@ class FleetApply {
   std::string FileName() const { return args_.file == "-" ? "standard input" : args_.file; }
   // Reads each listed printer's blocks and works out what its row would change. False when no
   // socket could be made.
-  bool Plan(const std::map<MacBytes, DiscoveryReply>& found);
+  bool Plan(const std::map<MacBytes, FoundPrinter>& found);
   // Writes one printer's row and reads its blocks back. False when no socket could be made.
   bool Write(Entry& entry, int index, int count);
   // One more discovery, for the new names: the blocks cannot be read back for them.
@@ -170,7 +149,12 @@ class FleetApply {
   std::vector<Entry> entries_;
 };
 
-bool FleetApply::Plan(const std::map<MacBytes, DiscoveryReply>& found) {
+// A printer's requests go out of the interface it answered on.
+NetSetupExchange ToPrinter(const NetSetupExchange& exchange, const FoundPrinter& printer) {
+  return exchange.Through(printer.interface.index);
+}
+
+bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
   StatusWait wait(services_.status, "Reading the printers' settings…");
   int listed = 0;
   for (const Entry& entry : entries_) {
@@ -184,8 +168,9 @@ bool FleetApply::Plan(const std::map<MacBytes, DiscoveryReply>& found) {
       continue;
     }
     wait.Show("Reading printer " + std::to_string(++index) + " of " + std::to_string(listed) + "…");
+    entry.exchange = ToPrinter(exchange_, printer->second);
     const std::optional<AddressBlocks> read =
-        ReadAddressBlocks(exchange_, sequence_++, entry.row->mac, services_.remoteWaitMs);
+        ReadAddressBlocks(*entry.exchange, sequence_++, entry.row->mac, services_.remoteWaitMs);
     if (!read) {
       return false;
     }
@@ -193,7 +178,7 @@ bool FleetApply::Plan(const std::map<MacBytes, DiscoveryReply>& found) {
       entry.Fail(unread);
       continue;
     }
-    entry.before = RowOf(printer->first, printer->second.name, read->config);
+    entry.before = RowOf(printer->first, printer->second.reply.name, read->config);
     entry.changes = Differences(*entry.before, *entry.row);
     if (entry.changes.empty()) {
       entry.result = "unchanged";
@@ -216,7 +201,7 @@ bool FleetApply::Write(Entry& entry, int index, int count) {
   bool answered = false;
   NetConfigRecord written;
   const RemoteChangeResult change = RunRemoteIpChange(
-      exchange_, sequence_++, {row.mac, entry.before->name},
+      *entry.exchange, sequence_++, {row.mac, entry.before->name},
       [&](NetConfigRecord& record) {
         edited = true;
         // Without the address block the addresses it would write are unknown.
@@ -248,7 +233,7 @@ bool FleetApply::Write(Entry& entry, int index, int count) {
   }
   wait.Show("Writing " + which + "reading back…");
   const std::optional<AddressBlocks> read =
-      ReadAddressBlocks(exchange_, sequence_++, row.mac, services_.remoteWaitMs);
+      ReadAddressBlocks(*entry.exchange, sequence_++, row.mac, services_.remoteWaitMs);
   if (read) {
     entry.after = RowOf(*TextToMac(row.mac), row.name, read->config);
   }
@@ -273,7 +258,7 @@ bool FleetApply::CheckNames() {
   }
   StatusWait wait(services_.status, "");
   const auto found =
-      DiscoverPrinters(exchange_, sequence_++, args_.quietMs, wait, "Checking the new names…");
+      DiscoverByMac(exchange_, sequence_++, args_.quietMs, wait, "Checking the new names…");
   if (!found) {
     return false;
   }
@@ -281,10 +266,10 @@ bool FleetApply::CheckNames() {
     const auto printer = found->find(*TextToMac(entry->row->mac));
     if (printer == found->end()) {
       entry->Fail("it did not answer the discovery that checks its new name");
-    } else if (printer->second.name != entry->row->name) {
-      entry->after->name = printer->second.name;
-      entry->Fail("it reports the name '" + ShownText(printer->second.name) + "' instead of '" +
-                  ShownText(entry->row->name) + "'");
+    } else if (printer->second.reply.name != entry->row->name) {
+      entry->after->name = printer->second.reply.name;
+      entry->Fail("it reports the name '" + ShownText(printer->second.reply.name) +
+                  "' instead of '" + ShownText(entry->row->name) + "'");
     }
   }
   return true;
@@ -363,13 +348,19 @@ CliOutcome FleetApply::Run() {
     entries_[i].row = &rows_[i];
   }
 
-  std::optional<std::map<MacBytes, DiscoveryReply>> found;
+  std::optional<std::map<MacBytes, FoundPrinter>> found;
+  DiscoverySent sent;
   {
     StatusWait wait(services_.status, "");
-    found = DiscoverPrinters(exchange_, sequence_++, args_.quietMs, wait, "Looking for printers…");
+    found =
+        DiscoverByMac(exchange_, sequence_++, args_.quietMs, wait, "Looking for printers…", &sent);
   }
   if (!found) {
     return NoSocket(std::move(outcome_));
+  }
+  if (sent.replies == 0) {
+    outcome_.notice = NoAnswerHint(sent, args_);
+    outcome_.json.insert(QStringLiteral("hint"), QString::fromStdString(outcome_.notice));
   }
   if (!Plan(*found)) {
     return NoSocket(std::move(outcome_));
@@ -409,31 +400,39 @@ CliOutcome FleetApply::Run() {
 }  // namespace
 
 CliOutcome RunExport(const CliArgs& args, CliServices& services, CliOutcome outcome) {
-  const NetSetupExchange exchange =
-      services.exchange(QHostAddress(QString::fromStdString(args.to)), args.udpPort);
+  std::variant<NetSetupExchange, std::string> udp = UdpExchange(args, services);
+  if (const std::string* bad = std::get_if<std::string>(&udp)) {
+    outcome.usageError = true;
+    return Finish(std::move(outcome), CliUsageExit, *bad);
+  }
+  const NetSetupExchange& exchange = std::get<NetSetupExchange>(udp);
   StatusWait wait(services.status, "");
-  const auto found = DiscoverPrinters(exchange, 1, args.quietMs, wait, "Looking for printers…");
+  DiscoverySent sent;
+  const auto found = DiscoverByMac(exchange, 1, args.quietMs, wait, "Looking for printers…", &sent);
   if (!found) {
     outcome.jsonText = "[]\n";
     return NoSocket(std::move(outcome));
   }
+  if (sent.replies == 0) {
+    outcome.notice = NoAnswerHint(sent, args);
+  }
   std::vector<FleetRow> rows;
   std::vector<std::string> unread;
   std::uint32_t sequence = 2;
-  for (const auto& [mac, reply] : *found) {
+  for (const auto& [mac, printer] : *found) {
     wait.Show("Reading printer " + std::to_string(rows.size() + unread.size() + 1) + " of " +
               std::to_string(found->size()) + "…");
-    const std::optional<AddressBlocks> read =
-        ReadAddressBlocks(exchange, sequence++, MacToText(mac), services.remoteWaitMs);
+    const std::optional<AddressBlocks> read = ReadAddressBlocks(
+        ToPrinter(exchange, printer), sequence++, MacToText(mac), services.remoteWaitMs);
     if (!read) {
       outcome.jsonText = "[]\n";
       return NoSocket(std::move(outcome));
     }
     if (const std::string problem = UnreadBlocks(*read); !problem.empty()) {
-      unread.push_back(MacToText(mac) + " (" + ShownText(reply.name) + "): " + problem);
+      unread.push_back(MacToText(mac) + " (" + ShownText(printer.reply.name) + "): " + problem);
       continue;
     }
-    rows.push_back(RowOf(mac, reply.name, read->config));
+    rows.push_back(RowOf(mac, printer.reply.name, read->config));
   }
   outcome.text = FleetCsv(rows);
   outcome.jsonText = FleetJson(rows);
@@ -446,7 +445,12 @@ CliOutcome RunExport(const CliArgs& args, CliServices& services, CliOutcome outc
 }
 
 CliOutcome RunApply(const CliArgs& args, CliServices& services, CliOutcome outcome) {
-  return FleetApply(args, services, std::move(outcome)).Run();
+  std::variant<NetSetupExchange, std::string> udp = UdpExchange(args, services);
+  if (const std::string* bad = std::get_if<std::string>(&udp)) {
+    outcome.usageError = true;
+    return Finish(std::move(outcome), CliUsageExit, *bad);
+  }
+  return FleetApply(args, services, std::move(outcome), std::get<NetSetupExchange>(udp)).Run();
 }
 
 std::optional<std::string> ReadInputFile(const std::string& path, std::size_t maxBytes,

@@ -37,6 +37,8 @@ constexpr std::array<Column, 5> Columns = {{
     {QT_TRANSLATE_NOOP("TFormNetSetup", "Status"), 50},
 }};
 constexpr int IpAddressColumn = 2;
+// Where a row keeps the index of the interface its printer was found on.
+constexpr int InterfaceRole = Qt::UserRole;
 
 // Draws a selected row as the focused list draws it, so that the chosen printer stays visible
 // while the focus is in the edits.
@@ -207,9 +209,9 @@ void TFormNetSetup::DiscoverPrinters() {
   const NetSetupExchange exchange = exchange_;
   const bool ran = exchange.Discover(
       sequence_,
-      [this, &alive](const std::uint8_t* reply, std::size_t length) {
+      [this, &alive](const std::uint8_t* reply, std::size_t length, const NetInterface& arrivedOn) {
         if (alive) {
-          AddPrinterRow(reply, length);
+          AddPrinterRow(reply, length, arrivedOn);
         }
       },
       discoveryLimits_);
@@ -222,7 +224,8 @@ void TFormNetSetup::DiscoverPrinters() {
   }
 }
 
-void TFormNetSetup::AddPrinterRow(const std::uint8_t* reply, std::size_t length) {
+void TFormNetSetup::AddPrinterRow(const std::uint8_t* reply, std::size_t length,
+                                  const NetInterface& arrivedOn) {
   const std::optional<DiscoveryReply> parsed = ParseDiscoveryReply(reply, length);
   if (!parsed) {
     return;
@@ -236,6 +239,13 @@ void TFormNetSetup::AddPrinterRow(const std::uint8_t* reply, std::size_t length)
   row->setText(2, text(parsed->ip));
   row->setText(3, text(parsed->model));
   row->setText(4, text(parsed->status));
+  row->setData(0, InterfaceRole, arrivedOn.index);
+  if (!arrivedOn.name.isEmpty()) {
+    const QString tip = tr("found on %1").arg(InterfaceText(arrivedOn));
+    for (int column = 0; column < static_cast<int>(Columns.size()); ++column) {
+      row->setToolTip(column, tip);
+    }
+  }
 }
 
 void TFormNetSetup::ShowTarget() {
@@ -303,7 +313,9 @@ void TFormNetSetup::ButtonChangeIPClick() {
   // The wait cursor for the reads, and again for the writes; not while the dialog is up.
   std::optional<BusyCursor> busy(std::in_place, WaitCursorDelay);
   const QPointer<TFormNetSetup> alive(this);
-  const NetSetupExchange exchange = exchange_;
+  // Out of the interface the printer answered on: a broadcast out of another one would reach
+  // another network, or none.
+  const NetSetupExchange exchange = exchange_.Through(row->data(0, InterfaceRole).toInt());
   const RemoteChangeResult change = RunRemoteIpChange(
       exchange, sequence_, target,
       [this, &alive, &busy](NetConfigRecord& record) {

@@ -33,7 +33,10 @@ class TFormNetSetup : public QDialog {
 
   void BeginSetup(NetTarget& target);
   void DiscoverPrinters();
-  void AddPrinterRow(const std::uint8_t* reply, std::size_t length);
+  // `arrivedOn`, the interface the reply came in on, is the row's tooltip, and the interface a
+  // remote change of its printer goes out of.
+  void AddPrinterRow(const std::uint8_t* reply, std::size_t length,
+                     const NetInterface& arrivedOn = {});
   void ShowTarget();
   // The host edit, then the port edit, into the target. The host is stored even when the port
   // is then refused.

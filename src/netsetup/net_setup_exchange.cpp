@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QStringList>
 #include <QUdpSocket>
 #include <algorithm>
 #include <array>
@@ -53,49 +55,145 @@ std::string HeaderText(const std::uint8_t* data, std::size_t size, bool request)
 NetSetupExchange::NetSetupExchange(QHostAddress destination, quint16 port)
     : destination_(std::move(destination)), port_(port) {}
 
-bool NetSetupExchange::Discover(std::uint32_t sequence, const DatagramHandler& onReply,
-                                DiscoveryLimits limits) const {
+NetSetupExchange NetSetupExchange::Through(int interfaceIndex) const {
+  NetSetupExchange through = *this;
+  through.interfaceIndex_ = interfaceIndex;
+  return through;
+}
+
+bool NetSetupExchange::Discover(std::uint32_t sequence, const ReplyHandler& onReply,
+                                DiscoveryLimits limits, DiscoverySent* sent) const {
   const std::unique_ptr<QUdpSocket> socket = OpenSocket();
   if (!socket) {
     return false;
   }
+  const std::vector<NetInterface> via = SendingInterfaces();
+  int replies = 0;
+  if (sent != nullptr) {
+    *sent = DiscoverySent{Broadcasts(), via, 0};
+  }
+  // With no interface to broadcast on nothing went out, and nothing can answer.
+  if (Broadcasts() && via.empty()) {
+    return true;
+  }
   const auto request = BuildDiscoveryRequest(sequence);
-  Send(*socket, request.data(), request.size());
+  Send(*socket, via, request.data(), request.size());
   Collect(*socket,
           CollectRule{limits.quietMs, limits.maxTotalMs, limits.maxReplies, NetSetupHeaderSize},
-          runEvents_, onReply);
+          runEvents_,
+          [&](const std::uint8_t* data, std::size_t length, const NetInterface& arrivedOn) {
+            ++replies;
+            onReply(data, length, arrivedOn);
+          });
+  if (sent != nullptr) {
+    sent->replies = replies;
+  }
   return true;
 }
 
-std::unique_ptr<QUdpSocket> NetSetupExchange::OpenSocket() {
+bool NetSetupExchange::Discover(std::uint32_t sequence, const DatagramHandler& onReply,
+                                DiscoveryLimits limits) const {
+  return Discover(
+      sequence,
+      [&onReply](const std::uint8_t* data, std::size_t length, const NetInterface&) {
+        onReply(data, length);
+      },
+      limits);
+}
+
+std::unique_ptr<QUdpSocket> NetSetupExchange::OpenSocket() const {
   auto socket = std::make_unique<QUdpSocket>();
   // Qt turns on SO_BROADCAST for every UDP socket it creates, so the limited broadcast address
-  // needs nothing more here.
+  // needs nothing more here. The fixed port is bound exclusively: shared, the answers meant for
+  // one program could reach another one holding it too. No firewall stands between this PC and
+  // its own loopback, and the fixed port is left to the exchanges that need it.
+  const bool loopback = destination_.isLoopback();
+  if (!loopback && socket->bind(QHostAddress(QHostAddress::AnyIPv4), NetSetupLocalPort,
+                                QAbstractSocket::DontShareAddress)) {
+    qCDebug(TraceUdp, "sending from port %u", NetSetupLocalPort);
+    return socket;
+  }
+  if (!loopback) {
+    qCDebug(TraceUdp, "port %u is taken (%s): sending from a port the system chooses",
+            NetSetupLocalPort, qPrintable(socket->errorString()));
+  }
   if (!socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
     return nullptr;
   }
   return socket;
 }
 
-void NetSetupExchange::Send(QUdpSocket& socket, const std::uint8_t* request,
-                            std::size_t size) const {
+std::vector<NetInterface> NetSetupExchange::SendingInterfaces() const {
+  if (!Broadcasts()) {
+    return {};
+  }
+  const BroadcastChoice choice = BroadcastInterfaces();
+  std::vector<NetInterface> via;
+  if (interfaceIndex_ != 0) {
+    for (const NetInterface& interface : choice.used) {
+      if (interface.index == interfaceIndex_) {
+        via.push_back(interface);
+      }
+    }
+    if (via.empty()) {
+      qCDebug(TraceUdp, "interface %d cannot broadcast now: every interface is used",
+              interfaceIndex_);
+    }
+  }
+  if (via.empty()) {
+    via = choice.used;
+  }
+  QStringList used;
+  for (const NetInterface& interface : via) {
+    used << InterfaceText(interface);
+  }
+  qCDebug(
+      TraceUdp, "broadcasting on %s%s%s",
+      via.empty() ? "no interface" : qPrintable(used.join(QStringLiteral("; "))),
+      choice.leftOut.empty() ? "" : "; left out: ",
+      qPrintable(
+          QStringList(choice.leftOut.begin(), choice.leftOut.end()).join(QStringLiteral(", "))));
+  return via;
+}
+
+void NetSetupExchange::Send(QUdpSocket& socket, const std::vector<NetInterface>& via,
+                            const std::uint8_t* request, std::size_t size) const {
   // A lost request looks like a silent network; the collection that follows tells the same.
-  const qint64 sent = socket.writeDatagram(reinterpret_cast<const char*>(request),
-                                           static_cast<qint64>(size), destination_, port_);
-  qCDebug(TraceUdp, "to %s:%u: %s%s%s", qPrintable(destination_.toString()), port_,
-          HeaderText(request, size, true).c_str(), sent < 0 ? "; not sent: " : "",
-          sent < 0 ? TraceEscaped(socket.errorString().toStdString()).c_str() : "");
+  auto sendOne = [&](const NetInterface* interface) {
+    QNetworkDatagram datagram(
+        QByteArray(reinterpret_cast<const char*>(request), static_cast<qsizetype>(size)),
+        destination_, port_);
+    if (interface != nullptr) {
+      datagram.setInterfaceIndex(static_cast<uint>(interface->index));
+      if (!interface->address.isNull()) {
+        datagram.setSender(interface->address);
+      }
+    }
+    const qint64 sent = socket.writeDatagram(datagram);
+    qCDebug(TraceUdp, "to %s:%u%s%s: %s%s%s", qPrintable(destination_.toString()), port_,
+            interface != nullptr ? " on " : "",
+            interface != nullptr ? qPrintable(interface->name) : "",
+            HeaderText(request, size, true).c_str(), sent < 0 ? "; not sent: " : "",
+            sent < 0 ? TraceEscaped(socket.errorString().toStdString()).c_str() : "");
+  };
+  if (!Broadcasts()) {
+    sendOne(nullptr);
+    return;
+  }
+  for (const NetInterface& interface : via) {
+    sendOne(&interface);
+  }
 }
 
 void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool runEvents,
-                               const DatagramHandler& onDatagram) {
+                               const ReplyHandler& onDatagram) {
   QElapsedTimer total;
   total.start();
   QElapsedTimer quiet;
   quiet.start();
   QElapsedTimer events;
   events.start();
-  std::array<char, MaxDatagram> buffer{};
+  InterfaceDirectory interfaces;
   int delivered = 0;
   while (delivered < rule.maxDatagrams) {
     // Deadlines rather than a fresh wait per round, so that a wake-up without a datagram cannot
@@ -124,25 +222,27 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool
     if (!socket.hasPendingDatagrams()) {
       continue;
     }
-    // A longer datagram is cut at the buffer's size.
-    QHostAddress from;
-    quint16 fromPort = 0;
-    const qint64 got =
-        socket.readDatagram(buffer.data(), static_cast<qint64>(buffer.size()), &from, &fromPort);
-    if (got < 0) {
+    // A longer datagram is cut at the receive buffer's size.
+    const QNetworkDatagram datagram = socket.receiveDatagram(static_cast<qint64>(MaxDatagram));
+    if (!datagram.isValid()) {
       continue;
     }
     quiet.restart();
-    const auto* data = reinterpret_cast<const std::uint8_t*>(buffer.data());
-    const bool taken = static_cast<std::size_t>(got) >= rule.minLength;
-    qCDebug(TraceUdp, "from %s:%u after %lld ms: %s%s", qPrintable(from.toString()), fromPort,
-            total.elapsed(), HeaderText(data, static_cast<std::size_t>(got), false).c_str(),
-            taken ? "" : "; dropped");
+    const QByteArray bytes = datagram.data();
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const auto got = static_cast<std::size_t>(bytes.size());
+    const bool taken = got >= rule.minLength;
+    const NetInterface arrivedOn =
+        interfaces.Find(static_cast<int>(datagram.interfaceIndex()), datagram.destinationAddress());
+    qCDebug(TraceUdp, "from %s:%d%s%s after %lld ms: %s%s",
+            qPrintable(datagram.senderAddress().toString()), datagram.senderPort(),
+            arrivedOn.name.isEmpty() ? "" : " on ", qPrintable(arrivedOn.name), total.elapsed(),
+            HeaderText(data, got, false).c_str(), taken ? "" : "; dropped");
     if (!taken) {
       continue;
     }
     ++delivered;
-    onDatagram(data, static_cast<std::size_t>(got));
+    onDatagram(data, got, arrivedOn);
   }
   const bool timeUp = total.elapsed() >= rule.maxTotalMs;
   const char* ended = delivered >= rule.maxDatagrams              ? "answered"
@@ -155,11 +255,13 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool
 }
 
 NetSetupExchange::Session::Session(QHostAddress destination, quint16 port, bool runEvents,
-                                   std::unique_ptr<QUdpSocket> socket)
+                                   std::unique_ptr<QUdpSocket> socket,
+                                   std::vector<NetInterface> via)
     : destination_(std::move(destination)),
       port_(port),
       runEvents_(runEvents),
-      socket_(std::move(socket)) {}
+      socket_(std::move(socket)),
+      via_(std::move(via)) {}
 
 NetSetupExchange::Session::~Session() = default;
 
@@ -177,7 +279,7 @@ void NetSetupExchange::Session::Send(const std::uint8_t* request, std::size_t si
   if (dropped != 0) {
     qCDebug(TraceUdp, "%d late datagram(s) dropped unread", dropped);
   }
-  NetSetupExchange(destination_, port_).Send(*socket_, request, size);
+  NetSetupExchange(destination_, port_).Send(*socket_, via_, request, size);
 }
 
 std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t* request,
@@ -186,7 +288,7 @@ std::vector<std::uint8_t> NetSetupExchange::Session::Request(const std::uint8_t*
   std::vector<std::uint8_t> answer;
   // As in a discovery, a datagram too short for a header is no answer; the wait goes on.
   Collect(*socket_, CollectRule{waitMs, waitMs, 1, NetSetupHeaderSize}, runEvents_,
-          [&answer](const std::uint8_t* data, std::size_t length) {
+          [&answer](const std::uint8_t* data, std::size_t length, const NetInterface&) {
             answer.assign(data, data + length);
           });
   return answer;
@@ -198,7 +300,9 @@ bool NetSetupExchange::Session::Write(const std::uint8_t* request, std::size_t s
   // wait for every write.
   bool acknowledged = false;
   Collect(*socket_, CollectRule{waitMs, waitMs, 1, 0}, runEvents_,
-          [&acknowledged](const std::uint8_t*, std::size_t) { acknowledged = true; });
+          [&acknowledged](const std::uint8_t*, std::size_t, const NetInterface&) {
+            acknowledged = true;
+          });
   return acknowledged;
 }
 
@@ -207,5 +311,6 @@ std::unique_ptr<NetSetupExchange::Session> NetSetupExchange::OpenSession() const
   if (!socket) {
     return nullptr;
   }
-  return std::unique_ptr<Session>(new Session(destination_, port_, runEvents_, std::move(socket)));
+  return std::unique_ptr<Session>(
+      new Session(destination_, port_, runEvents_, std::move(socket), SendingInterfaces()));
 }

@@ -9,6 +9,7 @@
 
 #include "common/printer_rules.h"
 #include "netsetup/discovery_protocol.h"
+#include "netsetup/net_interfaces.h"
 
 class QUdpSocket;
 
@@ -20,14 +21,42 @@ struct DiscoveryLimits {
   int maxReplies = DiscoveryMaxReplies;
 };
 
+// The local UDP port the exchanges send from, so that a firewall rule can let the printers'
+// answers in: they come from the printers' own addresses, which a stateful firewall does not
+// take for answers to a broadcast. When another program holds it, the system chooses one.
+inline constexpr quint16 NetSetupLocalPort = Q73580_REPLY_UDP_PORT;
+
+// What a discovery went out of, for saying why nothing answered.
+struct DiscoverySent {
+  bool broadcast = false;                // to the limited broadcast, out of `interfaces`
+  std::vector<NetInterface> interfaces;  // empty: none could broadcast, nothing was sent
+  int replies = 0;                       // datagrams of a header's length or more
+};
+
 // The UDP exchanges with the printers. Each call blocks, uses a socket of its own and closes it
 // before returning; no event loop is needed.
+//
+// A request to the limited broadcast address 255.255.255.255 goes out of every interface that
+// can broadcast (BroadcastInterfaces), the same bytes on each: sent from an unbound socket it
+// would leave by the default route's interface only, and a printer on a second network would
+// never hear it. Any other destination gets the one datagram the system routes.
 class NetSetupExchange {
  public:
   using DatagramHandler = std::function<void(const std::uint8_t* data, std::size_t length)>;
+  // A reply with the interface it came in on.
+  using ReplyHandler = std::function<void(const std::uint8_t* data, std::size_t length,
+                                          const NetInterface& arrivedOn)>;
 
   explicit NetSetupExchange(QHostAddress destination = QHostAddress(QHostAddress::Broadcast),
                             quint16 port = NetSetupPort);
+
+  // True when requests go to the limited broadcast address, out of every interface.
+  bool Broadcasts() const { return destination_ == QHostAddress(QHostAddress::Broadcast); }
+  // The same exchange with its broadcasts sent out of the interface with `index` only (the one
+  // a printer was found on); 0, or an interface that is gone by the time of sending, keeps
+  // every interface. A request to any other destination is not affected.
+  NetSetupExchange Through(int interfaceIndex) const;
+  int InterfaceIndex() const { return interfaceIndex_; }
 
   // While a call waits for datagrams, the thread's other events run every 50 ms or so, all but
   // user input (which waits until the call returns): a window keeps painting and its timers fire.
@@ -36,7 +65,10 @@ class NetSetupExchange {
   void SetRunEventsWhileWaiting(bool run) { runEvents_ = run; }
 
   // Sends one discovery request and hands every reply of a header's length or more to `onReply`
-  // in arrival order; duplicates included. False when no socket could be made (nothing sent).
+  // in arrival order, from every interface under the one quiet wait; duplicates included. False
+  // when no socket could be made (nothing sent). `sent`, when given, learns where it went.
+  bool Discover(std::uint32_t sequence, const ReplyHandler& onReply,
+                DiscoveryLimits limits = DiscoveryLimits(), DiscoverySent* sent = nullptr) const;
   bool Discover(std::uint32_t sequence, const DatagramHandler& onReply,
                 DiscoveryLimits limits = DiscoveryLimits()) const;
 
@@ -55,11 +87,12 @@ class NetSetupExchange {
     friend class NetSetupExchange;
     void Send(const std::uint8_t* request, std::size_t size);
     Session(QHostAddress destination, quint16 port, bool runEvents,
-            std::unique_ptr<QUdpSocket> socket);
+            std::unique_ptr<QUdpSocket> socket, std::vector<NetInterface> via);
     QHostAddress destination_;
     quint16 port_;
     bool runEvents_;
     std::unique_ptr<QUdpSocket> socket_;
+    std::vector<NetInterface> via_;  // a broadcast's interfaces, chosen when the session opened
   };
   // Nothing when no socket could be made.
   std::unique_ptr<Session> OpenSession() const;
@@ -74,12 +107,16 @@ class NetSetupExchange {
     std::size_t minLength;
   };
 
-  static std::unique_ptr<QUdpSocket> OpenSocket();
-  void Send(QUdpSocket& socket, const std::uint8_t* request, std::size_t size) const;
+  std::unique_ptr<QUdpSocket> OpenSocket() const;
+  // The interfaces a broadcast goes out of now; empty for any other destination.
+  std::vector<NetInterface> SendingInterfaces() const;
+  void Send(QUdpSocket& socket, const std::vector<NetInterface>& via, const std::uint8_t* request,
+            std::size_t size) const;
   static void Collect(QUdpSocket& socket, const CollectRule& rule, bool runEvents,
-                      const DatagramHandler& onDatagram);
+                      const ReplyHandler& onDatagram);
 
   QHostAddress destination_;
   quint16 port_;
   bool runEvents_ = false;
+  int interfaceIndex_ = 0;
 };

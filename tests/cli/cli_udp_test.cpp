@@ -48,22 +48,28 @@ class CliUdpTest : public ::testing::Test {
   VirtualPrinter sim_;
 };
 
+// Each answer came in on loopback, at the address it was sent to.
+const QJsonObject OnLoopback{{"name", "lo"}, {"address", "127.0.0.1"}};
+
 const QJsonArray ThreePrinters = {
     QJsonObject{{"name", "Q73580-1"},
                 {"mac", "00:11:22:33:44:55"},
                 {"ip", "127.0.0.1"},
                 {"model", "Q73580"},
-                {"status", "Ready"}},
+                {"status", "Ready"},
+                {"interface", OnLoopback}},
     QJsonObject{{"name", "Q73580-2"},
                 {"mac", "00:11:22:33:44:56"},
                 {"ip", "192.168.0.21"},
                 {"model", "Q73580"},
-                {"status", "Ready"}},
+                {"status", "Ready"},
+                {"interface", OnLoopback}},
     QJsonObject{{"name", "Q73580-3"},
                 {"mac", "00:11:22:33:44:57"},
                 {"ip", "192.168.0.22"},
                 {"model", "Q73580"},
-                {"status", "Ready"}},
+                {"status", "Ready"},
+                {"interface", OnLoopback}},
 };
 
 TEST_F(CliUdpTest, Discover_ListsEveryPrinterInArrivalOrder) {
@@ -120,18 +126,24 @@ TEST_F(CliUdpTest, Discover_PrintsATableWithAHeader) {
   }
 }
 
-// Nobody answering is no failure: the list is empty. The quiet wait follows --timeout.
+// Nobody answering is no failure: the list is empty. The quiet wait follows --timeout. Where it
+// looked, and the firewall as the likely cause, go to standard error and into the JSON.
 TEST_F(CliUdpTest, Discover_NoAnswer_IsAnEmptyListAfterTheQuietWait) {
   printer_sim::FaultSwitches silent;
   silent.udpSilent = true;
   ASSERT_NO_FATAL_FAILURE(Start(1, silent));
   const CliRun run = RunCli(QStringList{"--json", "discover", "--timeout", "2"} + ToSim());
   EXPECT_EQ(run.exitCode, 0) << run;
-  EXPECT_EQ(
-      run.Json(),
-      (QJsonObject{
-          {"command", "discover"}, {"result", "OK"}, {"code", 0}, {"printers", QJsonArray()}}))
+  const QString hint =
+      "No printer answered at 127.0.0.1. A firewall that drops incoming UDP hides printers: "
+      "allow UDP port 22369 (see \"Firewalls\").";
+  EXPECT_EQ(run.Json(), (QJsonObject{{"command", "discover"},
+                                     {"result", "OK"},
+                                     {"code", 0},
+                                     {"printers", QJsonArray()},
+                                     {"hint", hint}}))
       << run;
+  EXPECT_EQ(run.Err(), "q73580-cli: " + hint.toStdString() + "\n") << run;
   EXPECT_GE(run.seconds, 1.9) << run;
   EXPECT_LT(run.seconds, 5.0) << run;
   EXPECT_EQ(Datagrams().size(), 1u);
