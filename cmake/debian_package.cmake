@@ -46,7 +46,12 @@ q73580-cli does what the windows of Q73580 Utility do, from a terminal or a
 script, with no display: it reads and sets a printer's clock, network settings
 and name over USB, serial port, parallel port or Ethernet, and finds the
 printers on the local network. The package holds the udev rule that lets the
-user at the seat open the printer's USB device.")
+user at the seat open the printer's USB device, and a firewalld service and a
+ufw profile that let the printers' answers through a desktop firewall.")
+
+# The ufw profile lives in /etc: the administrator's to edit, kept on upgrade.
+file(WRITE ${PROJECT_BINARY_DIR}/packaging/cli/conffiles "/etc/ufw/applications.d/q73580\n")
+set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/cli/conffiles)
 
 set(CPACK_DEBIAN_SIM_DESCRIPTION "virtual Q73580 printer for trying Q73580 Utility
 q73580-printer-sim keeps a printer's state and answers the printer's command

@@ -81,6 +81,8 @@ expected[q73580-utility]="./usr/bin/q73580-utility
 ./usr/share/metainfo/$app_id.metainfo.xml
 $(doc q73580-utility)"
 expected[q73580-cli]="./usr/bin/q73580-cli
+./etc/ufw/applications.d/q73580
+./usr/lib/firewalld/services/q73580.xml
 ./usr/lib/udev/rules.d/70-q73580-printer.rules
 ./usr/share/bash-completion/completions/q73580-cli
 ./usr/share/fish/vendor_completions.d/q73580-cli.fish
@@ -110,6 +112,58 @@ vendor=$(sed -n 's/^Q73580_PRINTER_VENDOR_ID:STRING=//p' "$build_dir/CMakeCache.
 rule=$(grep -v '^#' "$root/usr/lib/udev/rules.d/70-q73580-printer.rules")
 [[ $rule == *'ATTR{idVendor}=="'"$vendor"'"'* && $(wc -l <<<"$rule") -eq 1 ]] ||
   fail "the udev rule does not hold to vendor id $vendor: $rule"
+
+# The firewall files open exactly the port the CLI says the answers come to, for UDP, and each
+# firewall takes its file: firewalld's own offline checker on a copy of its configuration (or its
+# service reader where only python3-firewall is installed), ufw's profile reader (and
+# `ufw app info` once installed, below).
+reply_port=$("$root/usr/bin/q73580-cli" discover --help | sed -n 's/.*come to UDP port \([0-9]*\).*/\1/p')
+[[ $reply_port =~ ^[0-9]+$ ]] || fail "q73580-cli discover --help names no reply port"
+conffiles=$(dpkg-deb --ctrl-tarfile "${deb[q73580-cli]}" | tar -xO ./conffiles 2>/dev/null) || true
+[ "$conffiles" = /etc/ufw/applications.d/q73580 ] || fail "q73580-cli's conffiles: $conffiles"
+service="$root/usr/lib/firewalld/services/q73580.xml"
+grep -q "<port protocol=\"udp\" port=\"$reply_port\"/>" "$service" ||
+  fail "the firewalld service does not open UDP port $reply_port: $(cat "$service")"
+[ "$(grep -c '<port ' "$service")" -eq 1 ] || fail "the firewalld service opens more than one port"
+if command -v firewall-offline-cmd >/dev/null && [ -d /usr/lib/firewalld ]; then
+  mkdir -p "$scratch/firewalld/etc"
+  cp -r /usr/lib/firewalld "$scratch/firewalld/usr"
+  cp "$service" "$scratch/firewalld/usr/services/"
+  cp /etc/firewalld/firewalld.conf "$scratch/firewalld/etc/" 2>/dev/null ||
+    echo "DefaultZone=public" >"$scratch/firewalld/etc/firewalld.conf"
+  fw=(firewall-offline-cmd --default-config="$scratch/firewalld/usr"
+    --system-config="$scratch/firewalld/etc")
+  out=$("${fw[@]}" --check-config 2>&1) || fail "firewall-offline-cmd --check-config: $out"
+  info=$("${fw[@]}" --info-service=q73580 2>&1) || fail "firewall-offline-cmd: $info"
+  grep -qx "  ports: $reply_port/udp" <<<"$info" || fail "firewalld reads the service as: $info"
+  echo "firewalld takes the service: ports $reply_port/udp"
+elif [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import firewall.core.io.service' 2>/dev/null; then
+  # firewalld's own reader of service files (python3-firewall), without the daemon.
+  read_service=$(/usr/bin/python3 -c '
+import os, sys
+from firewall.core.io.service import service_reader
+service = service_reader(os.path.basename(sys.argv[1]), os.path.dirname(sys.argv[1]))
+print(" ".join(port + "/" + protocol for port, protocol in service.ports))
+' "$service" 2>&1) || fail "firewalld's service reader: $read_service"
+  [ "$read_service" = "$reply_port/udp" ] || fail "firewalld reads the service as: $read_service"
+  echo "firewalld's reader takes the service: ports $read_service"
+else
+  echo "neither firewalld nor python3-firewall is installed: the service is checked by its port line only"
+fi
+profile="$root/etc/ufw/applications.d/q73580"
+grep -qx "ports=$reply_port/udp" "$profile" || fail "the ufw profile: $(cat "$profile")"
+if [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import ufw.applications' 2>/dev/null; then
+  read_profile=$(/usr/bin/python3 -c '
+import gettext, sys
+gettext.install("ufw")
+import ufw.applications
+print(ufw.applications.get_profiles(sys.argv[1]).get("Q73580", {}).get("ports", ""))
+' "$root/etc/ufw/applications.d" 2>&1) || fail "ufw's profile reader: $read_profile"
+  [ "$read_profile" = "$reply_port/udp" ] || fail "ufw reads the profile as: $read_profile"
+  echo "ufw takes the profile: ports $read_profile"
+else
+  echo "ufw is not installed: its profile is checked by its ports line only"
+fi
 
 # The entry starts the packaged binary and names the packaged icon.
 desktop="$root/usr/share/applications/$app_id.desktop"
@@ -157,6 +211,11 @@ if can_install; then
   if command -v man >/dev/null; then
     man=$(man -w q73580-cli 2>&1) || fail "man -w q73580-cli: $man"
     echo "installed; man finds the CLI's page at $man"
+  fi
+  if command -v ufw >/dev/null; then
+    info=$(ufw app info Q73580 2>&1) || fail "ufw app info Q73580: $info"
+    grep -qx "  $reply_port/udp" <<<"$info" || fail "ufw app info Q73580 says: $info"
+    echo "installed; ufw app info Q73580 lists $reply_port/udp"
   fi
 else
   echo "not installed (needs root and apt-get): the unpacked packages are checked instead"
