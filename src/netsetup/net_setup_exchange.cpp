@@ -78,13 +78,13 @@ bool NetSetupExchange::Discover(std::uint32_t sequence, const ReplyHandler& onRe
   }
   const auto request = BuildDiscoveryRequest(sequence);
   Send(*socket, via, request.data(), request.size());
-  Collect(*socket,
-          CollectRule{limits.quietMs, limits.maxTotalMs, limits.maxReplies, NetSetupHeaderSize},
-          runEvents_,
-          [&](const std::uint8_t* data, std::size_t length, const NetInterface& arrivedOn) {
-            ++replies;
-            onReply(data, length, arrivedOn);
-          });
+  Collect(
+      *socket,
+      CollectRule{limits.quietMs, limits.maxTotalMs, limits.maxReplies, NetSetupHeaderSize, true},
+      runEvents_, [&](const std::uint8_t* data, std::size_t length, const NetInterface& arrivedOn) {
+        ++replies;
+        onReply(data, length, arrivedOn);
+      });
   if (sent != nullptr) {
     sent->replies = replies;
   }
@@ -145,11 +145,14 @@ std::vector<NetInterface> NetSetupExchange::SendingInterfaces() const {
   }
   QStringList used;
   for (const NetInterface& interface : via) {
-    used << InterfaceText(interface);
+    used << interface.name + QStringLiteral(" (") +
+                (interface.address.isNull() ? QStringLiteral("no IPv4 address")
+                                            : interface.address.toString()) +
+                QStringLiteral(")");
   }
   qCDebug(
       TraceUdp, "broadcasting on %s%s%s",
-      via.empty() ? "no interface" : qPrintable(used.join(QStringLiteral("; "))),
+      via.empty() ? "no interface" : qPrintable(used.join(QStringLiteral(", "))),
       choice.leftOut.empty() ? "" : "; left out: ",
       qPrintable(
           QStringList(choice.leftOut.begin(), choice.leftOut.end()).join(QStringLiteral(", "))));
@@ -233,7 +236,9 @@ void NetSetupExchange::Collect(QUdpSocket& socket, const CollectRule& rule, bool
     const auto got = static_cast<std::size_t>(bytes.size());
     const bool taken = got >= rule.minLength;
     const NetInterface arrivedOn =
-        interfaces.Find(static_cast<int>(datagram.interfaceIndex()), datagram.destinationAddress());
+        rule.nameInterfaces ? interfaces.Find(static_cast<int>(datagram.interfaceIndex()),
+                                              datagram.destinationAddress())
+                            : NetInterface{static_cast<int>(datagram.interfaceIndex()), {}, {}};
     qCDebug(TraceUdp, "from %s:%d%s%s after %lld ms: %s%s",
             qPrintable(datagram.senderAddress().toString()), datagram.senderPort(),
             arrivedOn.name.isEmpty() ? "" : " on ", qPrintable(arrivedOn.name), total.elapsed(),

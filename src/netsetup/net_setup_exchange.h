@@ -105,6 +105,9 @@ class NetSetupExchange {
     int maxTotalMs;
     int maxDatagrams;
     std::size_t minLength;
+    // Look up the interface each datagram came in on by name; costs a read of the system's
+    // list once per collection, which only a discovery needs.
+    bool nameInterfaces = false;
   };
 
   std::unique_ptr<QUdpSocket> OpenSocket() const;
