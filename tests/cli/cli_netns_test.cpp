@@ -2,7 +2,6 @@
 // set over TCP at the address found, and the remote change. Runs only inside the private network
 // namespace that tests/e2e/netns-run makes, so nothing leaves this machine.
 
-#include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <chrono>
@@ -77,13 +76,11 @@ TEST(CliByBroadcast, ExportEditApply) {
   ASSERT_EQ(csv.count('\n'), 4) << exported;
   csv.replace("Q73580-3,dhcp,192.168.0.22,255.255.255.0,0.0.0.0",
               "Back office,static,10.99.0.3,255.255.255.0,10.99.0.254");
-  QTemporaryDir dir;
-  QFile file(dir.filePath("site.csv"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(csv.toUtf8());
-  file.close();
+  const QTemporaryDir dir;
+  const QString file = WriteTextFile(dir, "site.csv", csv);
+  ASSERT_FALSE(file.isEmpty());
 
-  const CliRun applied = RunCli({"apply", file.fileName(), "--yes"});
+  const CliRun applied = RunCli({"apply", file, "--yes"});
   ASSERT_EQ(applied.exitCode, 0) << applied;
   EXPECT_NE(applied.Out().find("00:11:22:33:44:57  Back office  changed"), std::string::npos)
       << applied;

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <chrono>
 #include <ostream>
 #include <string>
@@ -81,6 +83,15 @@ inline CliRun RunCli(const QStringList& args, const CliRunOptions& options = Cli
     run.finished = false;  // a crash is no exit code
   }
   return run;
+}
+
+// Writes `text` as UTF-8 into `name` inside `dir`; its path, or empty when it could not be written.
+inline QString WriteTextFile(const QTemporaryDir& dir, const QString& name, const QString& text) {
+  QFile file(dir.filePath(name));
+  if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) {
+    return {};
+  }
+  return file.fileName();
 }
 
 inline QString Arg(const std::string& text) {

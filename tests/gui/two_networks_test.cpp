@@ -12,18 +12,17 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QUdpSocket>
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <memory>
 
 #include "cli/cli_runner.h"
 #include "dialogs/net_setup_window.h"
 #include "support/two_networks.h"
 #include "support/virtual_printer.h"
+#include "window_harness.h"
 
 namespace {
 
@@ -86,23 +85,21 @@ class TwoNetworksTest : public ::testing::Test {
   // The desktop firewall's default for incoming traffic: dropped, except loopback and what
   // belongs to a connection this PC started; plus, when given, UDP to `openPort`.
   void Firewall(int openPort = 0) {
-    QTemporaryDir dir;
-    QFile rules(dir.filePath(QStringLiteral("rules.nft")));
-    ASSERT_TRUE(rules.open(QIODevice::WriteOnly));
-    QByteArray text =
+    QString text =
         "table inet desktop {\n"
         "  chain input {\n"
         "    type filter hook input priority filter; policy drop;\n"
         "    ct state established,related accept\n"
         "    iif lo accept\n";
     if (openPort != 0) {
-      text += "    udp dport " + QByteArray::number(openPort) + " accept\n";
+      text += QStringLiteral("    udp dport %1 accept\n").arg(openPort);
     }
     text += "  }\n}\n";
-    rules.write(text);
-    rules.close();
+    const QTemporaryDir dir;
+    const QString rules = WriteTextFile(dir, "rules.nft", text);
+    ASSERT_FALSE(rules.isEmpty());
     TwoNetworks::Run({"nft", "flush", "ruleset"});
-    ASSERT_EQ(TwoNetworks::Run({"nft", "-f", rules.fileName().toStdString()}), 0)
+    ASSERT_EQ(TwoNetworks::Run({"nft", "-f", rules.toStdString()}), 0)
         << "nft could not load the rules (is nftables installed?)";
   }
 
@@ -162,13 +159,11 @@ TEST_F(TwoNetworksTest, ApplyChangesAPrinterOnEachNetwork) {
   ASSERT_EQ(csv.count('\n'), 3) << exported;
   csv.replace("Office,static,10.77.1.2,", "Office-2,static,10.77.1.20,");
   csv.replace("Cabled,static,10.77.2.2,", "Cabled-2,static,10.77.2.20,");
-  QTemporaryDir dir;
-  QFile file(dir.filePath("site.csv"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(csv.toUtf8());
-  file.close();
+  const QTemporaryDir dir;
+  const QString file = WriteTextFile(dir, "site.csv", csv);
+  ASSERT_FALSE(file.isEmpty());
 
-  const CliRun applied = RunCli({"apply", file.fileName(), "--yes"});
+  const CliRun applied = RunCli({"apply", file, "--yes"});
   ASSERT_EQ(applied.exitCode, 0) << applied;
   EXPECT_EQ(printers_[0]->State().ip, "10.77.1.20");
   EXPECT_EQ(printers_[1]->State().ip, "10.77.2.20");
@@ -197,20 +192,15 @@ TEST_F(TwoNetworksTest, WindowListsBothAndChangesTheSecondRowsPrinterOnly) {
     printer->ClearLog();
   }
 
-  std::function<void(int)> answer = [&answer](int triesLeft) {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog == nullptr || dialog->objectName() != QStringLiteral("FormEthernetSetup")) {
-      if (triesLeft > 0) {
-        QTimer::singleShot(20, [&answer, triesLeft] { answer(triesLeft - 1); });
-      }
-      return;
-    }
-    dialog->findChild<QRadioButton*>(QStringLiteral("RadioStaticIP"))->click();
-    dialog->findChild<QLineEdit*>(QStringLiteral("EditIP"))->setText("10.77.2.60");
-    dialog->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
-  };
-  QTimer::singleShot(20, [&answer] { answer(300); });
-  window.findChild<QPushButton*>(QStringLiteral("ButtonChangeIP"))->click();
+  const bool changed = WithModal(
+      "FormEthernetSetup",
+      [](QWidget* dialog) {
+        Named<QRadioButton>(dialog, "RadioStaticIP")->click();
+        Named<QLineEdit>(dialog, "EditIP")->setText("10.77.2.60");
+        Named<QPushButton>(dialog, "ButtonOK")->click();
+      },
+      [&window] { Named<QPushButton>(&window, "ButtonChangeIP")->click(); });
+  ASSERT_TRUE(changed);
   EXPECT_EQ(BlockWrites(printers_[1]), 4);
   EXPECT_EQ(printers_[1]->State().ip, "10.77.2.60");
   EXPECT_EQ(printers_[0].Datagrams().size(), 0u) << "the change went out over the first network";
