@@ -287,6 +287,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"TimeoutWord", Args({"discover", "--timeout", "soon"}), "--timeout"},
         RefusedCase{"ToNotAnAddress", Args({"discover", "--to", "everyone"}), "--to"},
         RefusedCase{"UdpPortZero", Args({"discover", "--udp-port", "0"}), "--udp-port"},
+        // Only the broadcast goes out of chosen interfaces; a routed address would ignore it.
+        RefusedCase{"InterfaceWithRoutedAddress",
+                    Args({"export", "--interface", "eth1", "--to", "10.77.2.255"}),
+                    "--interface goes only with the broadcast"},
         RefusedCase{"RemoteSetBadMac", Args({"remote-set", "00:11:22:33:44", "--dhcp"}),
                     "MAC address"},
         RefusedCase{"RemoteSetNoMac", Args({"remote-set", "--dhcp"}), "MAC address"},
