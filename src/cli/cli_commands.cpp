@@ -251,11 +251,7 @@ CliOutcome Runner::RunDiscover() {
   if (const std::string* bad = std::get_if<std::string>(&exchange)) {
     return Usage(*bad);
   }
-  struct Found {
-    DiscoveryReply reply;
-    NetInterface interface;
-  };
-  std::vector<Found> found;
+  std::vector<FoundPrinter> found;
   const auto waiting = [&found] {
     return "Waiting for printers… " + std::to_string(found.size()) + " found";
   };
@@ -265,7 +261,7 @@ CliOutcome Runner::RunDiscover() {
       1,
       [&](const std::uint8_t* data, std::size_t length, const NetInterface& arrivedOn) {
         if (std::optional<DiscoveryReply> reply = ParseDiscoveryReply(data, length)) {
-          found.push_back(Found{std::move(*reply), arrivedOn});
+          found.push_back(FoundPrinter{std::move(*reply), arrivedOn});
           wait.Show(waiting());
         }
       },

@@ -149,11 +149,6 @@ class FleetApply {
   std::vector<Entry> entries_;
 };
 
-// A printer's requests go out of the interface it answered on.
-NetSetupExchange ToPrinter(const NetSetupExchange& exchange, const FoundPrinter& printer) {
-  return exchange.Through(printer.interface.index);
-}
-
 bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
   StatusWait wait(services_.status, "Reading the printers' settings…");
   int listed = 0;
@@ -168,7 +163,8 @@ bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
       continue;
     }
     wait.Show("Reading printer " + std::to_string(++index) + " of " + std::to_string(listed) + "…");
-    entry.exchange = ToPrinter(exchange_, printer->second);
+    // Its requests go out of the interface it answered on.
+    entry.exchange = exchange_.Through(printer->second.interface.index);
     const std::optional<AddressBlocks> read =
         ReadAddressBlocks(*entry.exchange, sequence_++, entry.row->mac, services_.remoteWaitMs);
     if (!read) {
@@ -422,8 +418,9 @@ CliOutcome RunExport(const CliArgs& args, CliServices& services, CliOutcome outc
   for (const auto& [mac, printer] : *found) {
     wait.Show("Reading printer " + std::to_string(rows.size() + unread.size() + 1) + " of " +
               std::to_string(found->size()) + "…");
-    const std::optional<AddressBlocks> read = ReadAddressBlocks(
-        ToPrinter(exchange, printer), sequence++, MacToText(mac), services.remoteWaitMs);
+    const std::optional<AddressBlocks> read =
+        ReadAddressBlocks(exchange.Through(printer.interface.index), sequence++, MacToText(mac),
+                          services.remoteWaitMs);
     if (!read) {
       outcome.jsonText = "[]\n";
       return NoSocket(std::move(outcome));
