@@ -62,3 +62,32 @@ bool IsDottedQuad(QStringView text);
 constexpr bool IsPortNumber(std::int64_t number) {
   return number >= 1 && number <= 65535;
 }
+
+// A printer name as the printer keeps it: CheckPrinterText's rule first, then at most
+// PrinterNameMaxLength characters (TooLong with that limit). An empty name passes; whether one
+// may be empty is the caller's to say.
+std::optional<TextProblem> CheckPrinterName(QStringView name);
+
+// "HOST" or "HOST:PORT", split at the last ':' (the port defaults to `defaultPort`).
+struct HostAndPort {
+  QString host;
+  int port = DefaultPrinterPort;
+};
+enum class HostPortFault {
+  BadPort,       // after the last ':' comes no number from 1 to 65535
+  NoHost,        // nothing before the port
+  BlankOrColon,  // the host holds a blank or another ':'
+  HostText,      // the host has a character CheckPrinterText refuses (see `text`)
+  HostTooLong,   // the host has more than RecordTextRoom characters
+};
+struct HostPortProblem {
+  HostPortFault fault;
+  QString host;                     // the host part as it was split off
+  std::optional<TextProblem> text;  // HostText: what CheckPrinterText found
+};
+struct HostPortReading {
+  std::optional<HostAndPort> target;     // set when the text is sound
+  std::optional<HostPortProblem> problem;  // set otherwise
+};
+// Checks in the order the faults are listed; a port is one to six decimal digits, no sign.
+HostPortReading ReadHostPort(QStringView text, int defaultPort = DefaultPrinterPort);
