@@ -86,7 +86,7 @@ struct HostPortProblem {
   std::optional<TextProblem> text;  // HostText: what CheckPrinterText found
 };
 struct HostPortReading {
-  std::optional<HostAndPort> target;     // set when the text is sound
+  std::optional<HostAndPort> target;       // set when the text is sound
   std::optional<HostPortProblem> problem;  // set otherwise
 };
 // Checks in the order the faults are listed; a port is one to six decimal digits, no sign.
