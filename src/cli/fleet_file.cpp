@@ -109,16 +109,15 @@ class RowChecker {
     if (name.isEmpty()) {
       return fail(Name, "the printer name is empty; every printer in the file needs one");
     }
-    if (const std::optional<TextProblem> problem = CheckPrinterText(name)) {
-      return fail(Name, problem->fault == TextFault::NotLatin1
+    if (const std::optional<TextProblem> problem = CheckPrinterName(name)) {
+      return fail(Name, problem->fault == TextFault::TooLong
+                            ? "the printer name is longer than " +
+                                  std::to_string(PrinterNameMaxLength) + " characters"
+                        : problem->fault == TextFault::NotLatin1
                             ? "the printer name contains a character the printer cannot take "
                               "(only Latin-1 is possible)"
                             : "the printer name may not contain quotation marks or control "
                               "characters");
-    }
-    if (name.size() > PrinterNameMaxLength) {
-      return fail(Name, "the printer name is longer than " + std::to_string(PrinterNameMaxLength) +
-                            " characters");
     }
     row.name = Latin1(name);
 

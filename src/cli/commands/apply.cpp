@@ -1,0 +1,341 @@
+#include <QJsonArray>
+#include <array>
+#include <map>
+
+#include "cli/cli_checks.h"
+#include "cli/cli_text.h"
+#include "cli/commands/commands.h"
+#include "cli/fleet_file.h"
+#include "cli/udp_commands.h"
+#include "protocol/address_text.h"
+
+namespace {
+
+std::optional<std::string> TakeApply(const ParsedLine& line, CliArgs& args) {
+  if (line.words.isEmpty()) {
+    return "'apply' needs a file: a path, or - for standard input";
+  }
+  args.file = line.words.front().toStdString();
+  args.dryRun = line.Has("--dry-run");
+  return TakeUdpOptions(line, args);
+}
+
+QJsonObject SettingsJson(const FleetRow& settings) {
+  return QJsonObject{
+      {QStringLiteral("name"), FromLatin1(settings.name)},
+      {QStringLiteral("mode"), settings.dhcp ? QStringLiteral("dhcp") : QStringLiteral("static")},
+      {QStringLiteral("ip"), FromLatin1(settings.ip)},
+      {QStringLiteral("mask"), FromLatin1(settings.mask)},
+      {QStringLiteral("gateway"), FromLatin1(settings.gateway)},
+  };
+}
+
+// What a write of `wanted` would change on a printer that holds `now`, field by field as
+// "ip 192.168.0.21 → 10.0.0.21". Under DHCP the addresses are the server's: only the mode and
+// the name count.
+std::vector<std::string> Differences(const FleetRow& now, const FleetRow& wanted) {
+  std::vector<std::string> changes;
+  if (now.name != wanted.name) {
+    changes.push_back("name '" + ShownText(now.name) + "' → '" + ShownText(wanted.name) + "'");
+  }
+  if (now.dhcp != wanted.dhcp) {
+    changes.push_back(std::string("mode ") + (now.dhcp ? "dhcp → static" : "static → dhcp"));
+  }
+  if (!wanted.dhcp) {
+    const std::array<std::pair<const char*, std::string FleetRow::*>, 3> fields = {{
+        {"ip", &FleetRow::ip},
+        {"mask", &FleetRow::mask},
+        {"gateway", &FleetRow::gateway},
+    }};
+    for (const auto& [label, field] : fields) {
+      if (!SameAddress(now.*field, wanted.*field)) {
+        changes.push_back(std::string(label) + " " + ShownText(now.*field) + " → " + wanted.*field);
+      }
+    }
+  }
+  return changes;
+}
+
+enum class Result { NotFound, Failed, Unchanged, WouldChange, Changed };
+constexpr std::array<const char*, 5> ResultNames = {"not found", "failed", "unchanged",
+                                                    "would change", "changed"};
+
+// One row of the file and what became of it.
+struct Entry {
+  const FleetRow* row = nullptr;
+  std::optional<FleetRow> before, after;
+  std::vector<std::string> changes;
+  Result result = Result::NotFound;
+  std::string reason;                        // why it failed
+  std::optional<NetSetupExchange> exchange;  // towards its printer, once found
+
+  void Fail(std::string why) {
+    result = Result::Failed;
+    reason = std::move(why);
+  }
+};
+
+class FleetApply {
+ public:
+  FleetApply(CommandRun& run, NetSetupExchange exchange)
+      : run_(run), args_(run.args), exchange_(std::move(exchange)) {}
+
+  CliOutcome Run();
+
+ private:
+  std::string FileName() const { return args_.file == "-" ? "standard input" : args_.file; }
+  // Reads each listed printer's blocks and works out what its row would change. False when no
+  // socket could be made.
+  bool Plan(const std::map<MacBytes, FoundPrinter>& found);
+  // Writes one printer's row and reads its blocks back. False when no socket could be made.
+  bool Write(Entry& entry, int index, int count);
+  // One more discovery, for the new names: the blocks cannot be read back for them.
+  bool CheckNames();
+  CliOutcome Report();
+
+  CommandRun& run_;
+  const CliArgs& args_;
+  NetSetupExchange exchange_;
+  std::uint32_t sequence_ = 1;
+  std::vector<FleetRow> rows_;
+  std::vector<Entry> entries_;
+};
+
+bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
+  StatusWait wait(run_.services.status, "Reading the printers' settings…");
+  int listed = 0;
+  for (const Entry& entry : entries_) {
+    listed += found.count(*TextToMac(entry.row->mac)) != 0 ? 1 : 0;
+  }
+  int index = 0;
+  for (Entry& entry : entries_) {
+    const auto printer = found.find(*TextToMac(entry.row->mac));
+    if (printer == found.end()) {
+      continue;
+    }
+    wait.Show("Reading printer " + std::to_string(++index) + " of " + std::to_string(listed) + "…");
+    // Its requests go out of the interface it answered on.
+    entry.exchange = exchange_.Through(printer->second.interface.index);
+    const std::optional<AddressBlocks> read =
+        ReadAddressBlocks(*entry.exchange, sequence_++, entry.row->mac, run_.services.remoteWaitMs);
+    if (!read) {
+      return false;
+    }
+    if (const std::string unread = UnreadBlocks(*read); !unread.empty()) {
+      entry.Fail(unread);
+      continue;
+    }
+    entry.before = RowOf(printer->first, printer->second.reply.name, read->config);
+    entry.changes = Differences(*entry.before, *entry.row);
+    entry.result = entry.changes.empty() ? Result::Unchanged : Result::WouldChange;
+    entry.after = entry.changes.empty() ? *entry.before : *entry.row;
+    entry.after->line = entry.changes.empty() ? entry.before->line : 0;
+  }
+  return true;
+}
+
+bool FleetApply::Write(Entry& entry, int index, int count) {
+  const FleetRow& row = *entry.row;
+  const std::string which =
+      "Writing printer " + std::to_string(index) + " of " + std::to_string(count) + ": ";
+  StatusWait wait(run_.services.status, which + "reading its settings…");
+  const RemoteWrite write = WriteAddressSettings(
+      *entry.exchange, sequence_, {row.mac, entry.before->name}, run_.services.remoteWaitMs,
+      [&](NetConfigRecord& record) {
+        record.netName.Assign(row.name);
+        record.dhcp = row.dhcp ? 1 : 0;
+        if (!row.dhcp) {
+          record.ip.Assign(row.ip);
+          record.mask.Assign(row.mask);
+          record.gateway.Assign(row.gateway);
+        }
+      },
+      [&](const std::string& step) { wait.Show(which + step + "…"); });
+  if (!write.socket) {
+    return false;
+  }
+  if (!write.read) {
+    entry.Fail("no reply when block 4 was read before writing");
+  } else if (write.readBack) {
+    entry.after = RowOf(*TextToMac(row.mac), row.name, write.readBack->config);
+  }
+  if (write.read && !write.doubts.empty()) {
+    entry.Fail("the printer did not confirm the change: " + Joined(write.doubts, "; "));
+  } else if (write.read) {
+    entry.result = Result::Changed;
+  }
+  return true;
+}
+
+bool FleetApply::CheckNames() {
+  std::vector<Entry*> renamed;
+  for (Entry& entry : entries_) {
+    if (entry.result == Result::Changed && entry.before->name != entry.row->name) {
+      renamed.push_back(&entry);
+    }
+  }
+  if (renamed.empty()) {
+    return true;
+  }
+  StatusWait wait(run_.services.status, "");
+  const auto found =
+      DiscoverByMac(run_, exchange_, sequence_++, args_.quietMs, wait, "Checking the new names…");
+  if (!found) {
+    return false;
+  }
+  for (Entry* entry : renamed) {
+    const auto printer = found->find(*TextToMac(entry->row->mac));
+    if (printer == found->end()) {
+      entry->Fail("it did not answer the discovery that checks its new name");
+    } else if (printer->second.reply.name != entry->row->name) {
+      entry->after->name = printer->second.reply.name;
+      entry->Fail("it reports the name '" + ShownText(printer->second.reply.name) +
+                  "' instead of '" + ShownText(entry->row->name) + "'");
+    }
+  }
+  return true;
+}
+
+CliOutcome FleetApply::Report() {
+  QJsonArray printers;
+  std::vector<std::array<std::string, 4>> table = {{"MAC", "Name", "Result", "Details"}};
+  std::map<Result, int> tally;
+  for (const Entry& entry : entries_) {
+    ++tally[entry.result];
+    const char* result = ResultNames[static_cast<std::size_t>(entry.result)];
+    QJsonObject json{{QStringLiteral("mac"), QString::fromStdString(entry.row->mac)},
+                     {QStringLiteral("result"), QLatin1String(result)}};
+    json.insert(QStringLiteral("before"),
+                entry.before ? QJsonValue(SettingsJson(*entry.before)) : QJsonValue());
+    json.insert(QStringLiteral("after"),
+                entry.after ? QJsonValue(SettingsJson(*entry.after)) : QJsonValue());
+    QJsonArray changes;
+    for (const std::string& change : entry.changes) {
+      changes.append(QString::fromStdString(change));
+    }
+    json.insert(QStringLiteral("changes"), changes);
+    if (!entry.reason.empty()) {
+      json.insert(QStringLiteral("reason"), QString::fromStdString(entry.reason));
+    }
+    printers.append(json);
+    const std::string details = entry.result == Result::Failed     ? entry.reason
+                                : entry.result == Result::NotFound ? "no answer to the discovery"
+                                                                   : Joined(entry.changes, ", ");
+    table.push_back({entry.row->mac, ShownText(entry.row->name), result, details});
+  }
+  run_.Json("dryRun", args_.dryRun);
+  run_.Json("printers", printers);
+  run_.outcome.text = TableText(table);
+  const int missed = tally[Result::NotFound] + tally[Result::Failed];
+  if (missed == 0) {
+    return run_.Finish(0);
+  }
+  std::vector<std::string> counts;
+  for (const Result result : {Result::Failed, Result::NotFound}) {
+    if (tally[result] > 0) {
+      counts.push_back(std::to_string(tally[result]) + " " +
+                       ResultNames[static_cast<std::size_t>(result)]);
+    }
+  }
+  return run_.Finish(CliFleetIncompleteExit,
+                     std::to_string(missed) + " of " + std::to_string(entries_.size()) +
+                         (args_.dryRun ? " printers could not be set as the file says ("
+                                       : " printers did not end as the file says (") +
+                         Joined(counts, ", ") + ")");
+}
+
+CliOutcome FleetApply::Run() {
+  run_.Json("file", QString::fromStdString(args_.file));
+  // Asked before anything is read or sent, as remote-set does.
+  const CliServices& services = run_.services;
+  if (!args_.dryRun && !args_.yes &&
+      (!services.terminal || !services.confirm || args_.file == "-")) {
+    return run_.Usage(args_.file == "-"
+                          ? "apply needs --yes when the file comes from standard input"
+                          : "apply needs --yes when not run from a terminal");
+  }
+  std::string error;
+  const std::optional<std::string> bytes =
+      services.readInput(args_.file, FleetFileMaxBytes + 1, error);
+  if (!bytes) {
+    return run_.Finish(CliNoInputExit, "cannot read " + FileName() + ": " + error);
+  }
+  auto parsed = ReadFleetFile(*bytes);
+  if (const FleetFileError* bad = std::get_if<FleetFileError>(&parsed)) {
+    return run_.Finish(CliBadFileExit, FileName() + ": " + bad->message + "; nothing was sent");
+  }
+  rows_ = std::move(std::get<std::vector<FleetRow>>(parsed));
+  entries_.resize(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    entries_[i].row = &rows_[i];
+  }
+  std::optional<std::map<MacBytes, FoundPrinter>> found;
+  {
+    StatusWait wait(services.status, "");
+    found = DiscoverByMac(run_, exchange_, sequence_++, args_.quietMs, wait,
+                          "Looking for printers…", NoAnswer::NoticeAndJson);
+  }
+  if (!found || !Plan(*found)) {
+    return run_.NoSocket();
+  }
+  std::vector<Entry*> toWrite;
+  for (Entry& entry : entries_) {
+    if (entry.result == Result::WouldChange) {
+      toWrite.push_back(&entry);
+    }
+  }
+  if (args_.dryRun || toWrite.empty()) {
+    return Report();
+  }
+  if (!args_.yes) {
+    std::string question;
+    for (const Entry* entry : toWrite) {
+      question += entry->row->mac + ": " + Joined(entry->changes, ", ") + "\n";
+    }
+    question += "Change " + std::to_string(toWrite.size()) +
+                (toWrite.size() == 1 ? " printer" : " printers") + " as above? [y/N] ";
+    if (!services.confirm(question)) {
+      return run_.Finish(1, "cancelled; nothing was written");
+    }
+  }
+  int index = 0;
+  for (Entry* entry : toWrite) {
+    if (!Write(*entry, ++index, static_cast<int>(toWrite.size()))) {
+      return run_.NoSocket();
+    }
+  }
+  if (!CheckNames()) {
+    return run_.NoSocket();
+  }
+  return Report();
+}
+
+CliOutcome RunApply(CommandRun& run) {
+  std::variant<NetSetupExchange, std::string> udp = UdpExchange(run);
+  if (const std::string* bad = std::get_if<std::string>(&udp)) {
+    return run.Usage(*bad);
+  }
+  return FleetApply(run, std::get<NetSetupExchange>(udp)).Run();
+}
+
+constexpr const char* ApplyHelp =
+    R"(Checks every row of FILE first (MAC, name, mode, addresses, no MAC twice): a bad row stops
+it with exit status 65 before anything is sent. Then it finds the printers, reads each
+listed one's settings and changes those that differ from their row, as remote-set does. A
+printer is 'changed' only when its address blocks read back, and a closing discovery for
+a new name, show the row's values; one already as its row says is 'unchanged' and gets no
+write. Rows whose printer does not answer are 'not found'. --dry-run shows what would
+change (old -> new) and writes nothing. Asks first when run from a terminal; without a
+terminal, or with FILE -, --yes is required. Exit status 0 only when every row ended
+changed or unchanged, else 75.
+Example: q73580-cli apply site.csv --dry-run)";
+
+}  // namespace
+
+void AddApply(std::vector<CommandSpec>& commands) {
+  commands.push_back({CliCommand::Apply, "apply", nullptr, "FILE",
+                      "a file as 'export' writes it, CSV or JSON; - for standard input", 1,
+                      "set every printer listed in a file, by MAC, over UDP", ApplyHelp, false,
+                      "--yes --dry-run --timeout --to --udp-port --interface", TakeApply,
+                      RunApply});
+}

@@ -1,0 +1,142 @@
+#include <QJsonArray>
+
+#include "cli/cli_checks.h"
+#include "cli/cli_text.h"
+#include "cli/commands/commands.h"
+#include "cli/udp_commands.h"
+#include "protocol/address_text.h"
+
+namespace {
+
+std::optional<std::string> TakeRemoteSet(const ParsedLine& line, CliArgs& args) {
+  if (line.words.isEmpty()) {
+    return "'remote-set' needs the printer's MAC address";
+  }
+  const std::optional<MacBytes> mac = TextToMac(Latin1(line.words.front()));
+  if (!mac) {
+    return Quoted(line.words.front()) + " is not a MAC address like 00:1A:2B:3C:4D:5E";
+  }
+  args.mac = MacToText(*mac);
+  if (const std::optional<QString> name = line.Value("--name")) {
+    if (std::optional<std::string> problem = PrinterNameProblem(*name)) {
+      return problem;
+    }
+    args.name = Latin1(*name);
+  }
+  if (auto problem = TakeAddressChoice(line, "remote-set", args)) {
+    return problem;
+  }
+  return TakeUdpOptions(line, args);
+}
+
+// What the printer reported when read back, for the JSON of an unconfirmed change.
+QJsonObject ReportedJson(const AddressBlocks& read) {
+  QJsonObject json;
+  if (read.modeRead) {
+    json.insert(QStringLiteral("dhcp"), read.config.dhcp != 0);
+  }
+  if (read.addressesRead) {
+    json.insert(QStringLiteral("ip"), FromLatin1(read.config.ip.View()));
+    json.insert(QStringLiteral("mask"), FromLatin1(read.config.mask.View()));
+    json.insert(QStringLiteral("gateway"), FromLatin1(read.config.gateway.View()));
+  }
+  return json;
+}
+
+CliOutcome RunRemoteSet(CommandRun& run) {
+  const CliArgs& args = run.args;
+  run.Json("mac", QString::fromStdString(args.mac));
+  std::variant<NetSetupExchange, std::string> udp = UdpExchange(run);
+  if (const std::string* bad = std::get_if<std::string>(&udp)) {
+    return run.Usage(*bad);
+  }
+  if (std::optional<CliOutcome> stop =
+          run.Confirm("Change the network settings of the printer " + args.mac + "? [y/N] ",
+                      "remote-set needs --yes when not run from a terminal")) {
+    return *stop;
+  }
+  NetSetupExchange exchange = std::get<NetSetupExchange>(udp);
+  StatusWait wait(run.services.status, "Looking for the printer…");
+
+  // The change writes the name too; the address blocks do not carry it, so a printer that is to
+  // keep its name is asked for it first, by a discovery, as the window lists it before a change.
+  // A broadcast asks too, for the interface the printer answers on: the change goes out of that
+  // one only, as the window sends it out of its row's.
+  std::uint32_t sequence = 1;
+  RemoteChangeTarget target{args.mac, args.name.value_or(std::string())};
+  if (!args.name || exchange.Broadcasts()) {
+    const auto found =
+        DiscoverByMac(run, exchange, sequence++, 1000, wait, "Looking for the printer…");
+    if (!found) {
+      return run.NoSocket();
+    }
+    const auto printer = found->find(*TextToMac(args.mac));
+    if (printer != found->end()) {
+      exchange = exchange.Through(printer->second.interface.index);
+      if (!args.name) {
+        target.caption = printer->second.reply.name;
+      }
+    } else if (!args.name) {
+      return run.Finish(CommandResult::ReceiveDataError);
+    }
+  }
+  wait.Show("Reading the printer's settings…");
+  RemoteWrite write = WriteAddressSettings(
+      exchange, sequence, target, run.services.remoteWaitMs,
+      [&](NetConfigRecord& record) {
+        record.dhcp = args.dhcp ? 1 : 0;
+        if (!args.dhcp) {
+          record.ip.Assign(args.ip);
+          record.mask.Assign(args.mask);
+          record.gateway.Assign(args.gateway);
+        }
+      },
+      [&](const std::string& step) {
+        wait.Show(step == "reading back" ? std::string("Reading back…") : "Writing " + step + "…");
+      });
+  if (!write.socket) {
+    return run.NoSocket();
+  }
+  if (!write.read) {
+    return run.Finish(CommandResult::ReceiveDataError);
+  }
+  write.written.macAddr.Assign(args.mac);
+  run.Json("network", NetworkJson(write.written));
+  QJsonArray unanswered;
+  for (const std::uint8_t block : write.unanswered) {
+    unanswered.append(block);
+  }
+  run.Json("unanswered", unanswered);
+  if (write.readBack && (write.readBack->addressesRead || write.readBack->modeRead)) {
+    run.Json("reported", ReportedJson(*write.readBack));
+  }
+  if (!write.doubts.empty()) {
+    std::string text = write.doubts.front();
+    for (std::size_t i = 1; i < write.doubts.size(); ++i) {
+      text += "; " + write.doubts[i];
+    }
+    return run.Finish(CliUnconfirmedExit, "the printer did not confirm the change: " + text);
+  }
+  run.Say("Wrote to " + args.mac + ": " + AddressText(write.written) + ", name '" +
+          ShownText(write.written.netName.View()) + "'.");
+  return run.Finish(CommandResult::Ok);
+}
+
+constexpr const char* RemoteSetHelp =
+    R"(Changes the address settings of the printer with this MAC address over UDP, without a
+connection to it: reads its address blocks (up to 3 s for each answer) and writes the name,
+addresses and address mode. A discovery sent first finds the interface the printer answers
+on, which the change goes out of, and, without --name, the name it keeps. Then it reads
+the address blocks back: a write nobody answered, or a printer that reports other settings
+than were written, ends with exit status 76 and says which. Asks first when run from a
+terminal; without a terminal --yes is required.
+Example: q73580-cli remote-set 00:1A:2B:3C:4D:5E --static 192.168.1.50 255.255.255.0 192.168.1.1 --yes)";
+
+}  // namespace
+
+void AddRemoteSet(std::vector<CommandSpec>& commands) {
+  commands.push_back(
+      {CliCommand::RemoteSet, "remote-set", nullptr, "MAC", "the printer's MAC address", 1,
+       "change a printer's address settings by MAC over UDP", RemoteSetHelp, false,
+       "--yes --dhcp --static --name --to --udp-port --interface", TakeRemoteSet, RunRemoteSet});
+}
