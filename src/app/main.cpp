@@ -28,17 +28,18 @@ struct StartArguments {
   bool unknownOptions = false;
 };
 
+// The port is not optional here: HOST alone is no start target.
 std::optional<NetTarget> ParseStartTarget(const QString& text) {
-  const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-  bool portOk = false;
-  const int port = colon > 0 ? text.mid(colon + 1).toInt(&portOk) : 0;
-  const QString host = text.left(colon);
-  if (!portOk || !IsPortNumber(port) || host.size() > RecordTextRoom) {
+  if (!text.contains(QLatin1Char(':'))) {
+    return std::nullopt;
+  }
+  const HostPortReading reading = ReadHostPort(text);
+  if (!reading.target) {
     return std::nullopt;
   }
   NetTarget target;
-  target.Host.Assign(host.toLatin1().toStdString());
-  target.Port = port;
+  target.Host.Assign(reading.target->host.toLatin1().toStdString());
+  target.Port = reading.target->port;
   return target;
 }
 

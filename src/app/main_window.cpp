@@ -19,6 +19,7 @@
 #include "dialogs/serial_settings_dialog.h"
 #include "gui/busy_cursor.h"
 #include "gui/placed_controls.h"
+#include "link/serial_choices.h"
 #include "panels/clock_panel.h"
 #include "panels/ethernet_panel.h"
 #include "panels/factory_default_panel.h"
@@ -27,27 +28,15 @@ namespace {
 
 constexpr std::array<const char*, 4> InterfaceItems = {"USB", "COM", "LPT", "ETHERNET"};
 
-// The serial summary of the status bar: port, baud, parity, data bits, stop bits, handshakes.
+// The serial summary of the status bar: port, baud, parity, data bits, stop bits, handshakes. An
+// index outside a list shows the value the serial port falls back to for it.
 QString SerialSummary(const SerialSettings& s) {
-  static constexpr std::array<const char*, 7> Bauds = {"2400",  "4800",  "9600",  "19200",
-                                                       "38400", "57600", "115200"};
-  static constexpr std::array<const char*, 3> Parities = {"N", "O", "E"};
-  static constexpr std::array<const char*, 2> DataBits = {"7", "8"};
-  static constexpr std::array<const char*, 3> StopBits = {"1", "1.5", "2"};
-  static constexpr std::array<const char*, 3> Hardware = {QT_TRANSLATE_NOOP("TFormMain", "None"),
-                                                          "RTS", "RTS/CTS"};
-  static constexpr std::array<const char*, 2> Software = {"", "Xon/Xoff"};
-  // An index outside a list shows the value the serial port falls back to for it.
-  auto pick = [](const auto& table, std::int32_t index, std::size_t fallback) {
-    const bool inRange = index >= 0 && static_cast<std::size_t>(index) < table.size();
-    // Only words are translated; numbers and letters come back as they are.
-    return TFormMain::tr(table[inRange ? static_cast<std::size_t>(index) : fallback]);
-  };
+  // Only words are translated; numbers and letters come back as they are.
+  auto pick = [&s](const SerialSetting& setting) { return TFormMain::tr(setting.In(s).summary); };
+  using namespace serial_choices;
   return QStringLiteral("%1 %2,%3,%4,%5 %6 %7")
-      .arg(QString::fromLatin1(s.PortName.View()), pick(Bauds, s.BaudIndex, 2),
-           pick(Parities, s.ParityIndex, 0), pick(DataBits, s.DataBitsIndex, 1),
-           pick(StopBits, s.StopBitsIndex, 0), pick(Hardware, s.HardwareHandshake, 2),
-           pick(Software, s.SoftwareHandshake, 0));
+      .arg(QString::fromLatin1(s.PortName.View()), pick(Baud), pick(Parity), pick(DataBits),
+           pick(StopBits), pick(Hardware), pick(Software));
 }
 
 }  // namespace

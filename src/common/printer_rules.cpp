@@ -61,3 +61,61 @@ bool IsDottedQuad(QStringView text) {
   const QByteArray latin = text.toLatin1();
   return IsDottedQuad(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
 }
+
+std::optional<TextProblem> CheckPrinterName(QStringView name) {
+  if (std::optional<TextProblem> problem = CheckPrinterText(name)) {
+    return problem;
+  }
+  if (name.size() > PrinterNameMaxLength) {
+    return TextProblem{TextFault::TooLong, QString(), PrinterNameMaxLength};
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+// One to six decimal digits from 1 to 65535; a sign or a blank is no digit.
+std::optional<int> PortIn(QStringView text) {
+  if (text.isEmpty() || text.size() > 6) {
+    return std::nullopt;
+  }
+  int value = 0;
+  for (const QChar c : text) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+      return std::nullopt;
+    }
+    value = value * 10 + (c.unicode() - u'0');
+  }
+  return IsPortNumber(value) ? std::optional<int>(value) : std::nullopt;
+}
+
+}  // namespace
+
+HostPortReading ReadHostPort(QStringView text, int defaultPort) {
+  QStringView host = text;
+  int port = defaultPort;
+  auto refuse = [&host](HostPortFault fault, std::optional<TextProblem> found = std::nullopt) {
+    return HostPortReading{std::nullopt, HostPortProblem{fault, host.toString(), std::move(found)}};
+  };
+  if (const qsizetype colon = text.lastIndexOf(QLatin1Char(':')); colon >= 0) {
+    host = text.left(colon);
+    const std::optional<int> number = PortIn(text.mid(colon + 1));
+    if (!number) {
+      return refuse(HostPortFault::BadPort);
+    }
+    port = *number;
+  }
+  if (host.isEmpty()) {
+    return refuse(HostPortFault::NoHost);
+  }
+  if (host.contains(QLatin1Char(':')) || host.contains(QLatin1Char(' '))) {
+    return refuse(HostPortFault::BlankOrColon);
+  }
+  if (std::optional<TextProblem> problem = CheckPrinterText(host)) {
+    return refuse(HostPortFault::HostText, std::move(problem));
+  }
+  if (host.size() > RecordTextRoom) {
+    return refuse(HostPortFault::HostTooLong);
+  }
+  return HostPortReading{HostAndPort{host.toString(), port}, std::nullopt};
+}

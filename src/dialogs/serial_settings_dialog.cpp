@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "dialogs/port_number.h"
+#include "link/serial_choices.h"
 #include "link/serial_port_names.h"
 
 namespace {
@@ -12,13 +13,6 @@ namespace {
 constexpr int LabelLeft = 24;
 constexpr int ListLeft = 192;
 constexpr int ListWidth = 145;
-
-// The record's index fields in the order of the lists below the port list.
-constexpr std::array<std::int32_t SerialSettings::*, 6> LineFields = {
-    &SerialSettings::BaudIndex,         &SerialSettings::DataBitsIndex,
-    &SerialSettings::ParityIndex,       &SerialSettings::StopBitsIndex,
-    &SerialSettings::HardwareHandshake, &SerialSettings::SoftwareHandshake,
-};
 
 }  // namespace
 
@@ -31,7 +25,7 @@ TFormRs232Setup::TFormRs232Setup(const LayoutScale& scale, QWidget* parent)
   setFixedSize(scale_(369), scale_(311));
   move(165, 119);
 
-  comboBoxComPort_ = AddList("ComboBoxComPort", QT_TR_NOOP("COMPort:"), 16, {});
+  comboBoxComPort_ = AddList("ComboBoxComPort", QT_TR_NOOP("COMPort:"), 16);
   for (int number = 1; number <= PortCount; ++number) {
     const QString name = QStringLiteral("COM%1").arg(number);
     comboBoxComPort_->addItem(name);
@@ -44,18 +38,25 @@ TFormRs232Setup::TFormRs232Setup(const LayoutScale& scale, QWidget* parent)
         present ? tr("%1 (present)").arg(SerialDevicePath(view)) : SerialDevicePath(view),
         Qt::ToolTipRole);
   }
-  lineLists_ = {
-      AddList("ComboBoxBaudRate", QT_TR_NOOP("BaudRate:"), 48,
-              {"2400", "4800", "9600", "19200", "38400", "57600", "115200"}),
-      AddList("ComboBoxDataBit", QT_TR_NOOP("Data Bits:"), 80, {"7", "8"}),
-      AddList("ComboBoxParity", QT_TR_NOOP("Parity:"), 112,
-              {QT_TR_NOOP("None"), QT_TR_NOOP("Odd"), QT_TR_NOOP("Even")}),
-      AddList("ComboBoxStopBit", QT_TR_NOOP("Stop Bit(s):"), 144, {"1", "1.5", "2"}),
-      AddList("ComboBoxHdShak", QT_TR_NOOP("Hardware Shaking:"), 176,
-              {QT_TR_NOOP("None"), "RTS", "RTS/CTS"}),
-      AddList("ComboBoxSWShak", QT_TR_NOOP("Software Shaking:"), 208,
-              {QT_TR_NOOP("None"), "Xon/Xoff"}),
+  // The line lists, one below the other, each showing its setting's choices; list i keeps the
+  // record's field of serial_choices::InDialogOrder[i].
+  struct LineList {
+    const char* name;
+    const char* label;
   };
+  static constexpr std::array<LineList, 6> LineLists = {{
+      {"ComboBoxBaudRate", QT_TR_NOOP("BaudRate:")},
+      {"ComboBoxDataBit", QT_TR_NOOP("Data Bits:")},
+      {"ComboBoxParity", QT_TR_NOOP("Parity:")},
+      {"ComboBoxStopBit", QT_TR_NOOP("Stop Bit(s):")},
+      {"ComboBoxHdShak", QT_TR_NOOP("Hardware Shaking:")},
+      {"ComboBoxSWShak", QT_TR_NOOP("Software Shaking:")},
+  }};
+  static_assert(std::size(serial_choices::InDialogOrder) == LineLists.size());
+  for (std::size_t i = 0; i < LineLists.size(); ++i) {
+    lineLists_[i] = AddList(LineLists[i].name, LineLists[i].label, 48 + 32 * static_cast<int>(i),
+                            serial_choices::InDialogOrder[i]->choices);
+  }
 
   auto* buttonSet = new QPushButton(tr("Set"), this);
   buttonSet->setObjectName(QStringLiteral("ButtonSet"));
@@ -77,15 +78,15 @@ TFormRs232Setup::TFormRs232Setup(const LayoutScale& scale, QWidget* parent)
 }
 
 QComboBox* TFormRs232Setup::AddList(const char* name, const char* label, int top,
-                                    std::initializer_list<const char*> items) {
+                                    std::span<const SerialChoice> items) {
   auto* caption = new QLabel(tr(label), this);
   caption->setGeometry(scale_.Rect(LabelLeft, top + 8, ListLeft - LabelLeft - 8, 13));
   auto* list = new QComboBox(this);
   list->setObjectName(QLatin1String(name));
   list->setGeometry(scale_.Rect(ListLeft, top, ListWidth, 21));
-  for (const char* item : items) {
+  for (const SerialChoice& item : items) {
     // The fixed values (rates, bits, handshake names) translate to themselves.
-    list->addItem(tr(item));
+    list->addItem(tr(item.caption));
   }
   caption->setBuddy(list);
   return list;
@@ -100,8 +101,8 @@ void TFormRs232Setup::ShowSettings() {
   const int number = PortNumberOf(settings_->PortName.View());
   // A name outside COM1 to COM30 (a device path) selects no item.
   comboBoxComPort_->setCurrentIndex(number >= 1 && number <= PortCount ? number - 1 : -1);
-  for (std::size_t i = 0; i < LineFields.size(); ++i) {
-    const std::int32_t index = settings_->*LineFields[i];
+  for (std::size_t i = 0; i < lineLists_.size(); ++i) {
+    const std::int32_t index = settings_->*serial_choices::InDialogOrder[i]->field;
     lineLists_[i]->setCurrentIndex(index >= 0 && index < lineLists_[i]->count() ? index : -1);
   }
 }
@@ -112,8 +113,8 @@ void TFormRs232Setup::TakeSettings() {
   if (port >= 0) {
     settings_->PortName.Assign(QStringLiteral("COM%1").arg(port + 1).toStdString());
   }
-  for (std::size_t i = 0; i < LineFields.size(); ++i) {
-    settings_->*LineFields[i] = lineLists_[i]->currentIndex();
+  for (std::size_t i = 0; i < lineLists_.size(); ++i) {
+    settings_->*serial_choices::InDialogOrder[i]->field = lineLists_[i]->currentIndex();
   }
 }
 

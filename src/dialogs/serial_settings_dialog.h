@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <array>
+#include <span>
 
 #include "gui/layout_scale.h"
 #include "link/link_settings.h"
+#include "link/serial_choices.h"
 
 class QComboBox;
 
@@ -25,7 +27,7 @@ class TFormRs232Setup : public QDialog {
 
  private:
   QComboBox* AddList(const char* name, const char* label, int top,
-                     std::initializer_list<const char*> items);
+                     std::span<const SerialChoice> items = {});
   void ButtonSetClick();
   void ButtonCancelClick();
 

@@ -4,18 +4,15 @@
 #include <QFileInfo>
 #include <QSerialPort>
 #include <algorithm>
-#include <array>
 #include <thread>
 
+#include "link/serial_choices.h"
 #include "link/serial_port_names.h"
 
 namespace {
 
 // The serial link has one open port at a time; its handle is only a token.
 constexpr LinkHandle OpenHandle = 1;
-
-constexpr std::array<std::int32_t, 7> BaudRates = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
-constexpr std::int32_t FallbackBaudRate = 9600;
 
 // How often a write looks again whether the driver has sent what it holds.
 constexpr std::chrono::milliseconds DrainPoll{2};
@@ -75,11 +72,8 @@ LineKept ApplyLine(QSerialPort& port, const SerialLineSettings& line) {
 
 SerialLineSettings MapSerialSettings(const SerialSettings& settings) {
   SerialLineSettings line;
-  const std::int32_t baud = settings.BaudIndex;
-  line.baudRate = baud >= 0 && baud < static_cast<std::int32_t>(BaudRates.size())
-                      ? BaudRates[static_cast<std::size_t>(baud)]
-                      : FallbackBaudRate;
-  line.dataBits = settings.DataBitsIndex == 0 ? 7 : 8;
+  line.baudRate = serial_choices::Baud.In(settings).value;
+  line.dataBits = serial_choices::DataBits.In(settings).value;
   switch (settings.ParityIndex) {
     case 1:
       line.parity = SerialParity::Odd;

@@ -28,4 +28,12 @@ status=$?
 out=$(run --printer no-port 2>&1)
 status=$?
 [ "$status" -eq 2 ] || fail "a bad --printer exited $status, not 2: $out"
+
+# A quote would end the host's text in a command to the printer.
+out=$(run --printer 'lab"3:9100' 2>&1)
+status=$?
+case "$status $out" in
+"2 q73580-utility: 'lab\"3:9100' is not HOST:PORT."*) ;;
+*) fail "a host with a quote was not refused as HOST:PORT ($status): $out" ;;
+esac
 echo "ok"

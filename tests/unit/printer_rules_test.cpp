@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 
+#include "link/serial_choices.h"
+
 namespace {
 
 struct RecordTextCase {
@@ -75,6 +77,114 @@ TEST(PrinterRules, PortNumbersRunFrom1To65535) {
        {std::pair{0, false}, std::pair{1, true}, std::pair{65535, true}, std::pair{65536, false}}) {
     EXPECT_EQ(IsPortNumber(number), port) << number;
   }
+}
+
+struct NameCase {
+  const char* name;
+  QString text;
+  std::optional<TextFault> fault;  // nothing: the printer keeps it
+  int limit = 0;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class PrinterNameRule : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(PrinterNameRule, TakesFifteenCharactersTheCharacterRuleLetsThrough) {
+  const NameCase& c = GetParam();
+  const std::optional<TextProblem> problem = CheckPrinterName(c.text);
+  ASSERT_EQ(problem.has_value(), c.fault.has_value());
+  if (problem) {
+    EXPECT_EQ(problem->fault, *c.fault);
+    EXPECT_EQ(problem->limit, c.limit);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PrinterNameRule,
+    ::testing::Values(NameCase{"Empty", U(""), std::nullopt},
+                      NameCase{"FifteenLatin1", U("K\xc3\xbc") + QString(13, QLatin1Char('x')),
+                               std::nullopt},
+                      NameCase{"Sixteen", QString(16, QLatin1Char('x')), TextFault::TooLong, 15},
+                      NameCase{"Quote", U("Lab\"3"), TextFault::QuoteOrControl},
+                      NameCase{"Cyrillic", U("\xd0\x9f"), TextFault::NotLatin1},
+                      NameCase{"CharactersBeforeLength", QString(16, QLatin1Char('"')),
+                               TextFault::QuoteOrControl}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct HostPortCase {
+  const char* name;
+  QString text;
+  std::optional<HostPortFault> fault;  // nothing: read as `host` and `port`
+  QString host;                        // the host read, or the one at fault
+  int port = 0;
+};
+
+void PrintTo(const HostPortCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class HostPortReader : public ::testing::TestWithParam<HostPortCase> {};
+
+TEST_P(HostPortReader, SplitsAtTheLastColonAndNamesTheFirstFault) {
+  const HostPortCase& c = GetParam();
+  const HostPortReading reading = ReadHostPort(c.text, 515);
+  ASSERT_NE(reading.target.has_value(), reading.problem.has_value());
+  if (c.fault) {
+    ASSERT_TRUE(reading.problem);
+    EXPECT_EQ(reading.problem->fault, *c.fault);
+    EXPECT_EQ(reading.problem->host, c.host);
+    EXPECT_EQ(reading.problem->text.has_value(), *c.fault == HostPortFault::HostText);
+  } else {
+    ASSERT_TRUE(reading.target);
+    EXPECT_EQ(reading.target->host, c.host);
+    EXPECT_EQ(reading.target->port, c.port);
+  }
+}
+
+const QString Host63(63, QLatin1Char('h'));
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HostPortReader,
+    ::testing::Values(
+        HostPortCase{"NoColonTakesTheDefaultPort", U("printer"), std::nullopt, U("printer"), 515},
+        HostPortCase{"Port1", U("10.0.0.5:1"), std::nullopt, U("10.0.0.5"), 1},
+        HostPortCase{"Port65535", U("h:65535"), std::nullopt, U("h"), 65535},
+        HostPortCase{"SixDigits", U("h:009100"), std::nullopt, U("h"), 9100},
+        HostPortCase{"Port0", U("h:0"), HostPortFault::BadPort, U("h")},
+        HostPortCase{"Port65536", U("h:65536"), HostPortFault::BadPort, U("h")},
+        HostPortCase{"SevenDigits", U("h:0009100"), HostPortFault::BadPort, U("h")},
+        HostPortCase{"SignedPort", U("h:+80"), HostPortFault::BadPort, U("h")},
+        HostPortCase{"BlankBeforePort", U("h: 80"), HostPortFault::BadPort, U("h")},
+        HostPortCase{"EmptyPort", U("h:"), HostPortFault::BadPort, U("h")},
+        HostPortCase{"PortBeforeHost", U("a b:0"), HostPortFault::BadPort, U("a b")},
+        HostPortCase{"Empty", U(""), HostPortFault::NoHost, U("")},
+        HostPortCase{"OnlyPort", U(":9100"), HostPortFault::NoHost, U("")},
+        HostPortCase{"IPv6Like", U("a:b:9100"), HostPortFault::BlankOrColon, U("a:b")},
+        HostPortCase{"Blank", U("lab 3"), HostPortFault::BlankOrColon, U("lab 3")},
+        HostPortCase{"Quote", U("lab\"3:9100"), HostPortFault::HostText, U("lab\"3")},
+        HostPortCase{"Tab", U("lab\t3"), HostPortFault::HostText, U("lab\t3")},
+        HostPortCase{"NotLatin1", U("\xd0\x9f:9100"), HostPortFault::HostText, U("\xd0\x9f")},
+        HostPortCase{"Host63", Host63 + U(":80"), std::nullopt, Host63, 80},
+        HostPortCase{"Host64", Host63 + U("h:80"), HostPortFault::HostTooLong, Host63 + U("h")},
+        HostPortCase{"CharactersBeforeLength", QString(64, QLatin1Char('"')),
+                     HostPortFault::HostText, QString(64, QLatin1Char('"'))}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The command line finds a choice by its word as typed in any case, and only by its whole word.
+TEST(SerialChoices, FindWordIgnoresCaseAndWantsTheWholeWord) {
+  EXPECT_EQ(serial_choices::Hardware.FindWord("RTS-CTS"), 2);
+  EXPECT_EQ(serial_choices::Hardware.FindWord("rts"), 1);
+  EXPECT_EQ(serial_choices::Software.FindWord("Xon-Xoff"), 1);
+  EXPECT_EQ(serial_choices::Baud.FindWord("19200"), 3);
+  EXPECT_EQ(serial_choices::StopBits.FindWord("1.5"), 1);
+  for (const char* word : {"", "rts-ct", "rts-cts ", "rtscts"}) {
+    EXPECT_EQ(serial_choices::Hardware.FindWord(word), -1) << word;
+  }
+  EXPECT_EQ(serial_choices::Software.FindWord("xon"), -1);
+  EXPECT_EQ(serial_choices::Baud.FindWord("1920"), -1);
 }
 
 }  // namespace
