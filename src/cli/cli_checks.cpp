@@ -83,7 +83,7 @@ std::optional<std::string> TakeAddressChoice(const ParsedLine& line, const std::
   return std::nullopt;
 }
 
-std::optional<std::string> TakeUdpOptions(const ParsedLine& line, UdpOptions& options) {
+std::optional<std::string> TakeUdpOptions(const ParsedLine& line, CliArgs& options) {
   if (const std::optional<QString> timeout = line.Value("--timeout")) {
     static const QRegularExpression decimal(QStringLiteral("^[0-9]{1,2}(\\.[0-9]{1,3})?$"));
     const double seconds = timeout->toDouble();

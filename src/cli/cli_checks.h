@@ -24,4 +24,4 @@ std::optional<int> NumberIn(const QString& text, int low, int high);
 std::optional<std::string> TakeAddressChoice(const ParsedLine& line, const std::string& command,
                                              AddressOptions& options);
 // --timeout, --to, --udp-port and --interface.
-std::optional<std::string> TakeUdpOptions(const ParsedLine& line, UdpOptions& options);
+std::optional<std::string> TakeUdpOptions(const ParsedLine& line, CliArgs& options);

@@ -8,10 +8,6 @@
 
 namespace {
 
-std::optional<std::string> TakeDiscover(const ParsedLine& line, CliArgs& args) {
-  return TakeUdpOptions(line, args);
-}
-
 CliOutcome RunDiscover(CommandRun& run) {
   std::variant<NetSetupExchange, std::string> exchange = UdpExchange(run);
   if (const std::string* bad = std::get_if<std::string>(&exchange)) {
@@ -59,5 +55,5 @@ Example: q73580-cli discover --to 192.168.0.255)";
 void AddDiscover(std::vector<CommandSpec>& commands) {
   commands.push_back({CliCommand::Discover, "discover", nullptr, nullptr, nullptr, 0,
                       "list the printers that answer over UDP", DiscoverHelp, false,
-                      "--timeout --to --udp-port --interface", TakeDiscover, RunDiscover});
+                      "--timeout --to --udp-port --interface", TakeUdpOptions, RunDiscover});
 }

@@ -7,10 +7,6 @@
 
 namespace {
 
-std::optional<std::string> TakeExport(const ParsedLine& line, CliArgs& args) {
-  return TakeUdpOptions(line, args);
-}
-
 CliOutcome RunExport(CommandRun& run) {
   std::variant<NetSetupExchange, std::string> udp = UdpExchange(run);
   if (const std::string* bad = std::get_if<std::string>(&udp)) {
@@ -67,5 +63,5 @@ Example: q73580-cli export > site.csv)";
 void AddExport(std::vector<CommandSpec>& commands) {
   commands.push_back({CliCommand::Export, "export", nullptr, nullptr, nullptr, 0,
                       "print every printer's name and address settings as CSV", ExportHelp, false,
-                      "--timeout --to --udp-port --interface", TakeExport, RunExport});
+                      "--timeout --to --udp-port --interface", TakeUdpOptions, RunExport});
 }
