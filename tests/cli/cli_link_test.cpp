@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include "linked_printer.h"
+#include "support/linked_printer.h"
 #include "support/stuck_fifo.h"
 
 namespace {

@@ -17,7 +17,7 @@
 
 #include "cli_runner.h"
 #include "link/usb_printer_port.h"
-#include "linked_printer.h"
+#include "support/linked_printer.h"
 
 namespace {
 

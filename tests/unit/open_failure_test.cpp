@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "../support/fake_usb_bus.h"
 #include "link/link_facade.h"
 #include "link/network_stream.h"
 #include "link/parallel_port.h"
 #include "link/serial_port.h"
 #include "link/usb_printer_port.h"
+#include "support/fake_usb_bus.h"
 
 namespace {
 
