@@ -398,16 +398,10 @@ TEST_P(CliAnsweringLinkTest, MalformedReply_ExitsThreeWithReceiveDataError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AnsweringLinks, CliAnsweringLinkTest,
-                         ::testing::Values(Via::Tcp, Via::Pty),
-                         [](const ::testing::TestParamInfo<Via>& info) {
-                           return std::string(ViaName(info.param));
-                         });
+                         ::testing::Values(Via::Tcp, Via::Pty), ViaParamName);
 
 INSTANTIATE_TEST_SUITE_P(EveryLink, CliEveryLinkTest,
-                         ::testing::Values(Via::Tcp, Via::Pty, Via::Fifo),
-                         [](const ::testing::TestParamInfo<Via>& info) {
-                           return std::string(ViaName(info.param));
-                         });
+                         ::testing::Values(Via::Tcp, Via::Pty, Via::Fifo), ViaParamName);
 
 // Set commands are quiet on success; -v and --verbose say what was done.
 TEST(CliVerbose, SetCommandsSayWhatTheyDidOnlyWhenAsked) {

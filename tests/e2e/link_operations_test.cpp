@@ -52,8 +52,6 @@ TEST_P(SimOverEachLink, SetNetworkAndLongName_ThenReadNetwork_ShowsThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AnsweringLinks, SimOverEachLink, ::testing::Values(Via::Tcp, Via::Pty),
-                         [](const ::testing::TestParamInfo<Via>& info) {
-                           return std::string(ViaName(info.param));
-                         });
+                         ViaParamName);
 
 }  // namespace

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -31,15 +34,12 @@ inline printer_sim::SimServerConfig LinkedPrinterConfig() {
 
 // The line every query begins with over `via`.
 inline std::string InterfaceLine(Via via) {
-  switch (via) {
-    case Via::Tcp:
-      return expected::Interface("NET");
-    case Via::Pty:
-      return expected::Interface("COM");
-    case Via::Fifo:
-      return expected::Interface("LPT");
-  }
-  return {};
+  return expected::Interface(std::array{"NET", "COM", "LPT"}.at(static_cast<std::size_t>(via)));
+}
+
+// Names a row of a table over the links by its link.
+inline std::string ViaParamName(const ::testing::TestParamInfo<Via>& info) {
+  return ViaName(info.param);
 }
 
 // The virtual printer on one link, with the command-line options that reach it.
@@ -54,15 +54,7 @@ class LinkedPrinter {
 
   // What the link is called on the command line and in the JSON "link" object.
   QString Kind() const {
-    switch (via_) {
-      case Via::Tcp:
-        return QStringLiteral("net");
-      case Via::Pty:
-        return QStringLiteral("com");
-      case Via::Fifo:
-        return QStringLiteral("lpt");
-    }
-    return {};
+    return QString::fromLatin1(std::array{"net", "com", "lpt"}.at(static_cast<std::size_t>(via_)));
   }
   QString Target() const { return QString::fromStdString(sim_.Target(via_)); }
   QStringList LinkArgs() const { return {QStringLiteral("--") + Kind(), Target()}; }

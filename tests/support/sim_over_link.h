@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -53,15 +54,8 @@ class SimOverLink : public ::testing::Test {
 
   // The facade's name for the link.
   LinkKind Kind() const {
-    switch (via_) {
-      case Via::Tcp:
-        return LinkKind::Ethernet;
-      case Via::Pty:
-        return LinkKind::Com;
-      case Via::Fifo:
-        return LinkKind::Lpt;
-    }
-    return LinkKind::Ethernet;
+    return std::array{LinkKind::Ethernet, LinkKind::Com, LinkKind::Lpt}.at(
+        static_cast<std::size_t>(via_));
   }
 
   CommandResult Run(PrinterOperation operation, OperationRecord record = {}) {

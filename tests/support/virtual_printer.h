@@ -39,15 +39,7 @@ constexpr Endpoints UdpOnly{.tcp = false, .udp = true};
 enum class Via { Tcp, Pty, Fifo };
 
 inline const char* ViaName(Via via) {
-  switch (via) {
-    case Via::Tcp:
-      return "Tcp";
-    case Via::Pty:
-      return "Pty";
-    case Via::Fifo:
-      return "Fifo";
-  }
-  return "?";
+  return std::array{"Tcp", "Pty", "Fifo"}.at(static_cast<std::size_t>(via));
 }
 // The printer reachable over `via` alone.
 constexpr Endpoints Over(Via via) {
@@ -113,15 +105,9 @@ class VirtualPrinter {
   std::string FifoPath() const { return folder_.empty() ? std::string() : folder_ + "/lpt"; }
   // Where the printer is reached over `via`: "127.0.0.1:PORT", or the pty's or the FIFO's path.
   std::string Target(Via via) const {
-    switch (via) {
-      case Via::Tcp:
-        return "127.0.0.1:" + std::to_string(TcpPort());
-      case Via::Pty:
-        return PtyPath();
-      case Via::Fifo:
-        return FifoPath();
-    }
-    return {};
+    return via == Via::Tcp   ? "127.0.0.1:" + std::to_string(TcpPort())
+           : via == Via::Pty ? PtyPath()
+                             : FifoPath();
   }
 
   // The command lines the printer received, exactly as they came (UDP datagrams left out).
