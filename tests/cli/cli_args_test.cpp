@@ -11,13 +11,13 @@
 #include <string>
 #include <variant>
 
-#include "../support/fake_usb_bus.h"
-#include "../support/virtual_printer.h"
-#include "../unit/fake_link_port.h"
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
 #include "printer-sim/sim_server.h"
 #include "protocol/address_text.h"
+#include "support/fake_link_port.h"
+#include "support/fake_usb_bus.h"
+#include "support/virtual_printer.h"
 
 namespace {
 

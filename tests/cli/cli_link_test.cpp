@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include "linked_printer.h"
+#include "support/linked_printer.h"
 #include "support/stuck_fifo.h"
 
 namespace {
@@ -398,16 +398,10 @@ TEST_P(CliAnsweringLinkTest, MalformedReply_ExitsThreeWithReceiveDataError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AnsweringLinks, CliAnsweringLinkTest,
-                         ::testing::Values(Via::Tcp, Via::Pty),
-                         [](const ::testing::TestParamInfo<Via>& info) {
-                           return std::string(ViaName(info.param));
-                         });
+                         ::testing::Values(Via::Tcp, Via::Pty), ViaParamName);
 
 INSTANTIATE_TEST_SUITE_P(EveryLink, CliEveryLinkTest,
-                         ::testing::Values(Via::Tcp, Via::Pty, Via::Fifo),
-                         [](const ::testing::TestParamInfo<Via>& info) {
-                           return std::string(ViaName(info.param));
-                         });
+                         ::testing::Values(Via::Tcp, Via::Pty, Via::Fifo), ViaParamName);
 
 // Set commands are quiet on success; -v and --verbose say what was done.
 TEST(CliVerbose, SetCommandsSayWhatTheyDidOnlyWhenAsked) {

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <chrono>
@@ -17,7 +16,8 @@
 
 #include "cli_runner.h"
 #include "link/usb_printer_port.h"
-#include "linked_printer.h"
+#include "support/closed_tcp_port.h"
+#include "support/linked_printer.h"
 
 namespace {
 
@@ -312,12 +312,6 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--yes", "--udp-port"}},
         FormCase{"UsbListHelp", {"usb", "list", "-h"}, 0, {"--usb-vendor XXXX"}, {"--com"}}),
     [](const ::testing::TestParamInfo<FormCase>& info) { return info.param.label; });
-
-// A port that nothing listens on.
-quint16 ClosedTcpPort() {
-  QTcpServer server;
-  return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
-}
 
 struct OpenFailureCase {
   std::string label;

@@ -7,16 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "link/serial_port.h"
-#include "sim_fixture.h"
+#include "support/sim_over_link.h"
 
 namespace {
 
-using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-const std::string InterfaceCom = expected::Interface("COM");
-const Lines ReadClockLines = expected::ReadClock(InterfaceCom);
+const Lines ReadClockLines = expected::ReadClock(InterfaceLine(Via::Pty));
 
 SerialSettings Line(std::int32_t baud, std::int32_t bits, std::int32_t parity, std::int32_t stop,
                     std::int32_t hardware, std::int32_t software) {
@@ -30,29 +27,12 @@ SerialSettings Line(std::int32_t baud, std::int32_t bits, std::int32_t parity, s
   return s;
 }
 
-// The core talking to the virtual printer over a real pseudo-terminal, as over a COM port.
-class SimOverPty : public ::testing::Test {
+// The core over the virtual printer's pty, as over a COM port, with the line a test gives.
+class SimOverPty : public SimOver<Via::Pty> {
  protected:
-  void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(StartSim(sim_));
-    LinkPorts ports;
-    ports.com = std::make_unique<SerialPort>();
-    link_ = std::make_unique<LinkFacade>(std::move(ports));
-    link_->SetLinkTargets(serial_, lptDevice_, target_);
-    UseLine(SerialSettings{});
-  }
-
-  static void StartSim(VirtualPrinter& sim) {
-    ASSERT_TRUE(sim.Start({.tcp = false, .pty = true})) << sim.Error();
-    ASSERT_LT(sim.PtyPath().size(), SerialSettings{}.PortName.Capacity);
-  }
   void UseLine(const SerialSettings& line) {
     serial_ = line;
     serial_.PortName.Assign(sim_.PtyPath());
-  }
-
-  CommandResult Run(PrinterOperation operation, OperationRecord record = {}) {
-    return RunPrinterOperation(*link_, operation, LinkKind::Com, record);
   }
   static Lines Received(const VirtualPrinter& sim) {
     for (const auto& entry : sim->ReceivedCommands()) {
@@ -60,54 +40,7 @@ class SimOverPty : public ::testing::Test {
     }
     return sim.Received();
   }
-  // Also the way to let the printer read a command before the next open discards it: on a pty
-  // that discard reaches what the other end has not read yet.
-  bool WaitReceivedCount(std::uint64_t count) { return sim_.WaitReceived(count); }
-
-  SerialSettings serial_;
-  LptDeviceName lptDevice_ = DefaultLptDeviceName;
-  NetTarget target_;
-  VirtualPrinter sim_;
-  std::unique_ptr<LinkFacade> link_;
 };
-
-TEST_F(SimOverPty, SetClock_ThenReadClock_ShowsTheNewTime) {
-  ClockRecord set{2027, 3, 4, 5, 6, 7};
-  ASSERT_EQ(Run(PrinterOperation::SetClock, &set), CommandResult::Ok);
-  ASSERT_TRUE(WaitReceivedCount(1));
-
-  ClockRecord read{};
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
-  // Seven replies: waits for data that did not end when a byte came would take 1.4 s.
-  EXPECT_LT(SecondsSince(start), 1.0);
-  EXPECT_EQ(read, (ClockRecord{2027, 3, 4, 5, 6, read.second}));
-  EXPECT_GE(read.second, 7);
-  EXPECT_LE(read.second, 12);
-}
-
-TEST_F(SimOverPty, SetNetworkAndLongName_ThenReadNetwork_ShowsThem) {
-  NetConfigRecord set;
-  set.dhcp = 0;
-  set.ip.Assign("192.168.7.50");
-  set.mask.Assign("255.255.0.0");
-  set.gateway.Assign("192.168.7.1");
-  const std::string name = "Lab printer 3 in the east wing, second floor, next to the door";
-  set.netName.Assign(name);  // its command takes two 64-byte chunks
-  ASSERT_EQ(Run(PrinterOperation::SetNetwork, &set), CommandResult::Ok);
-  ASSERT_TRUE(WaitReceivedCount(1));
-  ASSERT_EQ(Run(PrinterOperation::SetPrinterName, &set), CommandResult::Ok);
-  ASSERT_TRUE(WaitReceivedCount(2));
-
-  NetConfigRecord read;
-  ASSERT_EQ(Run(PrinterOperation::ReadNetwork, &read), CommandResult::Ok);
-  EXPECT_EQ(read.ip, "192.168.7.50");
-  EXPECT_EQ(read.netName, name);
-  const Lines received = Received(sim_);
-  ASSERT_GE(received.size(), 3u);
-  EXPECT_EQ(received[1], expected::SetName(name));
-  EXPECT_EQ(received[2], InterfaceCom);
-}
 
 // A reply another program left unread in the pty must not be taken for the first report's.
 TEST_F(SimOverPty, ReplyWaitingBeforeTheOpen_IsDiscarded) {
@@ -139,8 +72,9 @@ TEST_F(SimOverPty, SilentPrinter_FailsAfterTheSixWaits) {
 
 // The name is read afresh at every open, as the settings dialog expects.
 TEST_F(SimOverPty, NewPortName_IsUsedByTheNextOperation) {
-  VirtualPrinter second;
-  ASSERT_NO_FATAL_FAILURE(StartSim(second));
+  VirtualPrinter second(Over(Via::Pty));
+  ASSERT_TRUE(second.Running()) << second.Error();
+  ASSERT_LT(second.PtyPath().size(), serial_.PortName.Capacity);
   ClockRecord read{};
   ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
   serial_.PortName.Assign(second.PtyPath());

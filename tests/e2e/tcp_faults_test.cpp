@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_fixture.h"
+#include "support/sim_over_link.h"
 
 namespace {
 

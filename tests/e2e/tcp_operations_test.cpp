@@ -1,44 +1,11 @@
-#include <array>
 #include <chrono>
 #include <string>
 
-#include "sim_fixture.h"
+#include "support/sim_over_link.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-TEST_F(SimOverTcp, SetClock_ThenReadClock_ShowsTheNewTime) {
-  ClockRecord set{2027, 3, 4, 5, 6, 7};
-  ASSERT_EQ(Run(PrinterOperation::SetClock, &set), CommandResult::Ok);
-  ASSERT_TRUE(WaitReceivedCount(1));
-  ClockRecord read{};
-  ASSERT_EQ(Run(PrinterOperation::ReadClock, &read), CommandResult::Ok);
-  EXPECT_EQ((std::array{read.year, read.month, read.date, read.hour, read.minute}),
-            (std::array{2027, 3, 4, 5, 6}));
-  // The printer's clock keeps running between the set and the read.
-  EXPECT_GE(read.second, 7);
-  EXPECT_LE(read.second, 12);
-}
-
-TEST_F(SimOverTcp, SetNetworkAndName_ThenReadNetwork_ShowsThem) {
-  NetConfigRecord set;
-  set.dhcp = 0;
-  set.ip.Assign("192.168.7.50");
-  set.mask.Assign("255.255.0.0");
-  set.gateway.Assign("192.168.7.1");
-  set.netName.Assign("Lab printer 3");
-  ASSERT_EQ(Run(PrinterOperation::SetNetwork, &set), CommandResult::Ok);
-  ASSERT_EQ(Run(PrinterOperation::SetPrinterName, &set), CommandResult::Ok);
-  ASSERT_TRUE(WaitReceivedCount(2));
-
-  NetConfigRecord read;
-  ASSERT_EQ(Run(PrinterOperation::ReadNetwork, &read), CommandResult::Ok);
-  EXPECT_EQ(read.dhcp, 0);
-  EXPECT_EQ(read.ip, "192.168.7.50");
-  EXPECT_EQ(read.gateway, "192.168.7.1");
-  EXPECT_EQ(read.netName, "Lab printer 3");
-}
 
 TEST_F(SimOverTcp, EveryOperation_MakesAFreshConnectionAndClosesIt) {
   ClockRecord clock{};

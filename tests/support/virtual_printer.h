@@ -34,6 +34,18 @@ struct Endpoints {
 // The virtual printer answering the UDP setup protocol only.
 constexpr Endpoints UdpOnly{.tcp = false, .udp = true};
 
+// The three links a test reaches the virtual printer by: TCP, its pty as a COM port and its
+// FIFO as a parallel port.
+enum class Via { Tcp, Pty, Fifo };
+
+inline const char* ViaName(Via via) {
+  return std::array{"Tcp", "Pty", "Fifo"}.at(static_cast<std::size_t>(via));
+}
+// The printer reachable over `via` alone.
+constexpr Endpoints Over(Via via) {
+  return {.tcp = via == Via::Tcp, .pty = via == Via::Pty, .fifo = via == Via::Fifo};
+}
+
 class VirtualPrinter {
  public:
   VirtualPrinter() = default;
@@ -91,6 +103,12 @@ class VirtualPrinter {
   std::uint16_t UdpPort() const { return sim_->UdpPort(); }
   std::string PtyPath() const { return sim_->PtyPath(); }
   std::string FifoPath() const { return folder_.empty() ? std::string() : folder_ + "/lpt"; }
+  // Where the printer is reached over `via`: "127.0.0.1:PORT", or the pty's or the FIFO's path.
+  std::string Target(Via via) const {
+    return via == Via::Tcp   ? "127.0.0.1:" + std::to_string(TcpPort())
+           : via == Via::Pty ? PtyPath()
+                             : FifoPath();
+  }
 
   // The command lines the printer received, exactly as they came (UDP datagrams left out).
   std::vector<std::string> Received() const { return Raw(false); }

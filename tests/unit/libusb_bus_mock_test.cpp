@@ -22,11 +22,11 @@
 #include <tuple>
 #include <vector>
 
-#include "../support/fake_usb_bus.h"
 #include "link/libusb_bus.h"
 #include "link/link_facade.h"
 #include "link/usb_printer_port.h"
 #include "protocol/printer_operations.h"
+#include "support/fake_usb_bus.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_link_port.h"
+#include "support/fake_link_port.h"
 
 namespace {
 

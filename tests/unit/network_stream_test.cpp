@@ -1,13 +1,11 @@
 #include "link/network_stream.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
+
+#include "support/closed_tcp_port.h"
 
 // The stream's ways to fail before a connection exists. What it does on a connection is tested
 // against the virtual printer (tests/e2e).
@@ -53,16 +51,8 @@ TEST_F(NetworkStreamTest, Open_FailsWithoutAHostOrAnAddressForIt) {
 }
 
 TEST_F(NetworkStreamTest, Open_FailsWhenTheConnectionIsRefused) {
-  // A port that was free a moment ago on 127.0.0.1, with nobody listening now.
-  const int closed = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(::bind(closed, reinterpret_cast<sockaddr*>(&address), size), 0);
-  ::getsockname(closed, reinterpret_cast<sockaddr*>(&address), &size);
-  ::close(closed);
-  net_.Port = ntohs(address.sin_port);
+  net_.Port = ClosedTcpPort();
+  ASSERT_NE(net_.Port, 0);
   EXPECT_EQ(Open(), InvalidLink);
   EXPECT_EQ(asked_.size(), 1u);
 }

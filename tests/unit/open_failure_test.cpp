@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <functional>
@@ -17,12 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "../support/fake_usb_bus.h"
 #include "link/link_facade.h"
 #include "link/network_stream.h"
 #include "link/parallel_port.h"
 #include "link/serial_port.h"
 #include "link/usb_printer_port.h"
+#include "support/closed_tcp_port.h"
+#include "support/fake_usb_bus.h"
 
 namespace {
 
@@ -71,12 +71,6 @@ struct Scene {
     return ::flock(writer, LOCK_EX | LOCK_NB) == 0 ? path : std::string();
   }
 };
-
-// A port that nothing listens on.
-quint16 ClosedTcpPort() {
-  QTcpServer server;
-  return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
-}
 
 // Addresses are given as they are; any other text is a name that does not resolve. The system's
 // resolver is never asked, so no lookup leaves the machine.

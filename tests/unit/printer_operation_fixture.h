@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "fake_link_port.h"
 #include "protocol/printer_operations.h"
+#include "support/fake_link_port.h"
 
 // Shows a text field as text when an expectation fails.
 template <std::size_t N>

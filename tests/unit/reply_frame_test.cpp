@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "fake_link_port.h"
+#include "support/fake_link_port.h"
 
 namespace {
 

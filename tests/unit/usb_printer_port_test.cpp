@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "../support/fake_usb_bus.h"
 #include "protocol/printer_operations.h"
+#include "support/fake_usb_bus.h"
 
 namespace {
 

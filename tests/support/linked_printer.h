@@ -2,29 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
 #include <QStringList>
+#include <array>
 #include <chrono>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/expected_commands.h"
 #include "support/virtual_printer.h"
-
-// The three links the command line reaches the virtual printer by in these tests.
-enum class Via { Tcp, Pty, Fifo };
-
-inline const char* ViaName(Via via) {
-  switch (via) {
-    case Via::Tcp:
-      return "Tcp";
-    case Via::Pty:
-      return "Pty";
-    case Via::Fifo:
-      return "Fifo";
-  }
-  return "?";
-}
 
 // The printer's own clock stands still at this time, so that a read is known to the second.
 inline std::chrono::sys_seconds PrinterNow() {
@@ -46,13 +32,21 @@ inline printer_sim::SimServerConfig LinkedPrinterConfig() {
   return config;
 }
 
+// The line every query begins with over `via`.
+inline std::string InterfaceLine(Via via) {
+  return expected::Interface(std::array{"NET", "COM", "LPT"}.at(static_cast<std::size_t>(via)));
+}
+
+// Names a row of a table over the links by its link.
+inline std::string ViaParamName(const ::testing::TestParamInfo<Via>& info) {
+  return ViaName(info.param);
+}
+
 // The virtual printer on one link, with the command-line options that reach it.
 class LinkedPrinter {
  public:
   explicit LinkedPrinter(Via via, printer_sim::SimServerConfig config = LinkedPrinterConfig())
-      : via_(via),
-        sim_({.tcp = via == Via::Tcp, .pty = via == Via::Pty, .fifo = via == Via::Fifo},
-             std::move(config)) {}
+      : via_(via), sim_(Over(via), std::move(config)) {}
 
   bool Started() const { return sim_.Running(); }
   const std::string& Error() const { return sim_.Error(); }
@@ -60,41 +54,11 @@ class LinkedPrinter {
 
   // What the link is called on the command line and in the JSON "link" object.
   QString Kind() const {
-    switch (via_) {
-      case Via::Tcp:
-        return QStringLiteral("net");
-      case Via::Pty:
-        return QStringLiteral("com");
-      case Via::Fifo:
-        return QStringLiteral("lpt");
-    }
-    return {};
+    return QString::fromLatin1(std::array{"net", "com", "lpt"}.at(static_cast<std::size_t>(via_)));
   }
-  QString Target() const {
-    switch (via_) {
-      case Via::Tcp:
-        return QStringLiteral("127.0.0.1:%1").arg(sim_.TcpPort());
-      case Via::Pty:
-        return QString::fromStdString(sim_.PtyPath());
-      case Via::Fifo:
-        return QString::fromStdString(sim_.FifoPath());
-    }
-    return {};
-  }
+  QString Target() const { return QString::fromStdString(sim_.Target(via_)); }
   QStringList LinkArgs() const { return {QStringLiteral("--") + Kind(), Target()}; }
-
-  // The line every query begins with on this link.
-  std::string InterfaceLine() const {
-    switch (via_) {
-      case Via::Tcp:
-        return expected::Interface("NET");
-      case Via::Pty:
-        return expected::Interface("COM");
-      case Via::Fifo:
-        return expected::Interface("LPT");
-    }
-    return {};
-  }
+  std::string InterfaceLine() const { return ::InterfaceLine(via_); }
 
   // The lines the printer received, exactly as they came.
   std::vector<std::string> Received() const { return sim_.Received(); }
