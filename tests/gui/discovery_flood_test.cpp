@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "netsetup/remote_ip_change.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 
@@ -321,23 +321,21 @@ Row ListedRow(QTreeWidget& list, int index, bool withStatus) {
 
 // --- The main window, its "Setup" for ETHERNET, and the TCP/IP Setup window ---
 
-class DiscoveryTest : public ::testing::Test {
+class DiscoveryTest : public ::testing::Test, public MainWindowHarness {
  protected:
   void TearDown() override { window_.reset(); }
 
   // The main window without printer links, its discovery aimed at `port` on this host.
   void OpenMainWindow(quint16 port) {
     ASSERT_NE(port, 0);
-    link_ = std::make_unique<LinkFacade>(LinkPorts{});
-    TFormMain::Services services = RecordMessages(messages_);
+    TFormMain::Services services;
     services.discoveryDestination = QHostAddress(QHostAddress::LocalHost);
     services.discoveryPort = port;
     // Never a broadcast from here: the requests stay on this host.
     ASSERT_TRUE(services.discoveryDestination.isLoopback());
     ASSERT_EQ(services.discoveryDestination.toIPv4Address(), 0x7F000001u);
-    window_ = std::make_unique<TFormMain>(*link_, services);
-    Named<QComboBox>(window_.get(), "ComboBoxInterFace")
-        ->setCurrentIndex(static_cast<int>(LinkKind::Ethernet));
+    OpenWindow(std::make_unique<LinkFacade>(LinkPorts{}), std::move(services));
+    Find<QComboBox>("ComboBoxInterFace")->setCurrentIndex(static_cast<int>(LinkKind::Ethernet));
   }
 
   // "Setup"; `inside` runs once the TCP/IP Setup window is up (its first discovery done), then
@@ -354,7 +352,7 @@ class DiscoveryTest : public ::testing::Test {
             setup.reject();
           }
         },
-        [this] { Named<QPushButton>(window_.get(), "ButtonInterFace")->click(); }, 3000);
+        [this] { Find<QPushButton>("ButtonInterFace")->click(); }, 3000);
     EXPECT_TRUE(shown) << "the TCP/IP Setup window never came up";
     EXPECT_TRUE(window_->InputEnabled());
   }
@@ -370,10 +368,6 @@ class DiscoveryTest : public ::testing::Test {
   static bool CanDiscover(TFormNetSetup& setup) {
     return Named<QPushButton>(&setup, "ButtonDiscover")->isEnabled();
   }
-
-  std::unique_ptr<LinkFacade> link_;
-  std::unique_ptr<TFormMain> window_;
-  std::vector<QString> messages_;
 };
 
 // Every length from 0 to the receive buffer (and two beyond it), as a truncated reply, as a
