@@ -192,7 +192,7 @@ class MainWindowHarness {
     QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
   }
 
-  std::vector<QString> errors_;  // error boxes, when kept apart; the fixture may add its own
+  std::vector<QString> errors_;  // error boxes kept apart; a fixture may record others there too
   bool errorBoxesApart_ = false;
   std::unique_ptr<LinkFacade> link_;
   std::unique_ptr<TFormMain> window_;  // goes before its link
