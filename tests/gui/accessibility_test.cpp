@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cmath>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,7 +35,7 @@
 #include "dialogs/parallel_port_dialog.h"
 #include "dialogs/serial_settings_dialog.h"
 #include "gui/ui_translations.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 
@@ -89,7 +90,10 @@ class WindowFixture : public ::testing::Test {
     record_.gateway.Assign("10.0.0.1");
     record_.netName.Assign("Lab-1");
   }
-  void TearDown() override { windows_.clear(); }
+  void TearDown() override {
+    windows_.clear();
+    mains_.clear();
+  }
 
   // A new window of the kind, not shown; a dialog with `parent` belongs to it, as to the main
   // window in the program.
@@ -97,13 +101,8 @@ class WindowFixture : public ::testing::Test {
     const LayoutScale scale = LayoutScale::ForFont(DialogFont());
     std::unique_ptr<QWidget> window;
     switch (which) {
-      case Window::Main: {
-        links_.push_back(TcpOnlyLink());
-        TFormMain::Services services = RecordMessages(messages_);
-        services.now = [] { return MainWindowOverTcp::PcNow; };
-        window = std::make_unique<TFormMain>(*links_.back(), services);
-        break;
-      }
+      case Window::Main:
+        return &mains_.emplace_back().OpenWindow(TcpOnlyLink(), ClockAt(MainWindowOverTcp::PcNow));
       case Window::About:
         window = std::make_unique<TFormAbout>(scale, parent);
         break;
@@ -172,13 +171,12 @@ class WindowFixture : public ::testing::Test {
   std::vector<QString> errors_;
   RecordErrors recordErrors_{errors_};
   VirtualPrinter sim_;
-  std::vector<std::unique_ptr<LinkFacade>> links_;
+  std::list<MainWindowHarness> mains_;
   std::vector<std::unique_ptr<QWidget>> windows_;
   SerialSettings serial_;
   LptDeviceName lpt_ = DefaultLptDeviceName;
   NetTarget target_;
   NetConfigRecord record_;
-  std::vector<QString> messages_;
   std::vector<QString> opened_;
 };
 

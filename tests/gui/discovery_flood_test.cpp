@@ -1,12 +1,5 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,188 +8,25 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <fstream>
 #include <functional>
 #include <mutex>
-#include <optional>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "netsetup/remote_ip_change.h"
-#include "window_harness.h"
+#include "support/loopback_udp_printer.h"
+#include "support/window_harness.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using SteadyClock = std::chrono::steady_clock;
+using Answer = LoopbackUdpPrinter::Answer;
+using Served = LoopbackUdpPrinter::Served;
 
 double Seconds(SteadyClock::duration d) {
   return std::chrono::duration<double>(d).count();
 }
-
-// --- A printer of the test's own on 127.0.0.1 ---
-
-// What one UDP socket of this host holds now, from /proc/net/udp.
-struct UdpSocketState {
-  std::uint64_t queued = 0;  // bytes waiting to be read
-  std::uint64_t drops = 0;   // datagrams it had no room for
-};
-
-std::optional<UdpSocketState> FindUdpSocket(quint16 localPort) {
-  std::ifstream table("/proc/net/udp");
-  std::string line;
-  std::getline(table, line);  // the column names
-  while (std::getline(table, line)) {
-    std::istringstream fields(line);
-    std::vector<std::string> f;
-    for (std::string field; fields >> field;) {
-      f.push_back(field);
-    }
-    // sl local rem st tx:rx tr:when retrnsmt uid timeout inode ref pointer drops
-    if (f.size() < 13) {
-      continue;
-    }
-    const std::size_t colon = f[1].find(':');
-    if (colon == std::string::npos ||
-        std::stoul(f[1].substr(colon + 1), nullptr, 16) != localPort) {
-      continue;
-    }
-    const std::size_t queues = f[4].find(':');
-    UdpSocketState state;
-    state.queued = std::stoull(f[4].substr(queues + 1), nullptr, 16);
-    state.drops = std::stoull(f[12]);
-    return state;
-  }
-  return std::nullopt;
-}
-
-// The answer to one request: datagrams sent back to the requester, in order.
-struct Answer {
-  std::vector<std::string> datagrams;
-  std::chrono::milliseconds gap{0};  // between two datagrams; 0 = as the receiver takes them
-};
-
-// What became of one answer.
-struct Served {
-  std::vector<SteadyClock::time_point> sent;  // one per datagram that went out
-  std::uint64_t drops = 0;                    // the receiver's drops after the last one
-};
-
-// Answers requests on 127.0.0.1 from a thread of its own, only ever to 127.0.0.1. It waits
-// before each datagram until the receiving socket has room, so that nothing is lost on the way
-// and every datagram reaches the window; it stops sending once the receiving socket is gone,
-// after 10000 requests, after two minutes, or when it is destroyed.
-class LoopbackUdpPrinter {
- public:
-  using Script = std::function<Answer(const std::string& request)>;
-
-  explicit LoopbackUdpPrinter(Script script) : script_(std::move(script)) {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      return;
-    }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~LoopbackUdpPrinter() {
-    stop_ = true;
-    if (thread_.joinable()) {
-      thread_.join();
-    }
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-
-  quint16 Port() const { return port_; }
-  // Waits, bounded, until `count` answers are complete: the last one may still be going out
-  // when the window has had what it takes.
-  std::vector<Served> WaitForAnswers(std::size_t count) const {
-    std::unique_lock lock(mu_);
-    answered_.wait_for(lock, 10s, [&] { return served_.size() >= count; });
-    return served_;
-  }
-
- private:
-  void Run() {
-    const auto deadline = SteadyClock::now() + 120s;
-    for (int requests = 0; requests < 10000 && !stop_ && SteadyClock::now() < deadline;) {
-      pollfd ready{fd_, POLLIN, 0};
-      if (::poll(&ready, 1, 100) != 1) {
-        continue;
-      }
-      std::string request(4096, '\0');
-      sockaddr_in from{};
-      socklen_t length = sizeof from;
-      const ssize_t got = ::recvfrom(fd_, request.data(), request.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&from), &length);
-      if (got < 0 || from.sin_addr.s_addr != htonl(INADDR_LOOPBACK)) {
-        continue;  // only this host's own requests are answered
-      }
-      ++requests;
-      request.resize(static_cast<std::size_t>(got));
-      const Answer answer = script_(request);
-      Served served;
-      const quint16 receiver = ntohs(from.sin_port);
-      sockaddr_in to{};
-      to.sin_family = AF_INET;
-      to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      to.sin_port = from.sin_port;
-      for (const std::string& datagram : answer.datagrams) {
-        if (!WaitForRoom(receiver)) {
-          break;
-        }
-        ::sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                 sizeof to);
-        served.sent.push_back(SteadyClock::now());
-        if (answer.gap.count() > 0) {
-          std::this_thread::sleep_for(answer.gap);
-        }
-      }
-      if (const auto state = FindUdpSocket(receiver)) {
-        served.drops = state->drops;
-      }
-      {
-        std::lock_guard lock(mu_);
-        served_.push_back(std::move(served));
-      }
-      answered_.notify_all();
-    }
-  }
-
-  // False when the receiver is gone, or has had no room for 5 s.
-  bool WaitForRoom(quint16 receiver) const {
-    const auto deadline = SteadyClock::now() + 5s;
-    while (!stop_ && SteadyClock::now() < deadline) {
-      const std::optional<UdpSocketState> state = FindUdpSocket(receiver);
-      if (!state) {
-        return false;
-      }
-      if (state->queued < 32 * 1024) {
-        return true;
-      }
-      std::this_thread::sleep_for(200us);
-    }
-    return false;
-  }
-
-  Script script_;
-  int fd_ = -1;
-  quint16 port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-  mutable std::mutex mu_;
-  mutable std::condition_variable answered_;
-  std::vector<Served> served_;
-};
 
 std::uint16_t CommandOf(const std::string& request) {
   if (request.size() < 10) {
@@ -321,23 +151,21 @@ Row ListedRow(QTreeWidget& list, int index, bool withStatus) {
 
 // --- The main window, its "Setup" for ETHERNET, and the TCP/IP Setup window ---
 
-class DiscoveryTest : public ::testing::Test {
+class DiscoveryTest : public ::testing::Test, public MainWindowHarness {
  protected:
   void TearDown() override { window_.reset(); }
 
   // The main window without printer links, its discovery aimed at `port` on this host.
   void OpenMainWindow(quint16 port) {
     ASSERT_NE(port, 0);
-    link_ = std::make_unique<LinkFacade>(LinkPorts{});
-    TFormMain::Services services = RecordMessages(messages_);
+    TFormMain::Services services;
     services.discoveryDestination = QHostAddress(QHostAddress::LocalHost);
     services.discoveryPort = port;
     // Never a broadcast from here: the requests stay on this host.
     ASSERT_TRUE(services.discoveryDestination.isLoopback());
     ASSERT_EQ(services.discoveryDestination.toIPv4Address(), 0x7F000001u);
-    window_ = std::make_unique<TFormMain>(*link_, services);
-    Named<QComboBox>(window_.get(), "ComboBoxInterFace")
-        ->setCurrentIndex(static_cast<int>(LinkKind::Ethernet));
+    OpenWindow(std::make_unique<LinkFacade>(LinkPorts{}), std::move(services));
+    Find<QComboBox>("ComboBoxInterFace")->setCurrentIndex(static_cast<int>(LinkKind::Ethernet));
   }
 
   // "Setup"; `inside` runs once the TCP/IP Setup window is up (its first discovery done), then
@@ -354,7 +182,7 @@ class DiscoveryTest : public ::testing::Test {
             setup.reject();
           }
         },
-        [this] { Named<QPushButton>(window_.get(), "ButtonInterFace")->click(); }, 3000);
+        [this] { Find<QPushButton>("ButtonInterFace")->click(); }, 3000);
     EXPECT_TRUE(shown) << "the TCP/IP Setup window never came up";
     EXPECT_TRUE(window_->InputEnabled());
   }
@@ -370,10 +198,6 @@ class DiscoveryTest : public ::testing::Test {
   static bool CanDiscover(TFormNetSetup& setup) {
     return Named<QPushButton>(&setup, "ButtonDiscover")->isEnabled();
   }
-
-  std::unique_ptr<LinkFacade> link_;
-  std::unique_ptr<TFormMain> window_;
-  std::vector<QString> messages_;
 };
 
 // Every length from 0 to the receive buffer (and two beyond it), as a truncated reply, as a

@@ -39,8 +39,8 @@ class EthernetPanelTest : public PanelTest {
   // The six address controls stay in view; greyed while DHCP is chosen.
   void ExpectAddressesEnabled(bool enabled) const {
     for (const char* name : AddressControls) {
-      EXPECT_EQ(Find(name)->isEnabled(), enabled) << name;
-      EXPECT_TRUE(Find(name)->isVisible()) << name;
+      EXPECT_EQ(Named(panel_.get(), name)->isEnabled(), enabled) << name;
+      EXPECT_TRUE(Named(panel_.get(), name)->isVisible()) << name;
     }
   }
 

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 

@@ -2,10 +2,8 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -14,14 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/main_window.h"
 #include "link/network_stream.h"
 #include "link/parallel_port.h"
 #include "link/serial_port.h"
 #include "link/usb_printer_port.h"
 #include "support/fake_usb_bus.h"
 #include "support/stuck_fifo.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 
@@ -323,7 +320,7 @@ std::size_t ReplyBytes(Button button, const PrinterState& state) {
 // The main window over four real links: TCP and a pseudo-terminal to the virtual printer, its
 // FIFO as the parallel port, and the fake USB bus whose printer is the same command interpreter.
 // The window starts on USB and reads the "before" state from there.
-class FaultMatrixWindow : public ::testing::Test {
+class FaultMatrixWindow : public ::testing::Test, public MainWindowHarness {
  protected:
   void SetUp() override {
     printer_sim::SimServerConfig config;
@@ -342,17 +339,10 @@ class FaultMatrixWindow : public ::testing::Test {
     ports.com = std::make_unique<SerialPort>();
     ports.lpt = std::make_unique<ParallelPort>(ParallelPort::WritePerByte, LptWriteAllowance);
     ports.ethernet = std::make_unique<NetworkStream>(ResolveHostIPv4, NetworkTiming());
-    link_ = std::make_unique<LinkFacade>(std::move(ports));
+    auto link = std::make_unique<LinkFacade>(std::move(ports));
     // As the application has it: window events run between the chunks of a write.
-    link_->SetProcessEventsHook([] { QCoreApplication::processEvents(); });
-
-    TFormMain::Services services;
-    services.now = [] { return PcNow; };
-    services.showMessage = [this](QWidget*, const QString& text, MessageKind) {
-      messages_.push_back(text);
-      enabledDuringMessage_.push_back(window_ != nullptr && window_->InputEnabled());
-    };
-    window_ = std::make_unique<TFormMain>(*link_, services);
+    link->SetProcessEventsHook([] { QCoreApplication::processEvents(); });
+    OpenWindow(std::move(link), ClockAt(PcNow));
     ASSERT_TRUE(messages_.empty());
     ASSERT_EQ(window_->ClockValues(), PrinterClockBefore);
     ASSERT_EQ(window_->NetworkValues().netName, "Before-A");
@@ -364,12 +354,6 @@ class FaultMatrixWindow : public ::testing::Test {
 
   void TearDown() override { window_.reset(); }
 
-  template <typename T>
-  T* Find(const char* name) {
-    return Named<T>(window_.get(), name);
-  }
-  QString Text(const char* edit) { return Find<QLineEdit>(edit)->text(); }
-  void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
   void Select(LinkKind kind) {
     Find<QComboBox>("ComboBoxInterFace")->setCurrentIndex(static_cast<int>(kind));
     ASSERT_EQ(window_->CurrentLinkKind(), kind);
@@ -436,10 +420,6 @@ class FaultMatrixWindow : public ::testing::Test {
   std::string fifo_;
   VirtualPrinter sim_;
   FaultyUsbBus* usb_ = nullptr;
-  std::unique_ptr<LinkFacade> link_;
-  std::unique_ptr<TFormMain> window_;
-  std::vector<QString> messages_;
-  std::vector<bool> enabledDuringMessage_;
 };
 
 class FaultMatrix : public FaultMatrixWindow, public ::testing::WithParamInterface<MatrixRow> {};

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 // Text a user can throw at an edit, by name, so that table rows stay readable.
 inline QString HostileText(const std::string& name) {

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,7 +20,7 @@
 #include "app/status_panels.h"
 #include "link/network_stream.h"
 #include "panels/ethernet_panel.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 
@@ -288,19 +287,15 @@ TEST_F(MainWindowTest, AboutWindow_OpensModallyAndItsButtonClosesIt) {
   Open(false);
   QString title;
   QString caption;
-  QTimer::singleShot(0, [&] {
-    QWidget* about = QApplication::activeModalWidget();
-    if (about == nullptr) {
-      return;
-    }
-    title = about->windowTitle();
-    auto* button = about->findChild<QPushButton*>(QStringLiteral("Button1"));
-    caption = button != nullptr ? button->text() : QString();
-    if (button != nullptr) {
-      button->click();
-    }
-  });
-  window_->findChild<QAction*>(QStringLiteral("About1"))->trigger();
+  WithModal(
+      "FormAbout",
+      [&](QWidget* about) {
+        title = about->windowTitle();
+        auto* button = Named<QPushButton>(about, "Button1");
+        caption = button->text();
+        button->click();
+      },
+      [this] { window_->findChild<QAction*>(QStringLiteral("About1"))->trigger(); });
   EXPECT_EQ(title, "Tool Box About ");
   EXPECT_EQ(caption, "Version 1.00");
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "network_setup_flow.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 
@@ -181,26 +181,22 @@ TEST(NetworkSetupFromMainWindow, ListsThePrinterTakesItAndReadsItsClockOverTcp) 
 
 namespace {
 
-// Answers the Ethernet Setup dialog once it is up: "Set" with a static address and a new name,
-// or "Cancel".
-void AnswerEthernetSetup(bool set, int triesLeft = 100) {
-  QTimer::singleShot(20, [set, triesLeft] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog == nullptr || dialog->objectName() != QStringLiteral("FormEthernetSetup")) {
-      if (triesLeft > 0) {
-        AnswerEthernetSetup(set, triesLeft - 1);
-      }
-      return;
-    }
-    if (set) {
-      dialog->findChild<QRadioButton*>(QStringLiteral("RadioStaticIP"))->click();
-      dialog->findChild<QLineEdit*>(QStringLiteral("EditIP"))->setText("192.168.1.50");
-      dialog->findChild<QLineEdit*>(QStringLiteral("EditMask"))->setText("255.255.255.0");
-      dialog->findChild<QLineEdit*>(QStringLiteral("EditGateWay"))->setText("192.168.1.1");
-      dialog->findChild<QLineEdit*>(QStringLiteral("EditDeviceName"))->setText("Desk-9");
-    }
-    dialog->findChild<QPushButton*>(QLatin1String(set ? "ButtonOK" : "ButtonCancel"))->click();
-  });
+// "Change IP Address", and then in the Ethernet Setup dialog "Set" with a static address and a
+// new name, or "Cancel".
+void ChangeIp(QPushButton* changeIp, bool set) {
+  WithModal(
+      "FormEthernetSetup",
+      [set](QWidget* dialog) {
+        if (set) {
+          Named<QRadioButton>(dialog, "RadioStaticIP")->click();
+          Named<QLineEdit>(dialog, "EditIP")->setText("192.168.1.50");
+          Named<QLineEdit>(dialog, "EditMask")->setText("255.255.255.0");
+          Named<QLineEdit>(dialog, "EditGateWay")->setText("192.168.1.1");
+          Named<QLineEdit>(dialog, "EditDeviceName")->setText("Desk-9");
+        }
+        Named<QPushButton>(dialog, set ? "ButtonOK" : "ButtonCancel")->click();
+      },
+      [changeIp] { changeIp->click(); });
 }
 
 TEST_F(NetSetupWindowTest, ChangeIp_CancelKeepsTheListAndSetEmptiesIt) {
@@ -208,13 +204,11 @@ TEST_F(NetSetupWindowTest, ChangeIp_CancelKeepsTheListAndSetEmptiesIt) {
   Open();
   window_->SetRemoteWait(100);
   const std::uint32_t sequence = window_->Sequence();
-  AnswerEthernetSetup(false);
-  Button("ButtonChangeIP")->click();
+  ChangeIp(Button("ButtonChangeIP"), false);
   EXPECT_EQ(List()->topLevelItemCount(), 1);
   EXPECT_EQ(window_->Sequence(), sequence);
 
-  AnswerEthernetSetup(true);
-  Button("ButtonChangeIP")->click();
+  ChangeIp(Button("ButtonChangeIP"), true);
   EXPECT_EQ(List()->topLevelItemCount(), 0);
   EXPECT_EQ(window_->Sequence(), sequence + 1);
 

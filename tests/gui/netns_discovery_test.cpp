@@ -5,7 +5,6 @@
 
 #include <QRadioButton>
 #include <algorithm>
-#include <functional>
 
 #include "network_setup_flow.h"
 #include "support/private_namespace.h"
@@ -61,24 +60,17 @@ TEST(RemoteChangeByBroadcast, ChangesTheVirtualPrintersAddressAndName) {
   auto* list = window.findChild<QTreeWidget*>(QStringLiteral("ListView1"));
   ASSERT_EQ(list->topLevelItemCount(), 1);
 
-  // Answer the Ethernet Setup dialog once it is up.
-  std::function<void(int)> answer = [&answer](int triesLeft) {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog == nullptr || dialog->objectName() != QStringLiteral("FormEthernetSetup")) {
-      if (triesLeft > 0) {
-        QTimer::singleShot(20, [&answer, triesLeft] { answer(triesLeft - 1); });
-      }
-      return;
-    }
-    dialog->findChild<QRadioButton*>(QStringLiteral("RadioStaticIP"))->click();
-    dialog->findChild<QLineEdit*>(QStringLiteral("EditIP"))->setText("192.168.1.50");
-    dialog->findChild<QLineEdit*>(QStringLiteral("EditMask"))->setText("255.255.255.0");
-    dialog->findChild<QLineEdit*>(QStringLiteral("EditGateWay"))->setText("192.168.1.1");
-    dialog->findChild<QLineEdit*>(QStringLiteral("EditDeviceName"))->setText("Desk-9");
-    dialog->findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
-  };
-  QTimer::singleShot(20, [&answer] { answer(300); });
-  window.findChild<QPushButton*>(QStringLiteral("ButtonChangeIP"))->click();
+  WithModal(
+      "FormEthernetSetup",
+      [](QWidget* dialog) {
+        Named<QRadioButton>(dialog, "RadioStaticIP")->click();
+        Named<QLineEdit>(dialog, "EditIP")->setText("192.168.1.50");
+        Named<QLineEdit>(dialog, "EditMask")->setText("255.255.255.0");
+        Named<QLineEdit>(dialog, "EditGateWay")->setText("192.168.1.1");
+        Named<QLineEdit>(dialog, "EditDeviceName")->setText("Desk-9");
+        Named<QPushButton>(dialog, "ButtonOK")->click();
+      },
+      [&window] { Named<QPushButton>(&window, "ButtonChangeIP")->click(); });
   EXPECT_EQ(list->topLevelItemCount(), 0);
 
   window.findChild<QPushButton*>(QStringLiteral("ButtonDiscover"))->click();

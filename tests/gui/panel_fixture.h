@@ -8,13 +8,12 @@
 #include <QTest>
 #include <QWidget>
 #include <optional>
-#include <stdexcept>
 #include <variant>
 #include <vector>
 
-#include "e2e/sim_fixture.h"
 #include "gui/layout_scale.h"
 #include "panels/panel_host.h"
+#include "support/window_harness.h"
 
 // One RunPanelOperation as the panel asked for it, with a copy of the record it passed.
 struct HostCall {
@@ -54,19 +53,25 @@ class FakePanelHost : public PanelHost {
   std::unique_ptr<LinkFacade>& link_;  // the fixture replaces it when it restarts the printer
 };
 
-// A panel under test, shown offscreen, with the virtual printer and the host behind it.
-class PanelTest : public SimOverTcp {
+// A panel under test, shown offscreen, with the host behind it and the virtual printer on
+// loopback TCP behind the host.
+class PanelTest : public ::testing::Test {
  protected:
-  template <typename Widget = QWidget>
-  Widget* Find(const char* name) const {
-    auto* widget = panel_->findChild<Widget*>(QString::fromLatin1(name));
-    if (widget == nullptr) {
-      throw std::runtime_error(std::string("no control named ") + name);
-    }
-    return widget;
+  void SetUp() override { StartSim({}); }
+
+  // Starts the virtual printer afresh with `config`, and a new link to it.
+  void StartSim(printer_sim::SimServerConfig config) {
+    link_.reset();
+    ASSERT_TRUE(sim_.Start({}, std::move(config))) << sim_.Error();
+    link_ = TcpOnlyLink();
+    link_->SetLinkTargets(serial_, lptDevice_, target_);
+    target_ = LoopbackTarget(sim_.TcpPort());
   }
-  QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
-  QAbstractButton* Button(const char* name) const { return Find<QAbstractButton>(name); }
+
+  QLineEdit* Edit(const char* name) const { return Named<QLineEdit>(panel_.get(), name); }
+  QAbstractButton* Button(const char* name) const {
+    return Named<QAbstractButton>(panel_.get(), name);
+  }
   QString Text(const char* name) const { return Edit(name)->text(); }
 
   // Replaces an edit's text by typing, as the user would; the edit's limit applies.
@@ -92,8 +97,8 @@ class PanelTest : public SimOverTcp {
 
   // Waits for `count` lines in all to reach the printer; writes get no reply to wait for.
   std::vector<std::string> ReceivedAfter(std::uint64_t count) {
-    EXPECT_TRUE(WaitReceivedCount(count));
-    return Received();
+    EXPECT_TRUE(sim_.WaitReceived(count));
+    return sim_.Received();
   }
 
   void Show(std::unique_ptr<QWidget> panel) {
@@ -101,6 +106,11 @@ class PanelTest : public SimOverTcp {
     panel_->show();
   }
 
+  SerialSettings serial_;
+  LptDeviceName lptDevice_ = DefaultLptDeviceName;
+  NetTarget target_;
+  VirtualPrinter sim_;
+  std::unique_ptr<LinkFacade> link_;
   FakePanelHost host_{link_};
   LayoutScale scale_;
   std::unique_ptr<QWidget> panel_;

@@ -8,7 +8,7 @@
 #include "panels/clock_panel.h"
 #include "panels/ethernet_panel.h"
 #include "panels/factory_default_panel.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
-#include <QTimer>
 
-#include "app/main_window.h"
+#include "support/window_harness.h"
 
 namespace {
 
@@ -44,22 +42,18 @@ TEST(ParallelDialog, CancelAndTheCloseBoxLeaveTheName) {
 }
 
 TEST(ParallelDialogFromMainWindow, SetWritesTheNameAndPanelZeroFollows) {
-  LinkFacade link{LinkPorts()};
-  TFormMain::Services services;
-  services.showMessage = [](QWidget*, const QString&, MessageKind) {};
-  TFormMain window(link, services);
-  window.findChild<QComboBox*>(QStringLiteral("ComboBoxInterFace"))->setEditText("LPT");
+  MainWindowHarness harness;
+  TFormMain& window = harness.OpenWindow(std::make_unique<LinkFacade>(LinkPorts{}));
+  harness.Find<QComboBox>("ComboBoxInterFace")->setEditText("LPT");
   QString shownOnOpen;
-  QTimer::singleShot(0, [&] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog == nullptr) {
-      return;
-    }
-    shownOnOpen = PortList(dialog)->currentText();
-    PortList(dialog)->setCurrentIndex(2);
-    dialog->findChild<QPushButton*>(QStringLiteral("ButtonSet"))->click();
-  });
-  window.findChild<QPushButton*>(QStringLiteral("ButtonInterFace"))->click();
+  WithModal(
+      "FormLPTSetup",
+      [&](QWidget* dialog) {
+        shownOnOpen = PortList(dialog)->currentText();
+        PortList(dialog)->setCurrentIndex(2);
+        Named<QPushButton>(dialog, "ButtonSet")->click();
+      },
+      [&] { harness.Find<QPushButton>("ButtonInterFace")->click(); });
   EXPECT_EQ(shownOnOpen, "LPT1");
   EXPECT_EQ(window.LptDevice(), "LPT3");
   EXPECT_EQ(window.StatusPanelText(0), "LPT3");

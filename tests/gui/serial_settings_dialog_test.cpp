@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
-#include <QTimer>
 #include <array>
 
-#include "app/main_window.h"
 #include "dialogs/port_number.h"
 #include "link/serial_port_names.h"
+#include "support/window_harness.h"
 
 namespace {
 
@@ -131,21 +129,17 @@ TEST(SerialDevicePath, ComNamesFollowTheTableAndPathsStayAsTheyAre) {
 }
 
 TEST(SerialDialogFromMainWindow, SetupOnComOpensTheDialogAndTheStatusBarFollows) {
-  LinkFacade link{LinkPorts()};
-  TFormMain::Services services;
-  services.showMessage = [](QWidget*, const QString&, MessageKind) {};
-  TFormMain window(link, services);
-  window.findChild<QComboBox*>(QStringLiteral("ComboBoxInterFace"))->setEditText("COM");
-  QTimer::singleShot(0, [] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog == nullptr) {
-      return;
-    }
-    dialog->findChild<QComboBox*>(QStringLiteral("ComboBoxComPort"))->setCurrentIndex(4);
-    dialog->findChild<QComboBox*>(QStringLiteral("ComboBoxBaudRate"))->setCurrentIndex(3);
-    dialog->findChild<QPushButton*>(QStringLiteral("ButtonSet"))->click();
-  });
-  window.findChild<QPushButton*>(QStringLiteral("ButtonInterFace"))->click();
+  MainWindowHarness harness;
+  TFormMain& window = harness.OpenWindow(std::make_unique<LinkFacade>(LinkPorts{}));
+  harness.Find<QComboBox>("ComboBoxInterFace")->setEditText("COM");
+  WithModal(
+      "FormRs232Setup",
+      [](QWidget* dialog) {
+        Named<QComboBox>(dialog, "ComboBoxComPort")->setCurrentIndex(4);
+        Named<QComboBox>(dialog, "ComboBoxBaudRate")->setCurrentIndex(3);
+        Named<QPushButton>(dialog, "ButtonSet")->click();
+      },
+      [&] { harness.Find<QPushButton>("ButtonInterFace")->click(); });
   EXPECT_EQ(window.Serial().PortName, "COM5");
   EXPECT_TRUE(window.StatusPanelText(1).startsWith("COM5 19200,"));
 }

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "gui/ui_translations.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "dialogs/net_setup_window.h"
 #include "support/two_networks.h"
 #include "support/virtual_printer.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 

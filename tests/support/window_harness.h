@@ -1,8 +1,9 @@
 #pragma once
 
 // What the window tests share: readable texts in failures, controls found by name, the
-// application's error handler and the main window's message boxes recorded, the virtual printer
-// on loopback, and a modal window driven from inside its own event loop.
+// application's error handler and the windows' message boxes recorded, the main window built as
+// the program builds it, the virtual printer on loopback, and a modal window driven from inside
+// its own event loop.
 
 #include <gtest/gtest.h>
 
@@ -69,15 +70,6 @@ class RecordErrors {
 // boxes for refused input are all they show in these tests.
 inline MessageSink RecordBoxes(std::vector<QString>& texts) {
   return [&texts](QWidget*, const QString& text, MessageKind) { texts.push_back(text); };
-}
-
-// The main window's services with every message box recorded instead of shown.
-inline TFormMain::Services RecordMessages(std::vector<QString>& messages) {
-  TFormMain::Services services;
-  services.showMessage = [&messages](QWidget*, const QString& text, MessageKind) {
-    messages.push_back(text);
-  };
-  return services;
 }
 
 // A link whose only working kind is a TCP connection.
@@ -155,26 +147,31 @@ inline void ExpectControlsFit(const QList<QWidget*>& controls) {
   }
 }
 
-// The main window over a link whose only working kind is a TCP connection to the virtual
-// printer, on a fixed clock, with recorders for its message boxes (their details, and whether the
-// window took input while one showed) and for its error boxes: refused input, and whatever the
-// application's last-resort handler caught.
-class MainWindowOverTcp : public ::testing::Test {
+// Services for the main window whose clock stands at `now`.
+inline TFormMain::Services ClockAt(const QDateTime& now) {
+  TFormMain::Services services;
+  services.now = [now] { return now; };
+  return services;
+}
+
+// The main window as the program builds it, over a link of the test's choice, with every box it
+// (or a window it opens) would show recorded instead: the text, the detail under it, and whether
+// the window took input while it showed. Error boxes (refused input) are messages like the others
+// unless `errorBoxesApart_` sends them to `errors_`. A fixture takes it as a base; a test that
+// needs several windows keeps one for each.
+class MainWindowHarness {
  public:
-  static inline const QDateTime PcNow{QDate(2026, 12, 7), QTime(11, 5, 9)};
+  MainWindowHarness() = default;
+  MainWindowHarness(const MainWindowHarness&) = delete;
+  MainWindowHarness& operator=(const MainWindowHarness&) = delete;
 
- protected:
-  void SetUp() override { ASSERT_TRUE(sim_.Start({})) << sim_.Error(); }
-  void TearDown() override { window_.reset(); }
-
-  // Starts the window; with `onTcp` it starts on "ETHERNET" pointed at the virtual printer.
-  void Open(bool onTcp) {
-    link_ = TcpOnlyLink();
-    TFormMain::Services services;
-    services.now = [] { return PcNow; };
+  // Builds the window over `link`; `services` give everything but the message boxes.
+  TFormMain& OpenWindow(std::unique_ptr<LinkFacade> link, TFormMain::Services services = {}) {
+    window_.reset();
+    link_ = std::move(link);
     services.showMessage = [this](QWidget*, const QString& text, MessageKind kind,
                                   const QString& detail) {
-      if (kind == MessageKind::Error) {
+      if (kind == MessageKind::Error && errorBoxesApart_) {
         errors_.push_back(text);
         return;
       }
@@ -182,27 +179,52 @@ class MainWindowOverTcp : public ::testing::Test {
       details_.push_back(detail);
       enabledDuringMessage_.push_back(window_ != nullptr && window_->InputEnabled());
     };
-    if (onTcp) {
-      services.startTarget = LoopbackTarget(sim_.TcpPort());
-    }
-    window_ = std::make_unique<TFormMain>(*link_, services);
+    window_ = std::make_unique<TFormMain>(*link_, std::move(services));
+    return *window_;
   }
 
   template <typename T>
-  T* Find(const char* name) {
+  T* Find(const char* name) const {
     return Named<T>(window_.get(), name);
   }
-  QString Text(const char* edit) { return Find<QLineEdit>(edit)->text(); }
-  void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
-  // Every line the printer received, in order.
-  std::vector<std::string> Received() { return sim_.Received(); }
+  QString Text(const char* edit) const { return Find<QLineEdit>(edit)->text(); }
+  void Click(const char* button) const {
+    QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
+  }
 
-  std::vector<QString> errors_;  // error boxes
-  RecordErrors recordErrors_{errors_};
-  VirtualPrinter sim_;
+  std::vector<QString> errors_;  // error boxes kept apart; a fixture may record others there too
+  bool errorBoxesApart_ = false;
   std::unique_ptr<LinkFacade> link_;
-  std::unique_ptr<TFormMain> window_;
+  std::unique_ptr<TFormMain> window_;  // goes before its link
   std::vector<QString> messages_;
   std::vector<QString> details_;  // under each message
   std::vector<bool> enabledDuringMessage_;
+};
+
+// The main window over a link whose only working kind is a TCP connection to the virtual
+// printer, on a fixed clock, with its message boxes recorded and its error boxes apart: refused
+// input, and whatever the application's last-resort handler caught.
+class MainWindowOverTcp : public ::testing::Test, public MainWindowHarness {
+ public:
+  static inline const QDateTime PcNow{QDate(2026, 12, 7), QTime(11, 5, 9)};
+
+ protected:
+  MainWindowOverTcp() { errorBoxesApart_ = true; }
+  void SetUp() override { ASSERT_TRUE(sim_.Start({})) << sim_.Error(); }
+  void TearDown() override { window_.reset(); }
+
+  // Starts the window; with `onTcp` it starts on "ETHERNET" pointed at the virtual printer.
+  void Open(bool onTcp) {
+    TFormMain::Services services = ClockAt(PcNow);
+    if (onTcp) {
+      services.startTarget = LoopbackTarget(sim_.TcpPort());
+    }
+    OpenWindow(TcpOnlyLink(), std::move(services));
+  }
+
+  // Every line the printer received, in order.
+  std::vector<std::string> Received() { return sim_.Received(); }
+
+  RecordErrors recordErrors_{errors_};
+  VirtualPrinter sim_;
 };
