@@ -62,10 +62,6 @@ std::string PeerText(const sockaddr_in& address) {
   return Ipv4Text(ntohl(address.sin_addr.s_addr)) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
-bool TakesBlockWrites(BlockWrites writes) {
-  return writes == BlockWrites::Applied || writes == BlockWrites::ShortAck;
-}
-
 }  // namespace
 
 // What a datagram asks for, before the printers are looked at.
@@ -79,11 +75,6 @@ struct Datagram {
 
   bool Request() const { return discovery || block; }
   bool Write() const { return block && block->write; }
-  CommandKind Kind() const {
-    return discovery || (block && !block->write) ? CommandKind::Query
-           : block                               ? CommandKind::Set
-                                                 : CommandKind::Unknown;
-  }
 };
 
 // What the printers made of a datagram, taken under the lock.
@@ -99,32 +90,23 @@ namespace {
 
 std::optional<Unanswered> WhyUnanswered(const Datagram& d, const DatagramOutcome& o) {
   using enum Unanswered;
-  if (!RequestCommand(d.bytes)) {
-    return ShorterThanHeader;
-  }
-  if (!d.Request()) {
-    return NotARequest;
-  }
-  if (d.block && !o.target) {
-    return ForNoPrinter;
-  }
-  if (!d.allowed) {
-    return NotFromThisHost;
-  }
-  if (d.block && !d.block->write && o.faults.blockReadsUnansweredOn.contains(*o.target)) {
-    return ReadLeftUnanswered;
-  }
-  if (d.Write() && o.writes == BlockWrites::Unanswered) {
-    return WriteLeftUnanswered;
-  }
-  if (d.Write() && !o.applied && o.writes != BlockWrites::Unapplied) {
-    return TooShortForBlock;
-  }
-  if (d.from.sin_port == 0) {
-    return NoPort;
-  }
-  if (o.faults.udpSilent) {
-    return Silent;
+  const bool read = d.block && !d.block->write;
+  // The first that holds is the reason.
+  const std::array<std::pair<bool, Unanswered>, 9> reasons = {{
+      {!RequestCommand(d.bytes), ShorterThanHeader},
+      {!d.Request(), NotARequest},
+      {d.block && !o.target, ForNoPrinter},
+      {!d.allowed, NotFromThisHost},
+      {read && o.target && o.faults.blockReadsUnansweredOn.contains(*o.target), ReadLeftUnanswered},
+      {d.Write() && o.writes == BlockWrites::Unanswered, WriteLeftUnanswered},
+      {d.Write() && !o.applied && o.writes != BlockWrites::Unapplied, TooShortForBlock},
+      {d.from.sin_port == 0, NoPort},
+      {o.faults.udpSilent, Silent},
+  }};
+  for (const auto& [holds, why] : reasons) {
+    if (holds) {
+      return why;
+    }
   }
   return std::nullopt;
 }
@@ -154,7 +136,7 @@ std::string Notes(const Datagram& d, const DatagramOutcome& o, std::optional<Una
 
 // The replies to a request the printers took: an acknowledgement, a block, or one discovery
 // reply per printer. `tcpAddress`: where the TCP side listens, empty when it does not on one.
-std::vector<std::string> Replies(const Datagram& d, const DatagramOutcome& o,
+std::vector<std::string> Replies(const Datagram& d, DatagramOutcome& o,
                                  const std::string& tcpAddress) {
   if (d.Write()) {
     std::string ack = BuildBlockWriteAck(d.bytes);
@@ -169,7 +151,7 @@ std::vector<std::string> Replies(const Datagram& d, const DatagramOutcome& o,
   std::vector<std::string> replies;
   replies.reserve(o.printers.size());
   for (std::size_t i = 0; i < o.printers.size(); ++i) {
-    PrinterState printer = o.printers[i];
+    PrinterState& printer = o.printers[i];
     // The first printer is the one behind the TCP side: while it takes its address by DHCP
     // (a made-up lease), a discovery leads to where the TCP side listens.
     if (i == 0 && printer.dhcp && !tcpAddress.empty()) {
@@ -202,13 +184,13 @@ void SimServer::Impl::ReadDatagrams() {
 
 void SimServer::Impl::HandleDatagram(std::string_view bytes, const sockaddr_in& from) {
   const Datagram datagram = Classify(bytes, from);
-  const DatagramOutcome outcome = Apply(datagram);
+  DatagramOutcome outcome = Apply(datagram);
   const std::optional<Unanswered> why = WhyUnanswered(datagram, outcome);
   const std::string prefix = LogTimestamp() + " udp#" + std::to_string(udpChannelId);
   Emit(prefix + " <- " + datagram.peer + " \"" + EscapeBytes(bytes, kLoggedDatagramBytes) + "\"" +
        Notes(datagram, outcome, why, fleet.Count()));
   if (!why) {
-    Answer(datagram, outcome, prefix);
+    Answer(datagram, std::move(outcome), prefix);
   }
 }
 
@@ -229,14 +211,17 @@ DatagramOutcome SimServer::Impl::Apply(const Datagram& d) {
   DatagramOutcome o;
   {
     std::lock_guard lock(mu);
-    log.Append(LogEntry{Transport::Udp, udpChannelId, std::string(d.bytes), d.Kind(), d.peer});
+    CommandKind kind =
+        d.Request() ? (d.Write() ? CommandKind::Set : CommandKind::Query) : CommandKind::Unknown;
+    log.Append(LogEntry{Transport::Udp, udpChannelId, std::string(d.bytes), kind, d.peer});
     if (d.block) {
       o.target = fleet.Find(state, d.block->target);
     }
     if (d.block && o.target) {
       o.writes = faults.BlockWritesTo(*o.target);
       // Applied at once, even when the reply is silenced: only the acknowledgement goes missing.
-      if (d.block->write && d.allowed && TakesBlockWrites(o.writes)) {
+      if (d.block->write && d.allowed &&
+          (o.writes == BlockWrites::Applied || o.writes == BlockWrites::ShortAck)) {
         o.applied = fleet.Apply(d.bytes, *o.target, state);
       }
       if (!d.block->write) {
@@ -255,7 +240,7 @@ DatagramOutcome SimServer::Impl::Apply(const Datagram& d) {
   return o;
 }
 
-void SimServer::Impl::Answer(const Datagram& datagram, const DatagramOutcome& outcome,
+void SimServer::Impl::Answer(const Datagram& datagram, DatagramOutcome outcome,
                              const std::string& prefix) {
   const bool tcpAddress = listener.Valid() && config.tcpHost != "0.0.0.0";
   std::vector<std::string> replies =

@@ -84,7 +84,7 @@ struct SimServer::Impl {
   void HandleDatagram(std::string_view bytes, const sockaddr_in& from);
   Datagram Classify(std::string_view bytes, const sockaddr_in& from);
   DatagramOutcome Apply(const Datagram& datagram);
-  void Answer(const Datagram& datagram, const DatagramOutcome& outcome, const std::string& prefix);
+  void Answer(const Datagram& datagram, DatagramOutcome outcome, const std::string& prefix);
   void SendDatagrams();
 
   void Emit(const std::string& line) const {
