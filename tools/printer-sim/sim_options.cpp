@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <functional>
@@ -57,23 +58,15 @@ std::optional<long long> ParseCount(std::string_view text, long long max, int ba
 
 // Six pairs of hex digits separated by ':' or '-', returned as upper case with ':'.
 std::optional<std::string> NormaliseMac(std::string_view text) {
-  if (text.size() != 17) {
+  std::string mac(text);
+  for (std::size_t i = 2; i < mac.size(); i += 3) {
+    mac[i] = mac[i] == '-' ? ':' : mac[i];
+  }
+  if (!ParseMac(mac)) {
     return std::nullopt;
   }
-  std::string mac(text);
-  for (std::size_t i = 0; i < mac.size(); ++i) {
-    auto c = static_cast<unsigned char>(mac[i]);
-    if (i % 3 == 2) {
-      if (c != ':' && c != '-') {
-        return std::nullopt;
-      }
-      mac[i] = ':';
-    } else if (!std::isxdigit(c)) {
-      return std::nullopt;
-    } else {
-      mac[i] = static_cast<char>(std::toupper(c));
-    }
-  }
+  std::transform(mac.begin(), mac.end(), mac.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return mac;
 }
 
