@@ -245,23 +245,23 @@ void SimServer::Impl::Answer(const Datagram& datagram, DatagramOutcome outcome,
   const bool tcpAddress = listener.Valid() && config.tcpHost != "0.0.0.0";
   std::vector<std::string> replies =
       Replies(datagram, outcome, tcpAddress ? config.tcpHost : std::string());
-  const FaultSwitches& faults = outcome.faults;
-  std::size_t copies = 1 + (faults.duplicateReplies ? 1 : 0) + faults.floodReplies;
+  const FaultSwitches& udpFaults = outcome.faults;
+  std::size_t copies = 1 + (udpFaults.duplicateReplies ? 1 : 0) + udpFaults.floodReplies;
   std::string line = prefix + " -> " + datagram.peer + " " + std::to_string(replies.size()) +
                      " repl" + (replies.size() == 1 ? "y" : "ies");
   if (copies > 1) {
     line += ", each " + std::to_string(copies) + " times";
   }
-  if (faults.shortReply) {
+  if (udpFaults.shortReply) {
     line += ", each after a 31-byte datagram";
   }
-  std::size_t perReply = faults.shortReply ? 2 : 1;
+  std::size_t perReply = udpFaults.shortReply ? 2 : 1;
   if (udpOut.size() + perReply * replies.size() > kMaxQueuedDatagrams) {
     Emit(line + Note(Unanswered::TooMuchUnsent));
     return;
   }
   for (std::string& reply : replies) {
-    if (faults.shortReply) {
+    if (udpFaults.shortReply) {
       udpOut.push_back({datagram.from, reply.substr(0, kUdpHeaderSize - 1), 1});
     }
     udpOut.push_back({datagram.from, std::move(reply), copies});
