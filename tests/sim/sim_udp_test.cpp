@@ -9,8 +9,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "printer-sim/sim_server.h"
@@ -140,6 +142,10 @@ class Client {
 class SimUdpTest : public testing::Test {
  protected:
   void Start(int printers = 1) {
+    {
+      std::lock_guard lock(linesMutex_);
+      lines_.clear();
+    }
     SimServerConfig config;
     config.tcp = false;
     config.udp = true;
@@ -148,6 +154,10 @@ class SimUdpTest : public testing::Test {
     config.printerCount = printers;
     config.initialState.status = "Paper Jam";
     config.initialState.udpErrorFlags = 0x02;
+    config.logSink = [this](std::string_view line) {
+      std::lock_guard lock(linesMutex_);
+      lines_.emplace_back(line);
+    };
     server_ = std::make_unique<SimServer>(config);
     std::string error;
     ASSERT_TRUE(server_->Start(&error)) << error;
@@ -157,9 +167,22 @@ class SimUdpTest : public testing::Test {
   bool Logged(std::uint64_t count) {
     return server_->WaitUntil([&] { return server_->ReceivedCount() >= count; }, 5s);
   }
+  // The text log's lines for the datagrams received since Start, without its replies' lines.
+  std::vector<std::string> RequestLines() {
+    std::lock_guard lock(linesMutex_);
+    std::vector<std::string> requests;
+    for (const std::string& line : lines_) {
+      if (line.find(" <- ") != std::string::npos) {
+        requests.push_back(line);
+      }
+    }
+    return requests;
+  }
 
   Client client_;
   std::unique_ptr<SimServer> server_;
+  std::mutex linesMutex_;
+  std::vector<std::string> lines_;
 };
 
 struct PrinterRow {
@@ -404,7 +427,8 @@ struct UnansweredCase {
   int printers;
   std::string datagram;
   FaultSwitches faults;
-  bool changed;  // whether the name became "Moved"
+  bool changed;      // whether the name became "Moved"
+  const char* note;  // how the datagram's line in the text log ends
 };
 
 std::string NameWrite(const std::string& mac = std::string("\x00\x11\x22\x33\x44\x55", 6)) {
@@ -417,19 +441,47 @@ TEST_F(SimUdpTest, BlockRequestsWithoutAnAnswer) {
   const std::string otherMac("\x00\x11\x22\x33\x44\x56", 6);  // the second of several
   const FaultSwitches silent = Faulty([](auto& f) { f.udpSilent = true; });
   const std::vector<UnansweredCase> cases = {
-      {"read for no printer", 1, ReadBlock(50, 4, otherMac), {}, false},
-      {"write for no printer", 1, NameWrite(otherMac), {}, false},
-      {"write for every MAC", 1, NameWrite(std::string(6, '\xFF')), {}, false},
+      {"read for no printer",
+       1,
+       ReadBlock(50, 4, otherMac),
+       {},
+       false,
+       "(ignored: block 4 for no printer's MAC)"},
+      {"write for no printer",
+       1,
+       NameWrite(otherMac),
+       {},
+       false,
+       "(ignored: block 0 for no printer's MAC)"},
+      {"write for every MAC",
+       1,
+       NameWrite(std::string(6, '\xFF')),
+       {},
+       false,
+       "(ignored: block 0 for no printer's MAC)"},
       {"write to a derived printer that leaves it unanswered", 3, NameWrite(otherMac),
        Faulty([](auto& f) {
          f.blockWrites = FaultSwitches::BlockWrites::Unanswered;
          f.blockWritesOn = {1};
        }),
-       false},
-      {"read without a block number", 1, ReadBlock(50, 4).substr(0, 32), {}, false},
-      {"write cut before the name", 1, NameWrite().substr(0, 176), {}, false},
-      {"silent read", 1, ReadBlock(50, 4), silent, false},
-      {"silent write", 1, NameWrite(), silent, true},
+       false, "(ignored: write of block 0 to printer 2, left unanswered)"},
+      {"read without a block number",
+       1,
+       ReadBlock(50, 4).substr(0, 32),
+       {},
+       false,
+       "(ignored: command 3)"},
+      {"write cut before the name",
+       1,
+       NameWrite().substr(0, 176),
+       {},
+       false,
+       "(ignored: too short for block 0)"},
+      {"read of a printer that leaves reads unanswered", 1, ReadBlock(50, 4),
+       Faulty([](auto& f) { f.blockReadsUnansweredOn = {0}; }), false,
+       "(ignored: read of block 4, left unanswered)"},
+      {"silent read", 1, ReadBlock(50, 4), silent, false, "(no reply: silent)"},
+      {"silent write", 1, NameWrite(), silent, true, "(wrote block 0) (no reply: silent)"},
   };
   for (const UnansweredCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -441,6 +493,8 @@ TEST_F(SimUdpTest, BlockRequestsWithoutAnAnswer) {
     server_->SetFaults({});
     Send(Request(51));
     EXPECT_TRUE(client_.ReceiveUntil(51).empty());
+    ASSERT_FALSE(RequestLines().empty());
+    EXPECT_TRUE(RequestLines().front().ends_with(c.note)) << RequestLines().front();
     // A derived printer answers its reads; only its writes go unanswered.
     if (c.printers > 1) {
       Send(ReadBlock(52, 4, otherMac));
