@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/fleet_file.h"
+#include "cli/udp_commands.h"
 
 namespace {
 
@@ -138,6 +139,18 @@ TEST(FleetFileTest, ReadsBackWhatItWritesAndTakesCrlfWithAByteOrderMark) {
   ASSERT_NE(crlf, nullptr) << std::get<FleetFileError>(read).message;
   EXPECT_EQ(*crlf, (std::vector<FleetRow>{{"00:1A:2B:3C:4D:5E", "Hall, 2", false, "10.0.0.9",
                                            "255.255.255.0", "10.0.0.1", 2}}));
+}
+
+// apply's "unchanged" and remote-set's read-back judge addresses alike: the same four numbers
+// however they are written, and a text that is no address only as itself (an empty address is
+// no broadcast address).
+TEST(SameAddress, IsTheSameFourNumbersOrElseTheSameText) {
+  EXPECT_TRUE(SameAddress("10.0.0.1", "010.000.0.01"));
+  EXPECT_FALSE(SameAddress("10.0.0.1", "10.0.0.2"));
+  EXPECT_FALSE(SameAddress("", "255.255.255.255"));
+  EXPECT_FALSE(SameAddress("printer", "255.255.255.255"));
+  EXPECT_FALSE(SameAddress("printer", "other"));
+  EXPECT_TRUE(SameAddress("", ""));
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
     entry.changes = Differences(*entry.before, *entry.row);
     entry.result = entry.changes.empty() ? Result::Unchanged : Result::WouldChange;
     entry.after = entry.changes.empty() ? *entry.before : *entry.row;
-    entry.after->line = entry.changes.empty() ? entry.before->line : 0;
+    entry.after->line = 0;
   }
   return true;
 }
@@ -156,13 +156,14 @@ bool FleetApply::Write(Entry& entry, int index, int count) {
   }
   if (!write.read) {
     entry.Fail("no reply when block 4 was read before writing");
-  } else if (write.readBack) {
+    return true;
+  }
+  if (write.readBack) {
     entry.after = RowOf(*TextToMac(row.mac), row.name, write.readBack->config);
   }
-  if (write.read && !write.doubts.empty()) {
+  entry.result = Result::Changed;
+  if (!write.doubts.empty()) {
     entry.Fail("the printer did not confirm the change: " + Joined(write.doubts, "; "));
-  } else if (write.read) {
-    entry.result = Result::Changed;
   }
   return true;
 }

@@ -111,11 +111,8 @@ CliOutcome RunRemoteSet(CommandRun& run) {
     run.Json("reported", ReportedJson(*write.readBack));
   }
   if (!write.doubts.empty()) {
-    std::string text = write.doubts.front();
-    for (std::size_t i = 1; i < write.doubts.size(); ++i) {
-      text += "; " + write.doubts[i];
-    }
-    return run.Finish(CliUnconfirmedExit, "the printer did not confirm the change: " + text);
+    return run.Finish(CliUnconfirmedExit,
+                      "the printer did not confirm the change: " + Joined(write.doubts, "; "));
   }
   run.Say("Wrote to " + args.mac + ": " + AddressText(write.written) + ", name '" +
           ShownText(write.written.netName.View()) + "'.");
