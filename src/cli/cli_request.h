@@ -54,63 +54,36 @@ struct CliLink {
   std::string target;  // as the output shows it: "host:port", the device name, or empty for USB
 };
 
-// What every command takes.
-struct SharedOptions {
+// One command line, parsed and checked. Texts are Latin-1 bytes, ready for the records.
+struct CliArgs {
+  CliCommand command = CliCommand::Help;
+  // For Help: the command whose usage is asked for; Help itself means the general usage.
+  CliCommand helpTopic = CliCommand::Help;
   bool json = false;
   bool verbose = false;
   bool debug = false;  // the trace on standard error
   bool yes = false;
-};
-
-// The link commands' link, and --usb-vendor (also for `usb list`).
-struct LinkOptions {
-  std::optional<CliLink> link;
-  // As four lower-case hex digits: the USB vendor id to look for.
+  std::optional<CliLink> link;  // the link commands'
+  // --usb-vendor (also for `usb list`), as four lower-case hex digits.
   std::optional<std::string> usbVendor;
-};
-
-// clock set: the PC's time, or the given clock.
-struct ClockSetOptions {
+  // clock set: the PC's time, or the given clock.
   bool clockFromPc = false;
   ClockRecord clock;
-};
-
-// net set and remote-set: --dhcp or --static IP MASK GATEWAY.
-struct AddressOptions {
+  // net set and remote-set: --dhcp or --static IP MASK GATEWAY.
   bool dhcp = false;
   std::string ip, mask, gateway;
-};
-
-// discover, remote-set, export and apply.
-struct UdpOptions {
+  // discover, remote-set, export and apply.
   std::string mac;  // remote-set: as MacToText writes it
   std::string to = "255.255.255.255";
   std::uint16_t udpPort = NetSetupPort;
   int quietMs = 1000;  // discover, export and apply: --timeout
   // --interface: broadcasts out of this interface only; empty for every one that can.
   std::string interfaceName;
-};
-
-// apply FILE: a path, or "-" for standard input; --dry-run.
-struct ApplyOptions {
+  // apply FILE: a path, or "-" for standard input; --dry-run.
   std::string file;
   bool dryRun = false;
-};
-
-// One command line, parsed and checked. Texts are Latin-1 bytes, ready for the records.
-struct CliArgs : SharedOptions,
-                 LinkOptions,
-                 ClockSetOptions,
-                 AddressOptions,
-                 UdpOptions,
-                 ApplyOptions {
-  CliCommand command = CliCommand::Help;
-  // For Help: the command whose usage is asked for; Help itself means the general usage.
-  CliCommand helpTopic = CliCommand::Help;
-  // name set NAME, remote-set --name NAME.
-  std::optional<std::string> name;
-  // web HOST.
-  std::string host;
+  std::optional<std::string> name;  // name set NAME, remote-set --name NAME
+  std::string host;                 // web HOST
 };
 
 // The command line as the parser read it, before a command checks what it takes.

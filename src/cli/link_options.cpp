@@ -23,21 +23,18 @@ const LineOption LineOptions[] = {
     {"--stop-bits", "BITS", serial_choices::StopBits},
 };
 
-// "none, rts, rts-cts or xon-xoff": the dialog's hardware list, then software Xon/Xoff.
-std::vector<std::string> HandshakeWords() {
-  std::vector<std::string> words;
-  for (const SerialChoice& choice : serial_choices::Hardware.choices) {
-    words.emplace_back(choice.word);
-  }
-  words.emplace_back(serial_choices::Software.choices.back().word);
-  return words;
-}
-
 std::vector<std::string> Words(const SerialSetting& setting) {
   std::vector<std::string> words;
   for (const SerialChoice& choice : setting.choices) {
     words.emplace_back(choice.word);
   }
+  return words;
+}
+
+// "none, rts, rts-cts or xon-xoff": the dialog's hardware list, then software Xon/Xoff.
+std::vector<std::string> HandshakeWords() {
+  std::vector<std::string> words = Words(serial_choices::Hardware);
+  words.emplace_back(serial_choices::Software.choices.back().word);
   return words;
 }
 
@@ -49,9 +46,9 @@ std::string Alternatives(const std::vector<std::string>& words) {
   return text;
 }
 
-// The main window's start value of a serial choice.
-std::string DefaultWord(const SerialSetting& setting) {
-  return setting.In(SerialSettings{}).word;
+// "(default 9600)": the main window's start value.
+std::string DefaultText(const SerialSetting& setting) {
+  return std::string("(default ") + setting.In(SerialSettings{}).word + ")";
 }
 
 std::optional<std::string> TakeDevice(const QString& value, const char* option,
@@ -135,36 +132,30 @@ std::optional<std::string> TakeSerialChoices(const ParsedLine& line, CliLink& li
 }  // namespace
 
 std::vector<OptionRule> LinkOptionRules() {
-  std::vector<OptionRule> rules = {
-      {"--usb", "--usb", 0, "", "the first USB printer", "Link", false, true},
-      {"--usb-vendor", "--usb-vendor", 1, "XXXX",
-       "the USB vendor id to look for (four hex digits; else\n"
-       "$Q73580_PRINTER_VENDOR_ID, else the build's, %VENDOR%)",
-       "Link", false, true},
-      {"--com", "--com", 1, "COM1..COM30|/PATH", "a serial port", "Link", false, true},
+  std::vector<OptionRule> rules;
+  const auto add = [&](const char* name, int values, const char* valueText, std::string text) {
+    rules.push_back({name, name, values, valueText, std::move(text), "Link", false, true});
   };
+  add("--usb", 0, "", "the first USB printer");
+  add("--usb-vendor", 1, "XXXX",
+      "the USB vendor id to look for (four hex digits; else\n"
+      "$Q73580_PRINTER_VENDOR_ID, else the build's, %VENDOR%)");
+  add("--com", 1, "COM1..COM30|/PATH", "a serial port");
   for (const LineOption& option : LineOptions) {
     const std::string words = Alternatives(Words(option.setting));
     // The longest list goes on two lines.
-    rules.push_back(
-        {option.name, option.name, 1, option.valueText,
-         words + (words.size() > 30 ? "\n" : " ") + "(default " + DefaultWord(option.setting) + ")",
-         "Link", false, true});
+    add(option.name, 1, option.valueText,
+        words + (words.size() > 30 ? "\n" : " ") + DefaultText(option.setting));
   }
-  rules.push_back(
-      {"--handshake", "--handshake", 1, "HANDSHAKE",
-       Alternatives(HandshakeWords()) + " (default " + DefaultWord(serial_choices::Hardware) + ")",
-       "Link", false, true});
-  rules.push_back({"--lpt", "--lpt", 1, "LPT1..LPT4|/PATH", "a parallel port (write only)", "Link",
-                   false, true});
-  rules.push_back(
-      {"--net", "--net", 1, "HOST[:PORT]",
-       "a network printer (port " + std::to_string(DefaultPrinterPort) + " unless given)", "Link",
-       false, true});
+  add("--handshake", 1, "HANDSHAKE",
+      Alternatives(HandshakeWords()) + " " + DefaultText(serial_choices::Hardware));
+  add("--lpt", 1, "LPT1..LPT4|/PATH", "a parallel port (write only)");
+  add("--net", 1, "HOST[:PORT]",
+      "a network printer (port " + std::to_string(DefaultPrinterPort) + " unless given)");
   return rules;
 }
 
-std::optional<std::string> TakeUsbVendor(const ParsedLine& line, LinkOptions& options) {
+std::optional<std::string> TakeUsbVendor(const ParsedLine& line, CliArgs& args) {
   const std::optional<QString> vendor = line.Value("--usb-vendor");
   if (!vendor) {
     return std::nullopt;
@@ -172,15 +163,15 @@ std::optional<std::string> TakeUsbVendor(const ParsedLine& line, LinkOptions& op
   if (line.Has("--com") || line.Has("--lpt") || line.Has("--net")) {
     return "option --usb-vendor needs --usb";
   }
-  options.usbVendor = ParseUsbVendorId(Latin1(*vendor));
-  if (!options.usbVendor) {
+  args.usbVendor = ParseUsbVendorId(Latin1(*vendor));
+  if (!args.usbVendor) {
     return "--usb-vendor must be four hex digits, like 1a2b, not " + Quoted(*vendor);
   }
   return std::nullopt;
 }
 
 std::optional<std::string> TakeLink(const ParsedLine& line, const std::string& command,
-                                    LinkOptions& options) {
+                                    CliArgs& args) {
   const int count = (line.Has("--usb") ? 1 : 0) + (line.Has("--com") ? 1 : 0) +
                     (line.Has("--lpt") ? 1 : 0) + (line.Has("--net") ? 1 : 0);
   if (count == 0) {
@@ -213,7 +204,7 @@ std::optional<std::string> TakeLink(const ParsedLine& line, const std::string& c
     problem = TakeSerialChoices(line, link);
   }
   if (!problem) {
-    options.link = std::move(link);
+    args.link = std::move(link);
   }
   return problem;
 }

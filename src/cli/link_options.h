@@ -10,7 +10,7 @@
 std::vector<OptionRule> LinkOptionRules();
 
 // --usb-vendor, for the link commands and `usb list`.
-std::optional<std::string> TakeUsbVendor(const ParsedLine& line, LinkOptions& options);
+std::optional<std::string> TakeUsbVendor(const ParsedLine& line, CliArgs& args);
 // Exactly one link, for a link command named `command`, with its serial choices.
 std::optional<std::string> TakeLink(const ParsedLine& line, const std::string& command,
-                                    LinkOptions& options);
+                                    CliArgs& args);

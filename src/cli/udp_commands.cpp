@@ -9,11 +9,11 @@
 
 namespace {
 
-std::string NoAnswerHint(const DiscoverySent& sent, const UdpOptions& options) {
+std::string NoAnswerHint(const DiscoverySent& sent, const CliArgs& args) {
   if (sent.broadcast && sent.interfaces.empty()) {
     return "No network interface is up that can broadcast: nothing was sent.";
   }
-  std::string where = "at " + options.to;
+  std::string where = "at " + args.to;
   if (sent.broadcast) {
     QStringList names;
     for (const NetInterface& interface : sent.interfaces) {
@@ -29,7 +29,7 @@ std::string NoAnswerHint(const DiscoverySent& sent, const UdpOptions& options) {
 }  // namespace
 
 std::variant<NetSetupExchange, std::string> UdpExchange(const CommandRun& run) {
-  const UdpOptions& options = run.args;
+  const CliArgs& options = run.args;
   NetSetupExchange exchange =
       run.services.exchange(QHostAddress(QString::fromStdString(options.to)), options.udpPort);
   if (options.interfaceName.empty()) {
