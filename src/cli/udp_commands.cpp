@@ -1,6 +1,5 @@
 #include "cli/udp_commands.h"
 
-#include <QJsonObject>
 #include <QStringList>
 
 #include "cli/cli_text.h"
@@ -26,23 +25,70 @@ std::string NoAnswerHint(const DiscoverySent& sent, const CliArgs& args) {
          std::to_string(NetSetupLocalPort) + " (see \"Firewalls\").";
 }
 
+// What speaks against a remote change having taken: writes nobody acknowledged, blocks that did
+// not answer when read back (`read` is empty when none could be asked for), and settings that
+// differ from `written`. Empty when the printer confirms the change.
+std::vector<std::string> RemoteChangeDoubts(const std::optional<AddressBlocks>& read,
+                                            const NetConfigRecord& written,
+                                            const std::vector<std::uint8_t>& unanswered) {
+  // An acknowledgement says only that something arrived; the blocks read back say what the
+  // printer now holds. The name cannot be read back this way.
+  std::vector<std::string> doubts;
+  if (!unanswered.empty()) {
+    std::vector<std::string> blocks;
+    for (const std::uint8_t block : unanswered) {
+      blocks.push_back(std::to_string(block));
+    }
+    doubts.push_back(unanswered.size() == 1 ? "no reply to the write of block " + blocks[0]
+                                            : "no reply to the writes of blocks " + Listed(blocks));
+  }
+  if (const std::string unread = UnreadBlocks(read.value_or(AddressBlocks{})); !unread.empty()) {
+    doubts.push_back(unread + " back");
+  }
+  const bool addresses = read && read->addressesRead;
+  const bool mode = read && read->modeRead;
+  if (!addresses && !mode) {
+    return doubts;
+  }
+  const NetConfigRecord& reported = read->config;
+  // Under DHCP the addresses are the server's to choose; only the mode can be compared.
+  const bool modeDiffers = mode && reported.dhcp != written.dhcp;
+  const bool addressesDiffer = written.dhcp == 0 && addresses &&
+                               (!SameAddress(reported.ip.View(), written.ip.View()) ||
+                                !SameAddress(reported.mask.View(), written.mask.View()) ||
+                                !SameAddress(reported.gateway.View(), written.gateway.View()));
+  if (modeDiffers || addressesDiffer) {
+    std::string now;
+    if (mode && addresses) {
+      now = AddressText(reported);
+    } else if (mode) {
+      now = reported.dhcp != 0 ? "DHCP" : "a static address";
+    } else {
+      now = "IP " + ShownText(reported.ip.View()) + ", mask " + ShownText(reported.mask.View()) +
+            ", gateway " + ShownText(reported.gateway.View());
+    }
+    doubts.push_back("it reports " + now + " instead of " + AddressText(written));
+  }
+  return doubts;
+}
+
 }  // namespace
 
 std::variant<NetSetupExchange, std::string> UdpExchange(const CommandRun& run) {
-  const CliArgs& options = run.args;
+  const CliArgs& args = run.args;
   NetSetupExchange exchange =
-      run.services.exchange(QHostAddress(QString::fromStdString(options.to)), options.udpPort);
-  if (options.interfaceName.empty()) {
+      run.services.exchange(QHostAddress(QString::fromStdString(args.to)), args.udpPort);
+  if (args.interfaceName.empty()) {
     return exchange;
   }
   QStringList names;
   for (const NetInterface& interface : BroadcastInterfaces().used) {
-    if (interface.name == QString::fromStdString(options.interfaceName)) {
+    if (interface.name == QString::fromStdString(args.interfaceName)) {
       return exchange.Through(interface.index);
     }
     names << interface.name;
   }
-  return "no network interface " + options.interfaceName + " that can broadcast; there are " +
+  return "no network interface " + args.interfaceName + " that can broadcast; there are " +
          (names.isEmpty() ? std::string("none") : names.join(QStringLiteral(", ")).toStdString());
 }
 
@@ -86,17 +132,6 @@ std::optional<std::map<MacBytes, FoundPrinter>> DiscoverByMac(
     return std::nullopt;
   }
   return found;
-}
-
-QJsonValue InterfaceJson(const NetInterface& interface) {
-  if (interface.name.isEmpty()) {
-    return QJsonValue();
-  }
-  return QJsonObject{
-      {QStringLiteral("name"), interface.name},
-      {QStringLiteral("address"),
-       interface.address.isNull() ? QJsonValue() : QJsonValue(interface.address.toString())},
-  };
 }
 
 std::string UnreadBlocks(const AddressBlocks& read) {
@@ -167,50 +202,4 @@ RemoteWrite WriteAddressSettings(const NetSetupExchange& exchange, std::uint32_t
   write.readBack = ReadAddressBlocks(exchange, sequence++, target.macText, waitMs);
   write.doubts = RemoteChangeDoubts(write.readBack, write.written, write.unanswered);
   return write;
-}
-
-std::vector<std::string> RemoteChangeDoubts(const std::optional<AddressBlocks>& read,
-                                            const NetConfigRecord& written,
-                                            const std::vector<std::uint8_t>& unanswered) {
-  // An acknowledgement says only that something arrived; the blocks read back say what the
-  // printer now holds. The name cannot be read back this way.
-  std::vector<std::string> doubts;
-  if (!unanswered.empty()) {
-    std::vector<std::string> blocks;
-    for (const std::uint8_t block : unanswered) {
-      blocks.push_back(std::to_string(block));
-    }
-    doubts.push_back(unanswered.size() == 1 ? "no reply to the write of block " + blocks[0]
-                                            : "no reply to the writes of blocks " + Listed(blocks));
-  }
-  const bool addresses = read && read->addressesRead;
-  const bool mode = read && read->modeRead;
-  if (!addresses || !mode) {
-    doubts.push_back(!addresses && !mode ? "no reply when blocks 4 and 5 were read back"
-                                         : std::string("no reply when block ") +
-                                               (addresses ? "5" : "4") + " was read back");
-  }
-  if (!addresses && !mode) {
-    return doubts;
-  }
-  const NetConfigRecord& reported = read->config;
-  // Under DHCP the addresses are the server's to choose; only the mode can be compared.
-  const bool modeDiffers = mode && reported.dhcp != written.dhcp;
-  const bool addressesDiffer = written.dhcp == 0 && addresses &&
-                               (!SameAddress(reported.ip.View(), written.ip.View()) ||
-                                !SameAddress(reported.mask.View(), written.mask.View()) ||
-                                !SameAddress(reported.gateway.View(), written.gateway.View()));
-  if (modeDiffers || addressesDiffer) {
-    std::string now;
-    if (mode && addresses) {
-      now = AddressText(reported);
-    } else if (mode) {
-      now = reported.dhcp != 0 ? "DHCP" : "a static address";
-    } else {
-      now = "IP " + ShownText(reported.ip.View()) + ", mask " + ShownText(reported.mask.View()) +
-            ", gateway " + ShownText(reported.gateway.View());
-    }
-    doubts.push_back("it reports " + now + " instead of " + AddressText(written));
-  }
-  return doubts;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QJsonValue>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -45,10 +44,6 @@ std::optional<std::map<MacBytes, FoundPrinter>> DiscoverByMac(
     CommandRun& run, const NetSetupExchange& exchange, std::uint32_t sequence, int quietMs,
     StatusWait& wait, const std::string& doing, NoAnswer noAnswer = NoAnswer::Quiet);
 
-// {"name": "eth1", "address": "10.77.2.1"}, the address null where the interface has none; null
-// when the interface is not known.
-QJsonValue InterfaceJson(const NetInterface& interface);
-
 // "no reply when block 4 was read"; empty when both blocks answered.
 std::string UnreadBlocks(const AddressBlocks& read);
 
@@ -76,10 +71,3 @@ RemoteWrite WriteAddressSettings(const NetSetupExchange& exchange, std::uint32_t
                                  const RemoteChangeTarget& target, int waitMs,
                                  const std::function<void(NetConfigRecord&)>& edit,
                                  const std::function<void(const std::string&)>& progress);
-
-// What speaks against a remote change having taken: writes nobody acknowledged, blocks that did
-// not answer when read back (`read` is empty when none could be asked for), and settings that
-// differ from `written`. Empty when the printer confirms the change.
-std::vector<std::string> RemoteChangeDoubts(const std::optional<AddressBlocks>& read,
-                                            const NetConfigRecord& written,
-                                            const std::vector<std::uint8_t>& unanswered);

@@ -8,6 +8,19 @@
 
 namespace {
 
+// {"name": "eth1", "address": "10.77.2.1"}, the address null where the interface has none; null
+// when the interface is not known.
+QJsonValue InterfaceJson(const NetInterface& interface) {
+  if (interface.name.isEmpty()) {
+    return QJsonValue();
+  }
+  return QJsonObject{
+      {QStringLiteral("name"), interface.name},
+      {QStringLiteral("address"),
+       interface.address.isNull() ? QJsonValue() : QJsonValue(interface.address.toString())},
+  };
+}
+
 CliOutcome RunDiscover(CommandRun& run) {
   std::variant<NetSetupExchange, std::string> exchange = UdpExchange(run);
   if (const std::string* bad = std::get_if<std::string>(&exchange)) {
