@@ -32,11 +32,6 @@ std::string CliCommandName(CliCommand command) {
                                  : std::string(spec->first) + " " + spec->second;
 }
 
-bool IsLinkCommand(CliCommand command) {
-  const CommandSpec* spec = FindCommand(command);
-  return spec != nullptr && spec->link;
-}
-
 CliOutcome RunCliCommand(const CliArgs& args, CliServices& services) {
   CommandRun run{args, services, {}};
   run.Json("command", QString::fromStdString(CliCommandName(args.command)));

@@ -17,6 +17,16 @@ QJsonObject NetworkJson(const NetConfigRecord& config) {
   };
 }
 
+void SetAddresses(NetConfigRecord& record, bool dhcp, const std::string& ip,
+                  const std::string& mask, const std::string& gateway) {
+  record.dhcp = dhcp ? 1 : 0;
+  if (!dhcp) {
+    record.ip.Assign(ip);
+    record.mask.Assign(mask);
+    record.gateway.Assign(gateway);
+  }
+}
+
 CliOutcome CommandRun::Finish(int code, const std::string& message) {
   outcome.exitCode = code;
   Json("result", QString::fromStdString(code == 0 ? std::string("OK") : message));

@@ -24,6 +24,9 @@ std::optional<std::string> ReadInputFile(const std::string& path, std::size_t ma
 
 // {"dhcp", "ip", "mask", "gateway", "lastUsedIp", "name", "mac"} of a record.
 QJsonObject NetworkJson(const NetConfigRecord& config);
+// DHCP, or the three static addresses, into a record to be written.
+void SetAddresses(NetConfigRecord& record, bool dhcp, const std::string& ip,
+                  const std::string& mask, const std::string& gateway);
 
 // What the commands need from the world, so that tests can stand in for each piece.
 struct CliServices {

@@ -26,6 +26,9 @@ struct CommandSpec {
   CliOutcome (*run)(CommandRun& run);
 };
 
+// "2026-12-08 10:30:00" with `separator` ' ', or "2026-12-08T10:30:00" with 'T'.
+std::string ClockText(const ClockRecord& clock, char separator);
+
 // Each file under commands/ adds its own, in the order the general help lists them.
 void AddLinkCommands(std::vector<CommandSpec>& commands);
 void AddDiscover(std::vector<CommandSpec>& commands);

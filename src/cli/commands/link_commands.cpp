@@ -6,16 +6,11 @@
 #include <cstdio>
 
 #include "cli/cli_checks.h"
-#include "cli/cli_commands.h"
 #include "cli/cli_text.h"
+#include "cli/commands/commands.h"
 #include "protocol/printer_operations.h"
 
 namespace {
-
-// How the question and messages name the link: "USB", "COM1", "192.168.0.20:9100".
-std::string LinkCaption(const CliLink& link) {
-  return link.kind == LinkKind::Usb ? std::string("USB") : ShownText(link.target);
-}
 
 QJsonObject ClockJson(const ClockRecord& clock) {
   return QJsonObject{
@@ -140,23 +135,18 @@ CliOutcome RunNetGet(CommandRun& run) {
   return run.Finish(result);
 }
 
-std::optional<std::string> TakeNetSet(const ParsedLine& line, CliArgs& args) {
-  return TakeAddressChoice(line, "net set", args);
-}
-
 CliOutcome RunNetSet(CommandRun& run) {
   const CliArgs& args = run.args;
   NetConfigRecord config;
-  config.dhcp = args.dhcp ? 1 : 0;
-  if (!args.dhcp) {
-    config.ip.Assign(args.ip);
-    config.mask.Assign(args.mask);
-    config.gateway.Assign(args.gateway);
-  }
+  SetAddresses(config, args.dhcp, args.ip, args.mask, args.gateway);
   return Set(run, PrinterOperation::SetNetwork, &config,
              args.dhcp ? std::string("Address by DHCP.")
                        : "Static address " + args.ip + ", mask " + args.mask + ", gateway " +
                              args.gateway + ".");
+}
+
+std::optional<std::string> TakeNetSet(const ParsedLine& line, CliArgs& args) {
+  return TakeAddressChoice(line, "net set", args);
 }
 
 std::optional<std::string> TakeName(const ParsedLine& line, CliArgs& args) {
@@ -178,9 +168,11 @@ CliOutcome RunNameSet(CommandRun& run) {
 }
 
 CliOutcome RunFactoryReset(CommandRun& run) {
+  // The link as "USB", "COM1" or "192.168.0.20:9100".
+  const CliLink& link = *run.args.link;
+  const std::string on = link.kind == LinkKind::Usb ? std::string("USB") : ShownText(link.target);
   if (std::optional<CliOutcome> stop =
-          run.Confirm("Restore the factory defaults of the printer on " +
-                          LinkCaption(*run.args.link) + "? [y/N] ",
+          run.Confirm("Restore the factory defaults of the printer on " + on + "? [y/N] ",
                       "factory-reset needs --yes when not run from a terminal")) {
     return *stop;
   }

@@ -84,12 +84,7 @@ CliOutcome RunRemoteSet(CommandRun& run) {
   RemoteWrite write = WriteAddressSettings(
       exchange, sequence, target, run.services.remoteWaitMs,
       [&](NetConfigRecord& record) {
-        record.dhcp = args.dhcp ? 1 : 0;
-        if (!args.dhcp) {
-          record.ip.Assign(args.ip);
-          record.mask.Assign(args.mask);
-          record.gateway.Assign(args.gateway);
-        }
+        SetAddresses(record, args.dhcp, args.ip, args.mask, args.gateway);
       },
       [&](const std::string& step) {
         wait.Show(step == "reading back" ? std::string("Reading back…") : "Writing " + step + "…");
