@@ -20,13 +20,17 @@ std::optional<std::string> TakeApply(const ParsedLine& line, CliArgs& args) {
   return TakeUdpOptions(line, args);
 }
 
-QJsonObject SettingsJson(const FleetRow& settings) {
+// Null when the settings are not known.
+QJsonValue SettingsJson(const std::optional<FleetRow>& settings) {
+  if (!settings) {
+    return QJsonValue();
+  }
   return QJsonObject{
-      {QStringLiteral("name"), FromLatin1(settings.name)},
-      {QStringLiteral("mode"), settings.dhcp ? QStringLiteral("dhcp") : QStringLiteral("static")},
-      {QStringLiteral("ip"), FromLatin1(settings.ip)},
-      {QStringLiteral("mask"), FromLatin1(settings.mask)},
-      {QStringLiteral("gateway"), FromLatin1(settings.gateway)},
+      {QStringLiteral("name"), FromLatin1(settings->name)},
+      {QStringLiteral("mode"), settings->dhcp ? QStringLiteral("dhcp") : QStringLiteral("static")},
+      {QStringLiteral("ip"), FromLatin1(settings->ip)},
+      {QStringLiteral("mask"), FromLatin1(settings->mask)},
+      {QStringLiteral("gateway"), FromLatin1(settings->gateway)},
   };
 }
 
@@ -62,7 +66,7 @@ constexpr std::array<const char*, 5> ResultNames = {"not found", "failed", "unch
 
 // One row of the file and what became of it.
 struct Entry {
-  const FleetRow* row = nullptr;
+  FleetRow row;
   std::optional<FleetRow> before, after;
   std::vector<std::string> changes;
   Result result = Result::NotFound;
@@ -97,7 +101,6 @@ class FleetApply {
   const CliArgs& args_;
   NetSetupExchange exchange_;
   std::uint32_t sequence_ = 1;
-  std::vector<FleetRow> rows_;
   std::vector<Entry> entries_;
 };
 
@@ -105,11 +108,11 @@ bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
   StatusWait wait(run_.services.status, "Reading the printers' settings…");
   int listed = 0;
   for (const Entry& entry : entries_) {
-    listed += found.count(*TextToMac(entry.row->mac)) != 0 ? 1 : 0;
+    listed += found.count(*TextToMac(entry.row.mac)) != 0 ? 1 : 0;
   }
   int index = 0;
   for (Entry& entry : entries_) {
-    const auto printer = found.find(*TextToMac(entry.row->mac));
+    const auto printer = found.find(*TextToMac(entry.row.mac));
     if (printer == found.end()) {
       continue;
     }
@@ -117,7 +120,7 @@ bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
     // Its requests go out of the interface it answered on.
     entry.exchange = exchange_.Through(printer->second.interface.index);
     const std::optional<AddressBlocks> read =
-        ReadAddressBlocks(*entry.exchange, sequence_++, entry.row->mac, run_.services.remoteWaitMs);
+        ReadAddressBlocks(*entry.exchange, sequence_++, entry.row.mac, run_.services.remoteWaitMs);
     if (!read) {
       return false;
     }
@@ -126,16 +129,16 @@ bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
       continue;
     }
     entry.before = RowOf(printer->first, printer->second.reply.name, read->config);
-    entry.changes = Differences(*entry.before, *entry.row);
+    entry.changes = Differences(*entry.before, entry.row);
     entry.result = entry.changes.empty() ? Result::Unchanged : Result::WouldChange;
-    entry.after = entry.changes.empty() ? *entry.before : *entry.row;
+    entry.after = entry.changes.empty() ? *entry.before : entry.row;
     entry.after->line = 0;
   }
   return true;
 }
 
 bool FleetApply::Write(Entry& entry, int index, int count) {
-  const FleetRow& row = *entry.row;
+  const FleetRow& row = entry.row;
   const std::string which =
       "Writing printer " + std::to_string(index) + " of " + std::to_string(count) + ": ";
   StatusWait wait(run_.services.status, which + "reading its settings…");
@@ -143,12 +146,7 @@ bool FleetApply::Write(Entry& entry, int index, int count) {
       *entry.exchange, sequence_, {row.mac, entry.before->name}, run_.services.remoteWaitMs,
       [&](NetConfigRecord& record) {
         record.netName.Assign(row.name);
-        record.dhcp = row.dhcp ? 1 : 0;
-        if (!row.dhcp) {
-          record.ip.Assign(row.ip);
-          record.mask.Assign(row.mask);
-          record.gateway.Assign(row.gateway);
-        }
+        SetAddresses(record, row.dhcp, row.ip, row.mask, row.gateway);
       },
       [&](const std::string& step) { wait.Show(which + step + "…"); });
   if (!write.socket) {
@@ -171,7 +169,7 @@ bool FleetApply::Write(Entry& entry, int index, int count) {
 bool FleetApply::CheckNames() {
   std::vector<Entry*> renamed;
   for (Entry& entry : entries_) {
-    if (entry.result == Result::Changed && entry.before->name != entry.row->name) {
+    if (entry.result == Result::Changed && entry.before->name != entry.row.name) {
       renamed.push_back(&entry);
     }
   }
@@ -185,13 +183,13 @@ bool FleetApply::CheckNames() {
     return false;
   }
   for (Entry* entry : renamed) {
-    const auto printer = found->find(*TextToMac(entry->row->mac));
+    const auto printer = found->find(*TextToMac(entry->row.mac));
     if (printer == found->end()) {
       entry->Fail("it did not answer the discovery that checks its new name");
-    } else if (printer->second.reply.name != entry->row->name) {
+    } else if (printer->second.reply.name != entry->row.name) {
       entry->after->name = printer->second.reply.name;
       entry->Fail("it reports the name '" + ShownText(printer->second.reply.name) +
-                  "' instead of '" + ShownText(entry->row->name) + "'");
+                  "' instead of '" + ShownText(entry->row.name) + "'");
     }
   }
   return true;
@@ -204,17 +202,15 @@ CliOutcome FleetApply::Report() {
   for (const Entry& entry : entries_) {
     ++tally[entry.result];
     const char* result = ResultNames[static_cast<std::size_t>(entry.result)];
-    QJsonObject json{{QStringLiteral("mac"), QString::fromStdString(entry.row->mac)},
-                     {QStringLiteral("result"), QLatin1String(result)}};
-    json.insert(QStringLiteral("before"),
-                entry.before ? QJsonValue(SettingsJson(*entry.before)) : QJsonValue());
-    json.insert(QStringLiteral("after"),
-                entry.after ? QJsonValue(SettingsJson(*entry.after)) : QJsonValue());
     QJsonArray changes;
     for (const std::string& change : entry.changes) {
       changes.append(QString::fromStdString(change));
     }
-    json.insert(QStringLiteral("changes"), changes);
+    QJsonObject json{{QStringLiteral("mac"), QString::fromStdString(entry.row.mac)},
+                     {QStringLiteral("result"), QLatin1String(result)},
+                     {QStringLiteral("before"), SettingsJson(entry.before)},
+                     {QStringLiteral("after"), SettingsJson(entry.after)},
+                     {QStringLiteral("changes"), changes}};
     if (!entry.reason.empty()) {
       json.insert(QStringLiteral("reason"), QString::fromStdString(entry.reason));
     }
@@ -222,7 +218,7 @@ CliOutcome FleetApply::Report() {
     const std::string details = entry.result == Result::Failed     ? entry.reason
                                 : entry.result == Result::NotFound ? "no answer to the discovery"
                                                                    : Joined(entry.changes, ", ");
-    table.push_back({entry.row->mac, ShownText(entry.row->name), result, details});
+    table.push_back({entry.row.mac, ShownText(entry.row.name), result, details});
   }
   run_.Json("dryRun", args_.dryRun);
   run_.Json("printers", printers);
@@ -265,10 +261,8 @@ CliOutcome FleetApply::Run() {
   if (const FleetFileError* bad = std::get_if<FleetFileError>(&parsed)) {
     return run_.Finish(CliBadFileExit, FileName() + ": " + bad->message + "; nothing was sent");
   }
-  rows_ = std::move(std::get<std::vector<FleetRow>>(parsed));
-  entries_.resize(rows_.size());
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    entries_[i].row = &rows_[i];
+  for (FleetRow& row : std::get<std::vector<FleetRow>>(parsed)) {
+    entries_.emplace_back().row = std::move(row);
   }
   std::optional<std::map<MacBytes, FoundPrinter>> found;
   {
@@ -291,7 +285,7 @@ CliOutcome FleetApply::Run() {
   if (!args_.yes) {
     std::string question;
     for (const Entry* entry : toWrite) {
-      question += entry->row->mac + ": " + Joined(entry->changes, ", ") + "\n";
+      question += entry->row.mac + ": " + Joined(entry->changes, ", ") + "\n";
     }
     question += "Change " + std::to_string(toWrite.size()) +
                 (toWrite.size() == 1 ? " printer" : " printers") + " as above? [y/N] ";
