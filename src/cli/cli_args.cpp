@@ -54,31 +54,23 @@ std::vector<OptionRule> OptionRules() {
        "do not ask before factory-reset, remote-set or apply\n(needed without a terminal)",
        "Options", false, true},
   };
-  for (OptionRule& rule : LinkOptionRules()) {
-    rules.push_back(std::move(rule));
-  }
-  const std::vector<OptionRule> commandOptions = {
-      {"--from-pc", "--from-pc", 0, "", "this PC's local time, as \"Get System Time\"", "Options",
-       false, false},
-      {"--dhcp", "--dhcp", 0, "", "the printer takes its address from a DHCP server", "Options",
-       false, false},
-      {"--static", "--static", 3, "IP MASK GATEWAY",
-       "a fixed address, each four numbers from 0 to 255\njoined by dots", "Options", false, false},
-      {"--name", "--name", 1, "NAME", "the new printer name (at most 15 characters)", "Options",
-       false, false},
-      {"--dry-run", "--dry-run", 0, "", "show what would change and write nothing", "Options",
-       false, false},
-      {"--timeout", "--timeout", 1, "SECONDS",
-       "wait this long after the last answer (default 1,\nat most 10)", "Options", false, false},
-      {"--to", "--to", 1, "ADDRESS", "where to send (default 255.255.255.255)", "Options", false,
-       false},
-      {"--udp-port", "--udp-port", 1, "PORT", "the printers' UDP port (default 22368)", "Options",
-       false, false},
-      {"--interface", "--interface", 1, "NAME",
-       "broadcast out of this network interface only\n(default: every one that can)", "Options",
-       false, false},
+  const std::vector<OptionRule> link = LinkOptionRules();
+  rules.insert(rules.end(), link.begin(), link.end());
+  // The others, each shown by the --help of the commands that take it.
+  const auto add = [&](const char* name, int values, const char* valueText, const char* text) {
+    rules.push_back({name, name, values, valueText, text, "Options", false, false});
   };
-  rules.insert(rules.end(), commandOptions.begin(), commandOptions.end());
+  add("--from-pc", 0, "", "this PC's local time, as \"Get System Time\"");
+  add("--dhcp", 0, "", "the printer takes its address from a DHCP server");
+  add("--static", 3, "IP MASK GATEWAY",
+      "a fixed address, each four numbers from 0 to 255\njoined by dots");
+  add("--name", 1, "NAME", "the new printer name (at most 15 characters)");
+  add("--dry-run", 0, "", "show what would change and write nothing");
+  add("--timeout", 1, "SECONDS", "wait this long after the last answer (default 1,\nat most 10)");
+  add("--to", 1, "ADDRESS", "where to send (default 255.255.255.255)");
+  add("--udp-port", 1, "PORT", "the printers' UDP port (default 22368)");
+  add("--interface", 1, "NAME",
+      "broadcast out of this network interface only\n(default: every one that can)");
   return rules;
 }
 
@@ -106,20 +98,10 @@ struct CliApp {
   std::map<const CLI::App*, std::vector<std::string>> words;
 
   CliApp();
-  CliApp(const CliApp&) = delete;
-  CliApp& operator=(const CliApp&) = delete;
 
   const Option& Find(const std::string& name) const {
     return **std::find_if(options.begin(), options.end(),
                           [&](const auto& option) { return option->rule.name == name; });
-  }
-  const CLI::App* For(CliCommand command) const {
-    for (const auto& [app, spec] : commands) {
-      if (spec->command == command) {
-        return app;
-      }
-    }
-    return &root;
   }
 };
 
@@ -255,24 +237,12 @@ QStringList Utf8(const std::vector<std::string>& texts) {
   return list;
 }
 
-class Parser {
- public:
-  explicit Parser(const QStringList& args) : args_(args) {}
-  std::variant<CliArgs, CliUsageError> Run();
-
- private:
-  std::variant<CliArgs, CliUsageError> Help(const QStringList& extra) const;
-  std::optional<std::string> Leftover(const QStringList& left) const;
-  std::optional<std::string> TakeOptions(const CommandSpec& spec);
-
-  const QStringList& args_;
-  CliApp cli_;
-  std::vector<const CLI::App*> chain_;  // the commands chosen: "clock", then "set"
-  ParsedLine line_;
-};
+// The commands chosen: the root, then "clock", then "set".
+using Chain = std::vector<const CLI::App*>;
 
 // Words that no option or command took: an unknown option, command or argument.
-std::optional<std::string> Parser::Leftover(const QStringList& left) const {
+std::optional<std::string> Leftover(const CliApp& cli, const Chain& chain,
+                                    const QStringList& left) {
   for (const QString& word : left) {
     if (word.size() > 1 && word.startsWith(QLatin1Char('-'))) {
       return "unknown option " + Quoted(word);
@@ -281,39 +251,41 @@ std::optional<std::string> Parser::Leftover(const QStringList& left) const {
   if (left.isEmpty()) {
     return std::nullopt;
   }
-  if (chain_.size() == 1) {
+  if (chain.size() == 1) {
     return "unknown command " + Quoted(left.mid(0, 2).join(QLatin1Char(' ')));
   }
-  if (cli_.commands.count(chain_.back()) == 0) {
+  if (cli.commands.count(chain.back()) == 0) {
     return "unknown command " +
-           Quoted(QString::fromStdString(chain_.back()->get_name() + " ") + left.front());
+           Quoted(QString::fromStdString(chain.back()->get_name() + " ") + left.front());
   }
   return "unexpected argument " + Quoted(left.front());
 }
 
-std::variant<CliArgs, CliUsageError> Parser::Help(const QStringList& extra) const {
+std::variant<CliArgs, CliUsageError> Help(const CliApp& cli, const Chain& chain,
+                                          const QStringList& extra) {
   CliArgs args;
   args.command = CliCommand::Help;
-  if (chain_.size() > 1 && chain_[1] == cli_.help) {
-    const QStringList topic = Utf8(cli_.helpWords) + extra;
+  if (chain.size() > 1 && chain[1] == cli.help) {
+    const QStringList topic = Utf8(cli.helpWords) + extra;
     for (const CommandSpec& spec : CliCommands()) {
       if (topic.join(QLatin1Char(' ')) == QString::fromStdString(CliCommandName(spec.command))) {
         args.helpTopic = spec.command;
       }
     }
     if (!topic.isEmpty() && args.helpTopic == CliCommand::Help &&
-        cli_.Find("--help").values.empty()) {
+        cli.Find("--help").values.empty()) {
       return CliUsageError{"unknown command " + Quoted(topic.join(QLatin1Char(' ')))};
     }
-  } else if (const auto leaf = cli_.commands.find(chain_.back()); leaf != cli_.commands.end()) {
+  } else if (const auto leaf = cli.commands.find(chain.back()); leaf != cli.commands.end()) {
     args.helpTopic = leaf->second->command;
   }
   return args;
 }
 
 // Each option given once, with what it needs, and only where its command takes it.
-std::optional<std::string> Parser::TakeOptions(const CommandSpec& spec) {
-  for (const auto& option : cli_.options) {
+std::optional<std::string> TakeOptions(const CliApp& cli, const CommandSpec& spec,
+                                       ParsedLine& line) {
+  for (const auto& option : cli.options) {
     const OptionRule& rule = option->rule;
     if (option->option->count() == 0) {
       continue;
@@ -324,92 +296,23 @@ std::optional<std::string> Parser::TakeOptions(const CommandSpec& spec) {
       if (values.count(QStringLiteral("true")) != values.size()) {
         return "option " + rule.name + " takes no value after '='";
       }
-      line_.given[rule.name] = {};
+      line.given[rule.name] = {};
     } else if (values.size() > rule.values) {
       return "option " + rule.name + " is given twice";
     } else if (values.size() < rule.values || values.contains(QString())) {
       return "option " + rule.name + " needs " +
              (rule.values == 1 ? std::string("a value") : std::to_string(rule.values) + " values");
     } else {
-      line_.given[rule.name] = values;
+      line.given[rule.name] = values;
     }
   }
-  for (const auto& option : cli_.options) {
-    if (line_.Has(option->rule.name) && !Takes(spec, option->rule)) {
+  for (const auto& option : cli.options) {
+    if (line.Has(option->rule.name) && !Takes(spec, option->rule)) {
       return "option " + option->rule.name + " does not go with '" + CliCommandName(spec.command) +
              "'";
     }
   }
   return std::nullopt;
-}
-
-std::variant<CliArgs, CliUsageError> Parser::Run() {
-  std::vector<std::string> reversed;
-  for (qsizetype i = args_.size(); i > 0; --i) {
-    reversed.push_back(args_[i - 1].toStdString());
-  }
-  std::optional<std::string> error;
-  try {
-    cli_.root.parse(std::move(reversed));
-  } catch (const CLI::ParseError& other) {
-    error = other.what();
-  }
-  chain_ = {&cli_.root};
-  while (!chain_.back()->get_subcommands().empty()) {
-    chain_.push_back(chain_.back()->get_subcommands().front());
-  }
-  QStringList left;
-  for (const CLI::App* app : chain_) {
-    left += Utf8(app->remaining());
-  }
-  left.removeAll(QStringLiteral("--"));  // CLI11 keeps the mark among the words left over
-  if (cli_.Find("--help").option->count() > 0 || (chain_.size() > 1 && chain_[1] == cli_.help)) {
-    return Help(left);
-  }
-  if (cli_.Find("--version").option->count() > 0) {
-    CliArgs args;
-    args.command = CliCommand::Version;
-    return args;
-  }
-  if (std::optional<std::string> leftover = Leftover(left)) {
-    return CliUsageError{*leftover};
-  }
-  if (error) {
-    return CliUsageError{*error};
-  }
-  const auto leaf = cli_.commands.find(chain_.back());
-  if (leaf == cli_.commands.end()) {
-    return CliUsageError{chain_.size() == 1
-                             ? std::string("no command given")
-                             : "unknown command " +
-                                   Quoted(QString::fromStdString(chain_.back()->get_name()))};
-  }
-  const CommandSpec& spec = *leaf->second;
-  const auto words = cli_.words.find(leaf->first);
-  line_.words = words != cli_.words.end() ? Utf8(words->second) : QStringList();
-  if (line_.words.size() > spec.maxWords) {
-    return CliUsageError{"unexpected argument " + Quoted(line_.words[spec.maxWords])};
-  }
-  CliArgs args;
-  args.command = spec.command;
-  std::optional<std::string> problem = TakeOptions(spec);
-  if (!problem) {
-    args.json = line_.Has("--json");
-    args.verbose = line_.Has("--verbose");
-    args.debug = line_.Has("--debug");
-    args.yes = line_.Has("--yes");
-    problem = TakeUsbVendor(line_, args);
-  }
-  if (!problem && spec.link) {
-    problem = TakeLink(line_, CliCommandName(spec.command), args);
-  }
-  if (!problem && spec.take != nullptr) {
-    problem = spec.take(line_, args);
-  }
-  if (problem) {
-    return CliUsageError{*problem};
-  }
-  return args;
 }
 
 std::string Replaced(std::string text, const std::string& mark, const std::string& by) {
@@ -421,13 +324,82 @@ std::string Replaced(std::string text, const std::string& mark, const std::strin
 
 }  // namespace
 
-std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& args) {
-  return Parser(args).Run();
+std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& words) {
+  std::vector<std::string> reversed;
+  for (qsizetype i = words.size(); i > 0; --i) {
+    reversed.push_back(words[i - 1].toStdString());
+  }
+  CliApp cli;
+  std::optional<std::string> error;
+  try {
+    cli.root.parse(std::move(reversed));
+  } catch (const CLI::ParseError& other) {
+    error = other.what();
+  }
+  Chain chain = {&cli.root};
+  while (!chain.back()->get_subcommands().empty()) {
+    chain.push_back(chain.back()->get_subcommands().front());
+  }
+  QStringList left;
+  for (const CLI::App* app : chain) {
+    left += Utf8(app->remaining());
+  }
+  left.removeAll(QStringLiteral("--"));  // CLI11 keeps the mark among the words left over
+  if (cli.Find("--help").option->count() > 0 || (chain.size() > 1 && chain[1] == cli.help)) {
+    return Help(cli, chain, left);
+  }
+  CliArgs args;
+  if (cli.Find("--version").option->count() > 0) {
+    args.command = CliCommand::Version;
+    return args;
+  }
+  if (std::optional<std::string> leftover = Leftover(cli, chain, left)) {
+    return CliUsageError{*leftover};
+  }
+  if (error) {
+    return CliUsageError{*error};
+  }
+  const auto leaf = cli.commands.find(chain.back());
+  if (leaf == cli.commands.end()) {
+    return CliUsageError{chain.size() == 1
+                             ? std::string("no command given")
+                             : "unknown command " +
+                                   Quoted(QString::fromStdString(chain.back()->get_name()))};
+  }
+  const CommandSpec& spec = *leaf->second;
+  ParsedLine line;
+  const auto given = cli.words.find(leaf->first);
+  line.words = given != cli.words.end() ? Utf8(given->second) : QStringList();
+  if (line.words.size() > spec.maxWords) {
+    return CliUsageError{"unexpected argument " + Quoted(line.words[spec.maxWords])};
+  }
+  args.command = spec.command;
+  std::optional<std::string> problem = TakeOptions(cli, spec, line);
+  if (!problem) {
+    args.json = line.Has("--json");
+    args.verbose = line.Has("--verbose");
+    args.debug = line.Has("--debug");
+    args.yes = line.Has("--yes");
+    problem = TakeUsbVendor(line, args);
+  }
+  if (!problem && spec.link) {
+    problem = TakeLink(line, CliCommandName(spec.command), args);
+  }
+  if (!problem && spec.take != nullptr) {
+    problem = spec.take(line, args);
+  }
+  if (problem) {
+    return CliUsageError{*problem};
+  }
+  return args;
 }
 
 std::string CliUsageText(CliCommand topic) {
   const CliApp cli;
-  const CLI::App* app = cli.For(topic);
+  const CLI::App* app = &cli.root;
+  for (const auto& [command, spec] : cli.commands) {
+    app = spec->command == topic ? command : app;
+  }
   // The path of commands above it, for its usage line: "q73580-cli clock".
   std::string prefix;
   for (const CLI::App* parent = app->get_parent(); parent != nullptr;

@@ -11,7 +11,7 @@ struct CliUsageError {
 };
 
 // Parses the arguments after the program's name. Never exits and prints nothing.
-std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& args);
+std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& words);
 
 // The usage text for one command, or the general one for CliCommand::Help.
 std::string CliUsageText(CliCommand topic);
