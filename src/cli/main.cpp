@@ -61,13 +61,6 @@ void TraceToStderr(QtMsgType type, const QMessageLogContext& context, const QStr
   std::fflush(stderr);
 }
 
-// --debug: every trace category on, each line with the seconds since the start.
-void StartTrace() {
-  qSetMessagePattern(QStringLiteral("%{time process} %{category}: %{message}"));
-  QLoggingCategory::setFilterRules(QStringLiteral("q73580.*.debug=true"));
-  qInstallMessageHandler(TraceToStderr);
-}
-
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "q73580-cli: %s\nTry 'q73580-cli --help'.\n", message.c_str());
   return CliUsageExit;
@@ -84,7 +77,10 @@ int main(int argc, char** argv) {
   }
   const CliArgs& args = std::get<CliArgs>(parsed);
   if (args.debug) {
-    StartTrace();
+    // Every trace category on, each line with the seconds since the start.
+    qSetMessagePattern(QStringLiteral("%{time process} %{category}: %{message}"));
+    QLoggingCategory::setFilterRules(QStringLiteral("q73580.*.debug=true"));
+    qInstallMessageHandler(TraceToStderr);
   }
   if (args.command == CliCommand::Help) {
     std::fputs(CliUsageText(args.helpTopic).c_str(), stdout);
@@ -123,16 +119,13 @@ int main(int argc, char** argv) {
   if (outcome.usageError) {
     return UsageError(outcome.error);
   }
+  std::string output = outcome.text;
   if (args.json) {
-    if (!outcome.jsonText.empty()) {
-      std::fputs(outcome.jsonText.c_str(), stdout);
-    } else {
-      std::fputs(QJsonDocument(outcome.json).toJson(QJsonDocument::Compact).constData(), stdout);
-      std::fputs("\n", stdout);
-    }
-  } else {
-    std::fputs(outcome.text.c_str(), stdout);
+    output = !outcome.jsonText.empty()
+                 ? outcome.jsonText
+                 : QJsonDocument(outcome.json).toJson(QJsonDocument::Compact).toStdString() + "\n";
   }
+  std::fputs(output.c_str(), stdout);
   std::fflush(stdout);
   if (!outcome.notice.empty()) {
     std::fprintf(stderr, "q73580-cli: %s\n", outcome.notice.c_str());
