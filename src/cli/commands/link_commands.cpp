@@ -3,7 +3,6 @@
 #include <QRegularExpression>
 #include <QTime>
 #include <array>
-#include <cstdio>
 
 #include "cli/cli_checks.h"
 #include "cli/cli_text.h"
@@ -99,12 +98,9 @@ std::optional<std::string> TakeClock(const ParsedLine& line, CliArgs& args) {
   static const QRegularExpression form(
       QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})[T ]([0-9]{2}):([0-9]{2}):([0-9]{2})$"));
   if (const QRegularExpressionMatch match = form.match(text); match.hasMatch()) {
-    std::array<int, 6> v{};
-    for (int i = 0; i < 6; ++i) {
-      v[static_cast<std::size_t>(i)] = match.captured(i + 1).toInt();
-    }
-    if (QDate::isValid(v[0], v[1], v[2]) && QTime::isValid(v[3], v[4], v[5])) {
-      args.clock = ClockRecord{v[0], v[1], v[2], v[3], v[4], v[5]};
+    const auto n = [&](int field) { return match.captured(field).toInt(); };
+    if (QDate::isValid(n(1), n(2), n(3)) && QTime::isValid(n(4), n(5), n(6))) {
+      args.clock = ClockRecord{n(1), n(2), n(3), n(4), n(5), n(6)};
       return std::nullopt;
     }
   }
@@ -207,10 +203,9 @@ Example: q73580-cli --lpt LPT1 factory-reset --yes)";
 }  // namespace
 
 std::string ClockText(const ClockRecord& clock, char separator) {
-  std::array<char, 96> text{};
-  std::snprintf(text.data(), text.size(), "%04d-%02d-%02d%c%02d:%02d:%02d", clock.year, clock.month,
-                clock.date, separator, clock.hour, clock.minute, clock.second);
-  return text.data();
+  return QString::asprintf("%04d-%02d-%02d%c%02d:%02d:%02d", clock.year, clock.month, clock.date,
+                           separator, clock.hour, clock.minute, clock.second)
+      .toStdString();
 }
 
 void AddLinkCommands(std::vector<CommandSpec>& commands) {

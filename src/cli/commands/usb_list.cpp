@@ -1,6 +1,5 @@
 #include <QJsonArray>
 #include <array>
-#include <cstdio>
 
 #include "cli/cli_text.h"
 #include "cli/commands/commands.h"
@@ -26,20 +25,18 @@ CliOutcome RunUsbList(CommandRun& run) {
     if (!bus.HasPrinterInterface(device)) {
       continue;
     }
-    char vendorId[8];
-    char productId[8];
-    std::snprintf(vendorId, sizeof vendorId, "%04x", static_cast<unsigned>(device.vendorId));
-    std::snprintf(productId, sizeof productId, "%04x", static_cast<unsigned>(device.productId));
+    const QString vendorId = QString::asprintf("%04x", static_cast<unsigned>(device.vendorId));
+    const QString productId = QString::asprintf("%04x", static_cast<unsigned>(device.productId));
     const std::string path = UsbPathText(device);
     // The port's own rule, so that "yes" means --usb would take it.
     const bool matches = ChooseUsbPrinter({path}, vendor.id) == 0;
     printers.append(QJsonObject{
-        {QStringLiteral("vendorId"), QLatin1String(vendorId)},
-        {QStringLiteral("productId"), QLatin1String(productId)},
+        {QStringLiteral("vendorId"), vendorId},
+        {QStringLiteral("productId"), productId},
         {QStringLiteral("path"), QString::fromStdString(path)},
         {QStringLiteral("matches"), matches},
     });
-    rows.push_back({vendorId, productId, path, matches ? "yes" : "no"});
+    rows.push_back({vendorId.toStdString(), productId.toStdString(), path, matches ? "yes" : "no"});
   }
   run.Json("printers", printers);
   run.outcome.text = TableText(rows) + "--usb looks for vendor id " + vendor.id + " (from the " +
