@@ -35,7 +35,6 @@ struct CliServices {
   // the same one).
   UsbBus* usbBus = nullptr;
   UsbVendorChoice usbVendor = ChooseUsbVendor(std::nullopt, nullptr);
-  // The UDP exchange towards an address and port.
   std::function<NetSetupExchange(const QHostAddress&, quint16)> exchange =
       [](const QHostAddress& to, quint16 port) { return NetSetupExchange(to, port); };
   std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };

@@ -1,4 +1,5 @@
 #include <QJsonArray>
+#include <algorithm>
 #include <array>
 #include <map>
 
@@ -106,10 +107,9 @@ class FleetApply {
 
 bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
   StatusWait wait(run_.services.status, "Reading the printers' settings…");
-  int listed = 0;
-  for (const Entry& entry : entries_) {
-    listed += found.count(*TextToMac(entry.row.mac)) != 0 ? 1 : 0;
-  }
+  const auto listed = std::count_if(entries_.begin(), entries_.end(), [&](const Entry& entry) {
+    return found.count(*TextToMac(entry.row.mac)) != 0;
+  });
   int index = 0;
   for (Entry& entry : entries_) {
     const auto printer = found.find(*TextToMac(entry.row.mac));
