@@ -172,8 +172,7 @@ std::optional<std::string> TakeUsbVendor(const ParsedLine& line, CliArgs& args) 
 
 std::optional<std::string> TakeLink(const ParsedLine& line, const std::string& command,
                                     CliArgs& args) {
-  const int count = (line.Has("--usb") ? 1 : 0) + (line.Has("--com") ? 1 : 0) +
-                    (line.Has("--lpt") ? 1 : 0) + (line.Has("--net") ? 1 : 0);
+  const int count = line.Has("--usb") + line.Has("--com") + line.Has("--lpt") + line.Has("--net");
   if (count == 0) {
     return "'" + command + "' needs a link: --usb, --com PORT, --lpt PORT or --net HOST[:PORT]";
   }
