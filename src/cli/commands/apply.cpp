@@ -80,47 +80,32 @@ struct Entry {
   }
 };
 
-class FleetApply {
- public:
-  FleetApply(CommandRun& run, NetSetupExchange exchange)
-      : run_(run), args_(run.args), exchange_(std::move(exchange)) {}
-
-  CliOutcome Run();
-
- private:
-  std::string FileName() const { return args_.file == "-" ? "standard input" : args_.file; }
-  // Reads each listed printer's blocks and works out what its row would change. False when no
-  // socket could be made.
-  bool Plan(const std::map<MacBytes, FoundPrinter>& found);
-  // Writes one printer's row and reads its blocks back. False when no socket could be made.
-  bool Write(Entry& entry, int index, int count);
-  // One more discovery, for the new names: the blocks cannot be read back for them.
-  bool CheckNames();
-  CliOutcome Report();
-
-  CommandRun& run_;
-  const CliArgs& args_;
-  NetSetupExchange exchange_;
-  std::uint32_t sequence_ = 1;
-  std::vector<Entry> entries_;
+// One run of apply: the exchange towards the printers, the next sequence number, and the rows.
+struct Fleet {
+  CommandRun& run;
+  NetSetupExchange exchange;
+  std::uint32_t sequence = 1;
+  std::vector<Entry> entries = {};
 };
 
-bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
-  StatusWait wait(run_.services.status, "Reading the printers' settings…");
-  const auto listed = std::count_if(entries_.begin(), entries_.end(), [&](const Entry& entry) {
-    return found.count(*TextToMac(entry.row.mac)) != 0;
-  });
+// Reads each listed printer's blocks and works out what its row would change. False when no
+// socket could be made.
+bool Plan(Fleet& fleet, const std::map<MacBytes, FoundPrinter>& found) {
+  StatusWait wait(fleet.run.services.status, "Reading the printers' settings…");
+  const auto listed = std::count_if(
+      fleet.entries.begin(), fleet.entries.end(),
+      [&](const Entry& entry) { return found.count(*TextToMac(entry.row.mac)) != 0; });
   int index = 0;
-  for (Entry& entry : entries_) {
+  for (Entry& entry : fleet.entries) {
     const auto printer = found.find(*TextToMac(entry.row.mac));
     if (printer == found.end()) {
       continue;
     }
     wait.Show("Reading printer " + std::to_string(++index) + " of " + std::to_string(listed) + "…");
     // Its requests go out of the interface it answered on.
-    entry.exchange = exchange_.Through(printer->second.interface.index);
-    const std::optional<AddressBlocks> read =
-        ReadAddressBlocks(*entry.exchange, sequence_++, entry.row.mac, run_.services.remoteWaitMs);
+    entry.exchange = fleet.exchange.Through(printer->second.interface.index);
+    const std::optional<AddressBlocks> read = ReadAddressBlocks(
+        *entry.exchange, fleet.sequence++, entry.row.mac, fleet.run.services.remoteWaitMs);
     if (!read) {
       return false;
     }
@@ -137,13 +122,15 @@ bool FleetApply::Plan(const std::map<MacBytes, FoundPrinter>& found) {
   return true;
 }
 
-bool FleetApply::Write(Entry& entry, int index, int count) {
+// Writes one printer's row and reads its blocks back. False when no socket could be made.
+bool Write(Fleet& fleet, Entry& entry, int index, int count) {
   const FleetRow& row = entry.row;
   const std::string which =
       "Writing printer " + std::to_string(index) + " of " + std::to_string(count) + ": ";
-  StatusWait wait(run_.services.status, which + "reading its settings…");
+  StatusWait wait(fleet.run.services.status, which + "reading its settings…");
   const RemoteWrite write = WriteAddressSettings(
-      *entry.exchange, sequence_, {row.mac, entry.before->name}, run_.services.remoteWaitMs,
+      *entry.exchange, fleet.sequence, {row.mac, entry.before->name},
+      fleet.run.services.remoteWaitMs,
       [&](NetConfigRecord& record) {
         record.netName.Assign(row.name);
         SetAddresses(record, row.dhcp, row.ip, row.mask, row.gateway);
@@ -166,9 +153,10 @@ bool FleetApply::Write(Entry& entry, int index, int count) {
   return true;
 }
 
-bool FleetApply::CheckNames() {
+// One more discovery, for the new names: the blocks cannot be read back for them.
+bool CheckNames(Fleet& fleet) {
   std::vector<Entry*> renamed;
-  for (Entry& entry : entries_) {
+  for (Entry& entry : fleet.entries) {
     if (entry.result == Result::Changed && entry.before->name != entry.row.name) {
       renamed.push_back(&entry);
     }
@@ -176,9 +164,9 @@ bool FleetApply::CheckNames() {
   if (renamed.empty()) {
     return true;
   }
-  StatusWait wait(run_.services.status, "");
-  const auto found =
-      DiscoverByMac(run_, exchange_, sequence_++, args_.quietMs, wait, "Checking the new names…");
+  StatusWait wait(fleet.run.services.status, "");
+  const auto found = DiscoverByMac(fleet.run, fleet.exchange, fleet.sequence++,
+                                   fleet.run.args.quietMs, wait, "Checking the new names…");
   if (!found) {
     return false;
   }
@@ -195,11 +183,11 @@ bool FleetApply::CheckNames() {
   return true;
 }
 
-CliOutcome FleetApply::Report() {
+CliOutcome Report(Fleet& fleet) {
   QJsonArray printers;
   std::vector<std::array<std::string, 4>> table = {{"MAC", "Name", "Result", "Details"}};
   std::map<Result, int> tally;
-  for (const Entry& entry : entries_) {
+  for (const Entry& entry : fleet.entries) {
     ++tally[entry.result];
     const char* result = ResultNames[static_cast<std::size_t>(entry.result)];
     QJsonArray changes;
@@ -220,12 +208,12 @@ CliOutcome FleetApply::Report() {
                                                                    : Joined(entry.changes, ", ");
     table.push_back({entry.row.mac, ShownText(entry.row.name), result, details});
   }
-  run_.Json("dryRun", args_.dryRun);
-  run_.Json("printers", printers);
-  run_.outcome.text = TableText(table);
+  fleet.run.Json("dryRun", fleet.run.args.dryRun);
+  fleet.run.Json("printers", printers);
+  fleet.run.outcome.text = TableText(table);
   const int missed = tally[Result::NotFound] + tally[Result::Failed];
   if (missed == 0) {
-    return run_.Finish(0);
+    return fleet.run.Finish(0);
   }
   std::vector<std::string> counts;
   for (const Result result : {Result::Failed, Result::NotFound}) {
@@ -234,75 +222,12 @@ CliOutcome FleetApply::Report() {
                        ResultNames[static_cast<std::size_t>(result)]);
     }
   }
-  return run_.Finish(CliFleetIncompleteExit,
-                     std::to_string(missed) + " of " + std::to_string(entries_.size()) +
-                         (args_.dryRun ? " printers could not be set as the file says ("
-                                       : " printers did not end as the file says (") +
-                         Joined(counts, ", ") + ")");
-}
-
-CliOutcome FleetApply::Run() {
-  run_.Json("file", QString::fromStdString(args_.file));
-  // Asked before anything is read or sent, as remote-set does.
-  const CliServices& services = run_.services;
-  if (!args_.dryRun && !args_.yes &&
-      (!services.terminal || !services.confirm || args_.file == "-")) {
-    return run_.Usage(args_.file == "-"
-                          ? "apply needs --yes when the file comes from standard input"
-                          : "apply needs --yes when not run from a terminal");
-  }
-  std::string error;
-  const std::optional<std::string> bytes =
-      services.readInput(args_.file, FleetFileMaxBytes + 1, error);
-  if (!bytes) {
-    return run_.Finish(CliNoInputExit, "cannot read " + FileName() + ": " + error);
-  }
-  auto parsed = ReadFleetFile(*bytes);
-  if (const FleetFileError* bad = std::get_if<FleetFileError>(&parsed)) {
-    return run_.Finish(CliBadFileExit, FileName() + ": " + bad->message + "; nothing was sent");
-  }
-  for (FleetRow& row : std::get<std::vector<FleetRow>>(parsed)) {
-    entries_.emplace_back().row = std::move(row);
-  }
-  std::optional<std::map<MacBytes, FoundPrinter>> found;
-  {
-    StatusWait wait(services.status, "");
-    found = DiscoverByMac(run_, exchange_, sequence_++, args_.quietMs, wait,
-                          "Looking for printers…", NoAnswer::NoticeAndJson);
-  }
-  if (!found || !Plan(*found)) {
-    return run_.NoSocket();
-  }
-  std::vector<Entry*> toWrite;
-  for (Entry& entry : entries_) {
-    if (entry.result == Result::WouldChange) {
-      toWrite.push_back(&entry);
-    }
-  }
-  if (args_.dryRun || toWrite.empty()) {
-    return Report();
-  }
-  if (!args_.yes) {
-    std::string question;
-    for (const Entry* entry : toWrite) {
-      question += entry->row.mac + ": " + Joined(entry->changes, ", ") + "\n";
-    }
-    question += "Change " + std::to_string(toWrite.size()) +
-                (toWrite.size() == 1 ? " printer" : " printers") + " as above? [y/N] ";
-    if (!services.confirm(question)) {
-      return run_.Finish(1, "cancelled; nothing was written");
-    }
-  }
-  int index = 0;
-  for (Entry* entry : toWrite) {
-    if (!Write(*entry, ++index, static_cast<int>(toWrite.size()))) {
-      return run_.NoSocket();
-    }
-  }
-  if (!CheckNames()) {
-    return run_.NoSocket();
-  }
-  return Report();
+  return fleet.run.Finish(
+      CliFleetIncompleteExit,
+      std::to_string(missed) + " of " + std::to_string(fleet.entries.size()) +
+          (fleet.run.args.dryRun ? " printers could not be set as the file says ("
+                                 : " printers did not end as the file says (") +
+          Joined(counts, ", ") + ")");
 }
 
 CliOutcome RunApply(CommandRun& run) {
@@ -310,7 +235,68 @@ CliOutcome RunApply(CommandRun& run) {
   if (const std::string* bad = std::get_if<std::string>(&udp)) {
     return run.Usage(*bad);
   }
-  return FleetApply(run, std::get<NetSetupExchange>(udp)).Run();
+  Fleet fleet{run, std::get<NetSetupExchange>(udp)};
+  const CliArgs& args = run.args;
+  run.Json("file", QString::fromStdString(args.file));
+  // Asked before anything is read or sent, as remote-set does.
+  const CliServices& services = run.services;
+  if (!args.dryRun && !args.yes && (!services.terminal || !services.confirm || args.file == "-")) {
+    return run.Usage(args.file == "-" ? "apply needs --yes when the file comes from standard input"
+                                      : "apply needs --yes when not run from a terminal");
+  }
+  const std::string fileName = args.file == "-" ? "standard input" : args.file;
+  std::string error;
+  const std::optional<std::string> bytes =
+      services.readInput(args.file, FleetFileMaxBytes + 1, error);
+  if (!bytes) {
+    return run.Finish(CliNoInputExit, "cannot read " + fileName + ": " + error);
+  }
+  auto parsed = ReadFleetFile(*bytes);
+  if (const FleetFileError* bad = std::get_if<FleetFileError>(&parsed)) {
+    return run.Finish(CliBadFileExit, fileName + ": " + bad->message + "; nothing was sent");
+  }
+  for (FleetRow& row : std::get<std::vector<FleetRow>>(parsed)) {
+    fleet.entries.emplace_back().row = std::move(row);
+  }
+  std::optional<std::map<MacBytes, FoundPrinter>> found;
+  {
+    StatusWait wait(services.status, "");
+    found = DiscoverByMac(run, fleet.exchange, fleet.sequence++, args.quietMs, wait,
+                          "Looking for printers…", NoAnswer::NoticeAndJson);
+  }
+  if (!found || !Plan(fleet, *found)) {
+    return run.NoSocket();
+  }
+  std::vector<Entry*> toWrite;
+  for (Entry& entry : fleet.entries) {
+    if (entry.result == Result::WouldChange) {
+      toWrite.push_back(&entry);
+    }
+  }
+  if (args.dryRun || toWrite.empty()) {
+    return Report(fleet);
+  }
+  if (!args.yes) {
+    std::string question;
+    for (const Entry* entry : toWrite) {
+      question += entry->row.mac + ": " + Joined(entry->changes, ", ") + "\n";
+    }
+    question += "Change " + std::to_string(toWrite.size()) +
+                (toWrite.size() == 1 ? " printer" : " printers") + " as above? [y/N] ";
+    if (!services.confirm(question)) {
+      return run.Finish(1, "cancelled; nothing was written");
+    }
+  }
+  int index = 0;
+  for (Entry* entry : toWrite) {
+    if (!Write(fleet, *entry, ++index, static_cast<int>(toWrite.size()))) {
+      return run.NoSocket();
+    }
+  }
+  if (!CheckNames(fleet)) {
+    return run.NoSocket();
+  }
+  return Report(fleet);
 }
 
 constexpr const char* ApplyHelp =
