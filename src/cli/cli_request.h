@@ -59,10 +59,8 @@ struct CliArgs {
   CliCommand command = CliCommand::Help;
   // For Help: the command whose usage is asked for; Help itself means the general usage.
   CliCommand helpTopic = CliCommand::Help;
-  bool json = false;
-  bool verbose = false;
-  bool debug = false;  // the trace on standard error
-  bool yes = false;
+  bool json = false, verbose = false, yes = false;
+  bool debug = false;           // the trace on standard error
   std::optional<CliLink> link;  // the link commands'
   // --usb-vendor (also for `usb list`), as four lower-case hex digits.
   std::optional<std::string> usbVendor;
