@@ -60,7 +60,7 @@ std::optional<std::string> TakeAddressChoice(const ParsedLine& line, const std::
 
 std::optional<std::string> TakeUdpOptions(const ParsedLine& line, CliArgs& args) {
   if (const std::optional<QString> timeout = line.Value("--timeout")) {
-    // The whole run stops after 10 s anyway.
+    // At most 10 s of quiet: the whole run stops after 10 s anyway.
     static const QRegularExpression decimal(QStringLiteral("^[0-9]{1,2}(\\.[0-9]{1,3})?$"));
     const double seconds = timeout->toDouble();
     if (!decimal.match(*timeout).hasMatch() || seconds <= 0 || seconds > 10) {
