@@ -54,32 +54,57 @@ struct CliLink {
   std::string target;  // as the output shows it: "host:port", the device name, or empty for USB
 };
 
-// One command line, parsed and checked. Texts are Latin-1 bytes, ready for the records.
-struct CliArgs {
-  CliCommand command = CliCommand::Help;
-  // For Help: the command whose usage is asked for; Help itself means the general usage.
-  CliCommand helpTopic = CliCommand::Help;
+// What every command takes.
+struct SharedOptions {
   bool json = false, verbose = false, yes = false;
-  bool debug = false;           // the trace on standard error
-  std::optional<CliLink> link;  // the link commands'
-  // --usb-vendor (also for `usb list`), as four lower-case hex digits.
+  bool debug = false;  // the trace on standard error
+};
+
+// The link commands' link, and --usb-vendor (also for `usb list`) as four lower-case hex digits.
+struct LinkOptions {
+  std::optional<CliLink> link;
   std::optional<std::string> usbVendor;
-  // clock set: the PC's time, or the given clock.
+};
+
+// clock set: the PC's time, or the given clock.
+struct ClockSetOptions {
   bool clockFromPc = false;
   ClockRecord clock;
-  // net set and remote-set: --dhcp or --static IP MASK GATEWAY.
+};
+
+// net set and remote-set: --dhcp or --static IP MASK GATEWAY.
+struct AddressOptions {
   bool dhcp = false;
   std::string ip, mask, gateway;
-  // discover, remote-set, export and apply.
+};
+
+// discover, remote-set, export and apply.
+struct UdpOptions {
   std::string mac;  // remote-set: as MacToText writes it
   std::string to = "255.255.255.255";
   std::uint16_t udpPort = NetSetupPort;
   int quietMs = 1000;  // discover, export and apply: --timeout
   // --interface: broadcasts out of this interface only; empty for every one that can.
   std::string interfaceName;
-  // apply FILE: a path, or "-" for standard input; --dry-run.
+};
+
+// apply FILE: a path, or "-" for standard input; --dry-run.
+struct ApplyOptions {
   std::string file;
   bool dryRun = false;
+};
+
+// One command line, parsed and checked: each command's options. Texts are Latin-1 bytes, ready
+// for the records.
+struct CliArgs : SharedOptions,
+                 LinkOptions,
+                 ClockSetOptions,
+                 AddressOptions,
+                 UdpOptions,
+                 ApplyOptions {
+  CliCommand command = CliCommand::Help;
+  // For Help: the command whose usage is asked for; Help itself means the general usage.
+  CliCommand helpTopic = CliCommand::Help;
   std::optional<std::string> name;  // name set NAME, remote-set --name NAME
   std::string host;                 // web HOST
 };
