@@ -9,9 +9,9 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include "protocol/address_text.h"
 
@@ -36,18 +36,8 @@ std::string Latin1(const QString& text) {
   return text.toLatin1().toStdString();
 }
 
-std::string Utf8(std::string_view latin1) {
-  std::string out;
-  for (const char c : latin1) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (byte >> 6));
-      out += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return out;
+std::string Utf8(const std::string& latin1) {
+  return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())).toStdString();
 }
 
 int LineAt(std::string_view text, std::size_t offset) {
@@ -70,6 +60,27 @@ std::optional<int> FirstNonUtf8Line(std::string_view text) {
     start = end + 1;
   }
   return std::nullopt;
+}
+
+// Windows-1252 from 0x80 to 0x9F, where it differs from Latin-1; 0 for the five bytes it leaves
+// without a character.
+constexpr std::array<char16_t, 32> Windows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// The text in UTF-8 when every byte is a Windows-1252 character, as a spreadsheet saves CSV in a
+// Western European code page.
+std::optional<std::string> Windows1252ToUtf8(std::string_view bytes) {
+  std::u16string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    text += byte >= 0x80 && byte < 0xA0 ? Windows1252High[byte - 0x80] : char16_t(byte);
+    if (text.back() == 0 && byte != 0) {
+      return std::nullopt;
+    }
+  }
+  return QString::fromStdU16String(text).toStdString();
 }
 
 // The column named `name`, if any.
@@ -158,19 +169,15 @@ FleetFileError TooManyRows(int line) {
 // RFC 4180 records, one at a time, so that a file far beyond the row limit stops at the limit.
 class CsvReader {
  public:
-  explicit CsvReader(std::string_view text) : text_(text) {}
+  CsvReader(std::string_view text, char separator) : text_(text), separator_(separator) {}
 
   // Skips blank lines; false at the end of the text. Line() is then where the record begins.
   bool NextRecord() {
     for (;;) {
-      std::size_t end = pos_;
-      while (end < text_.size() && (text_[end] == ' ' || text_[end] == '\t')) {
-        ++end;
-      }
-      if (end == text_.size()) {
+      pos_ = std::min(text_.find_first_not_of(" \t", pos_), text_.size());
+      if (pos_ == text_.size()) {
         return false;
       }
-      pos_ = end;
       if (!AtLineEnd()) {
         return true;
       }
@@ -201,11 +208,11 @@ class CsvReader {
           field += text_[pos_];
         }
         ++pos_;
-        if (!AtLineEnd() && text_[pos_] != ',') {
+        if (!AtLineEnd() && text_[pos_] != separator_) {
           return Fail(line_, "text after the quotation mark that closes a field");
         }
       } else {
-        for (; !AtLineEnd() && text_[pos_] != ','; ++pos_) {
+        for (; !AtLineEnd() && text_[pos_] != separator_; ++pos_) {
           if (text_[pos_] == '"') {
             return Fail(line_,
                         "a quotation mark inside a field that does not start with one (quote the "
@@ -219,7 +226,7 @@ class CsvReader {
         SkipLineEnd();
         return std::nullopt;
       }
-      ++pos_;  // the comma
+      ++pos_;  // the separator
     }
   }
 
@@ -236,12 +243,27 @@ class CsvReader {
   }
 
   std::string_view text_;
+  char separator_;
   std::size_t pos_ = 0;
   int line_ = 1;
 };
 
-std::variant<std::vector<FleetRow>, FleetFileError> ReadCsv(std::string_view text) {
-  CsvReader csv(text);
+// ',' or ';', whichever the header line uses first outside quotation marks; a spreadsheet in a
+// locale with a decimal comma writes ';'.
+char HeaderSeparator(std::string_view header) {
+  bool quoted = false;
+  for (const char c : header.substr(0, header.find('\n'))) {
+    quoted = quoted != (c == '"');
+    if (!quoted && (c == ',' || c == ';')) {
+      return c;
+    }
+  }
+  return ',';
+}
+
+std::variant<std::vector<FleetRow>, FleetFileError> ReadCsv(std::string_view text,
+                                                            std::string_view header) {
+  CsvReader csv(text, HeaderSeparator(header));
   std::vector<std::string> fields;
   csv.NextRecord();  // the caller made sure the text is not blank
   const int headerLine = csv.Line();
@@ -251,8 +273,13 @@ std::variant<std::vector<FleetRow>, FleetFileError> ReadCsv(std::string_view tex
   const std::size_t width = fields.size();
   std::array<int, ColumnCount> index;
   index.fill(-1);
+  std::vector<std::size_t> unnamed;  // a spreadsheet's unused columns: ignored while empty
   for (std::size_t i = 0; i < width; ++i) {
     const QString name = QString::fromUtf8(fields[i]).trimmed();
+    if (name.isEmpty()) {
+      unnamed.push_back(i);
+      continue;
+    }
     const std::optional<Column> found = ColumnNamed(name, Qt::CaseInsensitive);
     if (!found) {
       return Fail(headerLine,
@@ -283,6 +310,12 @@ std::variant<std::vector<FleetRow>, FleetFileError> ReadCsv(std::string_view tex
       return Fail(line, std::to_string(fields.size()) + " fields, but the header line has " +
                             std::to_string(width));
     }
+    for (const std::size_t i : unnamed) {
+      if (fields[i].find_first_not_of(" \t") != std::string::npos) {
+        return Fail(line, "column " + std::to_string(i + 1) +
+                              " has no name in the header line but holds '" + fields[i] + "'");
+      }
+    }
     Cells cells;
     for (std::size_t c = 0; c < ColumnCount; ++c) {
       cells[c] = QString::fromStdString(fields[static_cast<std::size_t>(index[c])]);
@@ -305,11 +338,8 @@ std::vector<int> ElementLines(std::string_view text) {
   bool elementNext = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c == '\n') {
-      ++line;
-      continue;
-    }
-    if (c == ' ' || c == '\t' || c == '\r') {
+    line += c == '\n' ? 1 : 0;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
       continue;
     }
     if (depth == 1 && elementNext && c != ']') {
@@ -346,8 +376,7 @@ std::variant<std::vector<FleetRow>, FleetFileError> ReadJson(std::string_view te
   const std::vector<int> lines = ElementLines(text);
   RowChecker checker;
   for (qsizetype i = 0; i < array.size(); ++i) {
-    const auto at = static_cast<std::size_t>(i);
-    const int line = at < lines.size() ? lines[at] : 0;
+    const int line = std::cmp_less(i, lines.size()) ? lines[static_cast<std::size_t>(i)] : 0;
     if (i == FleetMaxRows) {
       return TooManyRows(line);
     }
@@ -402,33 +431,42 @@ std::string JsonString(const std::string& latin1) {
       out += '\\';
       out += c;
     } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-      out += escaped;
+      out += std::string("\\u00") + "01"[c >> 4] + "0123456789abcdef"[c & 0xF];
     } else {
-      out += Utf8(std::string_view(&c, 1));
+      out += c;
     }
   }
-  return out + '"';
+  return Utf8(out + '"');
 }
 
 }  // namespace
 
-std::variant<std::vector<FleetRow>, FleetFileError> ReadFleetFile(std::string_view bytes) {
+std::variant<FleetFile, FleetFileError> ReadFleetFile(std::string_view bytes) {
   if (bytes.size() > FleetFileMaxBytes) {
     return Fail(0, "the file is larger than 1 MiB");
   }
-  if (bytes.starts_with("\xEF\xBB\xBF")) {
+  const bool byteOrderMark = bytes.starts_with("\xEF\xBB\xBF");
+  if (byteOrderMark) {
     bytes.remove_prefix(3);
   }
+  std::optional<std::string> decoded;
   if (const std::optional<int> line = FirstNonUtf8Line(bytes)) {
-    return Fail(*line, "not UTF-8 text");
+    // A byte order mark says UTF-8: such a file is broken, not in another code page.
+    decoded = byteOrderMark ? std::nullopt : Windows1252ToUtf8(bytes);
+    if (!decoded) {
+      return Fail(*line, "not UTF-8 text");
+    }
+    bytes = *decoded;
   }
   const std::size_t first = bytes.find_first_not_of(" \t\r\n");
   if (first == std::string_view::npos) {
     return Fail(0, "the file is empty");
   }
-  return bytes[first] == '[' ? ReadJson(bytes) : ReadCsv(bytes);
+  auto read = bytes[first] == '[' ? ReadJson(bytes) : ReadCsv(bytes, bytes.substr(first));
+  if (FleetFileError* error = std::get_if<FleetFileError>(&read)) {
+    return std::move(*error);
+  }
+  return FleetFile{std::move(std::get<std::vector<FleetRow>>(read)), decoded.has_value()};
 }
 
 std::string FleetCsv(const std::vector<FleetRow>& rows) {

@@ -35,11 +35,20 @@ inline constexpr int FleetMaxRows = DiscoveryMaxReplies;
 // A file of FleetMaxRows rows is far below this; anything larger is refused before it is parsed.
 inline constexpr std::size_t FleetFileMaxBytes = 1024 * 1024;
 
-// Reads and checks the whole file (UTF-8, an optional byte order mark, LF or CRLF line ends).
-// JSON when the first character that is not blank is '[', else CSV. Every row is checked before
-// any is returned: the MAC form, the name rules, the mode (dhcp or static, any case), dotted
-// quads in static rows, and no MAC twice. The rows come back in the file's order.
-std::variant<std::vector<FleetRow>, FleetFileError> ReadFleetFile(std::string_view bytes);
+// What ReadFleetFile read: the rows in the file's order, and whether the bytes had to be taken as
+// Windows-1252, which the user should hear of.
+struct FleetFile {
+  std::vector<FleetRow> rows;
+  bool windows1252 = false;
+};
+
+// Reads and checks the whole file: UTF-8 with an optional byte order mark, or else Windows-1252
+// when every byte has a character there; LF or CRLF line ends. JSON when the first character that
+// is not blank is '[', else CSV separated by ',' or ';', whichever the header line uses; columns
+// with an empty header are ignored while their cells are empty. Every row is checked before any is
+// returned: the MAC form, the name rules, the mode (dhcp or static, any case), dotted quads in
+// static rows, and no MAC twice.
+std::variant<FleetFile, FleetFileError> ReadFleetFile(std::string_view bytes);
 
 // The rows as CSV: the header line, then one line per row, fields quoted only where RFC 4180
 // needs it; LF line ends; names in UTF-8.

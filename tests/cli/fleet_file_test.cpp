@@ -94,10 +94,20 @@ INSTANTIATE_TEST_SUITE_P(
             "mac: 00:1A:2B:3C:4D:5E is already on line 2"},
         BadFileCase{"TenThousandRows", ManyRows(10000), 1002,
                     "more than 1000 printers; a discovery lists at most 1000"},
-        BadFileCase{"NotUtf8", Header + Row(1) + "00:00:00:00:00:02,Caf\xE9,dhcp,,,\n", 3,
+        // Named by its first line that is not UTF-8, though only line 4 fails Windows-1252 too.
+        BadFileCase{"NotUtf8",
+                    Header + Row(1) + "00:00:00:00:00:02,Caf\xE9,dhcp,,,\n" +
+                        "00:00:00:00:00:03,\x81,dhcp,,,\n",
+                    3, "not UTF-8 text"},
+        BadFileCase{"Utf8CutAtTheEnd",
+                    "\xEF\xBB\xBF" + Header + Row(1) + "00:00:00:00:00:02,Caf\xC3", 3,
                     "not UTF-8 text"},
-        BadFileCase{"Utf8CutAtTheEnd", Header + Row(1) + "00:00:00:00:00:02,Caf\xC3", 3,
-                    "not UTF-8 text"},
+        BadFileCase{"EuroSignInWindows1252", Header + "00:00:00:00:00:02,5 \x80,dhcp,,,\n", 2,
+                    "name: the printer name contains a character the printer cannot take"},
+        BadFileCase{"ValueUnderAnEmptyHeader",
+                    "mac;name;mode;;ip;mask;gateway;\n00:00:00:00:00:01;a;dhcp;;;;;\n"
+                    "00:00:00:00:00:02;b;dhcp; x ;;;;\n",
+                    3, "column 4 has no name in the header line but holds ' x '"},
         BadFileCase{"BadMode", Header + "00:00:00:00:00:02,b,auto,,,\n", 2,
                     "mode: 'auto' is neither dhcp nor static"},
         // The first element spans two lines and holds brackets, a comma and a backslash in a
@@ -126,19 +136,52 @@ TEST(FleetFileTest, ReadsBackWhatItWritesAndTakesCrlfWithAByteOrderMark) {
   }
   for (const std::string& text : {FleetCsv(rows), FleetJson(rows)}) {
     const auto read = ReadFleetFile(text);
-    const auto* back = std::get_if<std::vector<FleetRow>>(&read);
+    const auto* back = std::get_if<FleetFile>(&read);
     ASSERT_NE(back, nullptr) << std::get<FleetFileError>(read).message << "\n" << text;
-    EXPECT_EQ(*back, rows) << text;
+    EXPECT_EQ(back->rows, rows) << text;
+    EXPECT_FALSE(back->windows1252);
   }
 
   // Columns in another order, in capitals and with blanks; the quoted name holds a comma.
   const auto read = ReadFleetFile(
       "\xEF\xBB\xBFName, MAC ,mode,gateway,mask,ip\r\n"
       "\"Hall, 2\",00:1a:2b:3c:4d:5e,STATIC,10.0.0.1,255.255.255.0,10.0.0.9\r\n\r\n");
-  const auto* crlf = std::get_if<std::vector<FleetRow>>(&read);
+  const auto* crlf = std::get_if<FleetFile>(&read);
   ASSERT_NE(crlf, nullptr) << std::get<FleetFileError>(read).message;
-  EXPECT_EQ(*crlf, (std::vector<FleetRow>{{"00:1A:2B:3C:4D:5E", "Hall, 2", false, "10.0.0.9",
-                                           "255.255.255.0", "10.0.0.1", 2}}));
+  EXPECT_EQ(crlf->rows, (std::vector<FleetRow>{{"00:1A:2B:3C:4D:5E", "Hall, 2", false, "10.0.0.9",
+                                                "255.255.255.0", "10.0.0.1", 2}}));
+}
+
+// As spreadsheets save CSV: ';' in a locale with a decimal comma, unused columns at the end, and
+// the Windows code page.
+TEST(FleetFileTest, ReadsSpreadsheetFiles) {
+  const struct {
+    const char* label;
+    std::string bytes;
+    bool windows1252;
+  } files[] = {
+      {"Semicolons",
+       "\"mac\";Name;mode;ip;mask;gateway;;\r\n"
+       "00:1a:2b:3c:4d:5e;Hall, 2;static;10.0.0.9;255.255.255.0;10.0.0.1;;\r\n"
+       "00:1a:2b:3c:4d:5f;\"Caf\xC3\xA9; bar\";dhcp;;;; ;\r\n",
+       false},
+      {"Windows1252",
+       "mac,Name,mode,ip,mask,gateway,,\n"
+       "00:1a:2b:3c:4d:5e,\"Hall, 2\",static,10.0.0.9,255.255.255.0,10.0.0.1,,\n"
+       "00:1a:2b:3c:4d:5f,Caf\xE9; bar,dhcp,,,,,\n",
+       true},
+  };
+  for (const auto& file : files) {
+    const auto read = ReadFleetFile(file.bytes);
+    const auto* rows = std::get_if<FleetFile>(&read);
+    ASSERT_NE(rows, nullptr) << file.label << ": " << std::get<FleetFileError>(read).message;
+    ASSERT_EQ(rows->rows.size(), 2u) << file.label;
+    EXPECT_EQ(rows->windows1252, file.windows1252) << file.label;
+    EXPECT_EQ(rows->rows[0], (FleetRow{"00:1A:2B:3C:4D:5E", "Hall, 2", false, "10.0.0.9",
+                                       "255.255.255.0", "10.0.0.1", 2}))
+        << file.label;
+    EXPECT_EQ(rows->rows[1].name, "Caf\xE9; bar") << file.label;
+  }
 }
 
 // apply's "unchanged" and remote-set's read-back judge addresses alike: the same four numbers
