@@ -62,7 +62,7 @@ struct CliOutcome {
   std::string jsonText;     // printed with --json instead of `json` when not empty
   std::string text;         // standard output without --json
   std::string error;        // the message for standard error, without the program's name
-  std::string notice;       // a line for standard error whatever the exit status, e.g. a hint
+  std::string notice;       // lines for standard error whatever the exit status, e.g. a hint
 };
 
 // One command being run: its request, the world, and the outcome it builds up.

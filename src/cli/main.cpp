@@ -2,6 +2,7 @@
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QProcess>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -127,8 +128,10 @@ int main(int argc, char** argv) {
   }
   std::fputs(output.c_str(), stdout);
   std::fflush(stdout);
-  if (!outcome.notice.empty()) {
-    std::fprintf(stderr, "q73580-cli: %s\n", outcome.notice.c_str());
+  for (std::size_t at = 0; at < outcome.notice.size();) {
+    const std::size_t end = std::min(outcome.notice.find('\n', at), outcome.notice.size());
+    std::fprintf(stderr, "q73580-cli: %.*s\n", static_cast<int>(end - at), &outcome.notice[at]);
+    at = end + 1;
   }
   if (outcome.exitCode != 0) {
     std::fprintf(stderr, "q73580-cli: %s\n", outcome.error.c_str());

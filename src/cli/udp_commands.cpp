@@ -110,9 +110,10 @@ bool Discover(CommandRun& run, const NetSetupExchange& exchange, std::uint32_t s
       },
       DiscoveryLimits{quietMs, DiscoveryMaxTotalMs, DiscoveryMaxReplies}, &sent);
   if (ran && sent.replies == 0 && noAnswer != NoAnswer::Quiet) {
-    run.outcome.notice = NoAnswerHint(sent, run.args);
+    const std::string hint = NoAnswerHint(sent, run.args);
+    run.outcome.notice += (run.outcome.notice.empty() ? "" : "\n") + hint;
     if (noAnswer == NoAnswer::NoticeAndJson) {
-      run.Json("hint", QString::fromStdString(run.outcome.notice));
+      run.Json("hint", QString::fromStdString(hint));
     }
   }
   return ran;

@@ -211,6 +211,23 @@ TEST_F(CliFleetTest, FileFromAPipeIsReadWhole) {
   EXPECT_EQ(Results(run), (std::map<QString, QString>{{"00:11:22:33:44:99", "not found"}})) << run;
 }
 
+// A spreadsheet's file in the Windows code page is read, and said so on standard error only.
+TEST_F(CliFleetTest, Windows1252FileIsReadAndNoticed) {
+  ASSERT_NO_FATAL_FAILURE(Start(1));
+  const QString file = WriteFile("site.csv",
+                                 "mac;name;mode;ip;mask;gateway;\r\n"
+                                 "00:11:22:33:44:55;Caf\xE9;dhcp;;;;\r\n");
+  const CliRun run = Apply(file, {"--dry-run", "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run;
+  EXPECT_EQ(run.Err(),
+            "q73580-cli: " + file.toStdString() + " is not UTF-8; read as Windows-1252\n");
+  const QJsonArray printers = run.Json().value("printers").toArray();
+  ASSERT_EQ(printers.size(), 1) << run;
+  EXPECT_EQ(printers[0].toObject().value("changes").toArray().first().toString(),
+            QString::fromUtf8("name 'Q73580' → 'Café'"))
+      << run;
+}
+
 // One bad row stops the whole file before anything goes out, and says where; so does a missing
 // --yes without a terminal.
 TEST_F(CliFleetTest, BadRowOrMissingYesSendsNothing) {

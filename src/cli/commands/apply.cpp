@@ -255,7 +255,11 @@ CliOutcome RunApply(CommandRun& run) {
   if (const FleetFileError* bad = std::get_if<FleetFileError>(&parsed)) {
     return run.Finish(CliBadFileExit, fileName + ": " + bad->message + "; nothing was sent");
   }
-  for (FleetRow& row : std::get<std::vector<FleetRow>>(parsed)) {
+  FleetFile& file = std::get<FleetFile>(parsed);
+  if (file.windows1252) {
+    run.outcome.notice = fileName + " is not UTF-8; read as Windows-1252";
+  }
+  for (FleetRow& row : file.rows) {
     fleet.entries.emplace_back().row = std::move(row);
   }
   std::optional<std::map<MacBytes, FoundPrinter>> found;
