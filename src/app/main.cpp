@@ -23,9 +23,6 @@ struct StartArguments {
   std::optional<NetTarget> startTarget;
   QString error;
   QString help;
-  // Options the parser does not know: Qt's own (-platform, -style, …) before QApplication has
-  // taken them out, or a mistake.
-  bool unknownOptions = false;
 };
 
 // The port is not optional here: HOST alone is no start target.
@@ -63,7 +60,6 @@ StartArguments ParseStartArguments(const QStringList& args) {
   if (!parser.parse(args)) {
     result.action = StartArguments::Action::Usage;
     result.error = parser.errorText();
-    result.unknownOptions = !parser.unknownOptionNames().isEmpty();
   } else if (parser.isSet(help)) {
     result.action = StartArguments::Action::Help;
     result.help = parser.helpText();
@@ -102,13 +98,46 @@ std::optional<int> Answer(const StartArguments& args) {
   return std::nullopt;
 }
 
+// The options QApplication takes out of the arguments itself ("-style fusion", "-style=fusion",
+// also with two dashes): those with a value, then the flags.
+const QStringList QtValueOptions =
+    QStringLiteral(
+        "platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon "
+        "qwindowtitle session display geometry title icon name visual style "
+        "stylesheet qmljsdebugger dialogs fontengine")
+        .split(QLatin1Char(' '));
+const QStringList QtFlags =
+    QStringLiteral("reverse widgetcount sync nograb dograb testability").split(QLatin1Char(' '));
+
+QStringList WithoutQtOptions(const QStringList& args) {
+  QStringList kept = args.mid(0, 1);
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    if (args[i] == QLatin1String("--")) {
+      kept += args.mid(i);
+      break;
+    }
+    const QString word = args[i].startsWith(QLatin1String("--")) ? args[i].mid(1) : args[i];
+    const bool option = word.startsWith(QLatin1Char('-'));
+    const QString name = word.mid(1).section(QLatin1Char('='), 0, 0);
+    const bool valueAttached = word.contains(QLatin1Char('='));
+    if (option && QtValueOptions.contains(name)) {
+      i += valueAttached ? 0 : 1;
+      continue;
+    }
+    if (option && !valueAttached && QtFlags.contains(name)) {
+      continue;
+    }
+    kept << args[i];
+  }
+  return kept;
+}
+
 // "--help", "--version" and a usage error need no display, so they are answered before
-// QApplication exists. Unknown options may be Qt's own: those arguments are parsed again once
-// QApplication has taken Qt's out.
+// QApplication exists, which aborts without one. Qt's own options are left to QApplication;
+// the arguments are parsed again once it has taken them out.
 std::optional<int> AnswerWithoutDisplay(int& argc, char** argv) {
   const QCoreApplication core(argc, argv);
-  const StartArguments args = ParseStartArguments(QCoreApplication::arguments());
-  return args.unknownOptions ? std::nullopt : Answer(args);
+  return Answer(ParseStartArguments(WithoutQtOptions(QCoreApplication::arguments())));
 }
 
 }  // namespace

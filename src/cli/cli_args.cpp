@@ -1,6 +1,7 @@
 #include "cli/cli_args.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -322,24 +323,26 @@ std::string Replaced(std::string text, const std::string& mark, const std::strin
   return text;
 }
 
-}  // namespace
+Chain Chosen(const CliApp& cli) {
+  Chain chain = {&cli.root};
+  while (!chain.back()->get_subcommands().empty()) {
+    chain.push_back(chain.back()->get_subcommands().front());
+  }
+  return chain;
+}
 
-std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& words) {
+std::variant<CliArgs, CliUsageError> Parse(CliApp& cli, const QStringList& words) {
   std::vector<std::string> reversed;
   for (qsizetype i = words.size(); i > 0; --i) {
     reversed.push_back(words[i - 1].toStdString());
   }
-  CliApp cli;
   std::optional<std::string> error;
   try {
     cli.root.parse(std::move(reversed));
   } catch (const CLI::ParseError& other) {
     error = other.what();
   }
-  Chain chain = {&cli.root};
-  while (!chain.back()->get_subcommands().empty()) {
-    chain.push_back(chain.back()->get_subcommands().front());
-  }
+  const Chain chain = Chosen(cli);
   QStringList left;
   for (const CLI::App* app : chain) {
     left += Utf8(app->remaining());
@@ -392,6 +395,24 @@ std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& words) {
     return CliUsageError{*problem};
   }
   return args;
+}
+
+}  // namespace
+
+std::variant<CliArgs, CliUsageError> ParseCliArgs(const QStringList& words) {
+  CliApp cli;
+  std::variant<CliArgs, CliUsageError> parsed = Parse(cli, words);
+  if (auto* error = std::get_if<CliUsageError>(&parsed)) {
+    // A script that asked for JSON gets it for a usage error too, named after the command meant.
+    const std::vector<std::string>& json = cli.Find("--json").values;
+    error->json = !json.empty() && std::all_of(json.begin(), json.end(),
+                                               [](const std::string& v) { return v == "true"; });
+    const auto leaf = cli.commands.find(Chosen(cli).back());
+    if (leaf != cli.commands.end()) {
+      error->command = CliCommandName(leaf->second->command);
+    }
+  }
+  return parsed;
 }
 
 std::string CliUsageText(CliCommand topic) {

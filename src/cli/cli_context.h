@@ -58,7 +58,7 @@ struct CliServices {
 struct CliOutcome {
   int exitCode = 0;
   bool usageError = false;  // exit 64: the message is followed by the pointer to --help
-  QJsonObject json;         // printed with --json, also on failure (not for usage errors)
+  QJsonObject json;         // printed with --json, also on failure
   std::string jsonText;     // printed with --json instead of `json` when not empty
   std::string text;         // standard output without --json
   std::string error;        // the message for standard error, without the program's name

@@ -62,7 +62,17 @@ void TraceToStderr(QtMsgType type, const QMessageLogContext& context, const QStr
   std::fflush(stderr);
 }
 
-int UsageError(const std::string& message) {
+void PrintJson(const QJsonObject& json) {
+  std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).constData(), stdout);
+  std::fputs("\n", stdout);
+  std::fflush(stdout);
+}
+
+// The message on standard error; with --json the object `json` on standard output as well.
+int UsageError(const std::string& message, const std::optional<QJsonObject>& json) {
+  if (json) {
+    PrintJson(*json);
+  }
   std::fprintf(stderr, "q73580-cli: %s\nTry 'q73580-cli --help'.\n", message.c_str());
   return CliUsageExit;
 }
@@ -74,7 +84,12 @@ int main(int argc, char** argv) {
   const std::variant<CliArgs, CliUsageError> parsed =
       ParseCliArgs(QCoreApplication::arguments().mid(1));
   if (const auto* error = std::get_if<CliUsageError>(&parsed)) {
-    return UsageError(error->message);
+    QJsonObject json{{QStringLiteral("result"), QString::fromStdString(error->message)},
+                     {QStringLiteral("code"), CliUsageExit}};
+    if (!error->command.empty()) {
+      json.insert(QStringLiteral("command"), QString::fromStdString(error->command));
+    }
+    return UsageError(error->message, error->json ? std::optional(json) : std::nullopt);
   }
   const CliArgs& args = std::get<CliArgs>(parsed);
   if (args.debug) {
@@ -118,15 +133,15 @@ int main(int argc, char** argv) {
 
   const CliOutcome outcome = RunCliCommand(args, services);
   if (outcome.usageError) {
-    return UsageError(outcome.error);
+    return UsageError(outcome.error, args.json ? std::optional(outcome.json) : std::nullopt);
   }
-  std::string output = outcome.text;
-  if (args.json) {
-    output = !outcome.jsonText.empty()
-                 ? outcome.jsonText
-                 : QJsonDocument(outcome.json).toJson(QJsonDocument::Compact).toStdString() + "\n";
+  if (!args.json) {
+    std::fputs(outcome.text.c_str(), stdout);
+  } else if (!outcome.jsonText.empty()) {
+    std::fputs(outcome.jsonText.c_str(), stdout);
+  } else {
+    PrintJson(outcome.json);
   }
-  std::fputs(output.c_str(), stdout);
   std::fflush(stdout);
   for (std::size_t at = 0; at < outcome.notice.size();) {
     const std::size_t end = std::min(outcome.notice.find('\n', at), outcome.notice.size());

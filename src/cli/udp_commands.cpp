@@ -135,6 +135,31 @@ std::optional<std::map<MacBytes, FoundPrinter>> DiscoverByMac(
   return found;
 }
 
+std::string NoPrinterAnswered(const std::string& mac, const char* what) {
+  return "no printer with MAC " + mac + " answered " + what;
+}
+
+std::optional<std::map<MacBytes, NameCheck>> CheckNewNames(
+    CommandRun& run, const NetSetupExchange& exchange, std::uint32_t sequence,
+    const std::map<MacBytes, std::string>& wanted, const std::string& doing) {
+  StatusWait wait(run.services.status, "");
+  const auto found = DiscoverByMac(run, exchange, sequence, run.args.quietMs, wait, doing);
+  if (!found) {
+    return std::nullopt;
+  }
+  std::map<MacBytes, NameCheck> checks;
+  for (const auto& [mac, name] : wanted) {
+    const auto printer = found->find(mac);
+    if (printer == found->end()) {
+      checks[mac].doubt = "it did not answer the discovery that checks its new name";
+    } else if (const std::string& reported = printer->second.reply.name; reported != name) {
+      checks[mac] = {reported, "it reports the name '" + ShownText(reported) + "' instead of '" +
+                                   ShownText(name) + "'"};
+    }
+  }
+  return checks;
+}
+
 std::string UnreadBlocks(const AddressBlocks& read) {
   if (read.addressesRead && read.modeRead) {
     return {};

@@ -44,6 +44,22 @@ std::optional<std::map<MacBytes, FoundPrinter>> DiscoverByMac(
     CommandRun& run, const NetSetupExchange& exchange, std::uint32_t sequence, int quietMs,
     StatusWait& wait, const std::string& doing, NoAnswer noAnswer = NoAnswer::Quiet);
 
+// "no printer with MAC 00:1A:2B:3C:4D:5E answered the discovery", `what` in place of "the
+// discovery".
+std::string NoPrinterAnswered(const std::string& mac, const char* what = "the discovery");
+
+// What a closing discovery says against a printer having taken its new name.
+struct NameCheck {
+  std::optional<std::string> reported;  // the name it reports instead; none when it did not answer
+  std::string doubt;
+};
+// The address blocks do not carry the name, so only a discovery after the writes shows it: one
+// discovery for the printers by MAC in `wanted`, each with the name it should now have. Those
+// that report it are left out; nothing when no socket could be made.
+std::optional<std::map<MacBytes, NameCheck>> CheckNewNames(
+    CommandRun& run, const NetSetupExchange& exchange, std::uint32_t sequence,
+    const std::map<MacBytes, std::string>& wanted, const std::string& doing);
+
 // "no reply when block 4 was read"; empty when both blocks answered.
 std::string UnreadBlocks(const AddressBlocks& read);
 

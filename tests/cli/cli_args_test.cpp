@@ -522,6 +522,14 @@ TEST_F(CliRunnerTest, UsbList_ShowsThePrintersInBusOrderAndWhichMatch) {
             QStringLiteral("usb#vid_1a2b&pid_0007#2-1"));
   EXPECT_TRUE(second.value(QStringLiteral("matches")).toBool());
   EXPECT_FALSE(printers[0].toObject().value(QStringLiteral("matches")).toBool());
+  EXPECT_EQ(outcome.notice, "");
+  // Without a printer (a device with no printer interface is none) the header stands alone, and
+  // standard error says why.
+  bus.devices = {bus.devices[2]};
+  bus.withoutPrinterInterface = {0};
+  const CliOutcome none = RunCliCommand(Parse({"usb", "list"}), services_);
+  EXPECT_EQ(none.exitCode, 0) << none.error;
+  EXPECT_EQ(none.notice, "no USB printer is attached");
   EXPECT_TRUE(port_->events.empty());
 }
 
@@ -578,6 +586,7 @@ struct WritesCase {
   int exitCode;
   std::string error;
   QJsonArray unanswered;
+  QStringList address = {"192.168.1.50", "255.255.255.0", "192.168.1.1"};  // --static's
 };
 
 void PrintTo(const WritesCase& row, std::ostream* os) {
@@ -595,9 +604,10 @@ TEST_P(CliRemoteSetWritesTest, ExitsByWhatThePrinterConfirms) {
   VirtualPrinter sim(UdpOnly, config);
   ASSERT_TRUE(sim.Running()) << sim.Error();
   const auto parsed =
-      ParseCliArgs({"remote-set", QString::fromStdString(sim->State().mac), "--static",
-                    "192.168.1.50", "255.255.255.0", "192.168.1.1", "--name", "Desk-9", "--yes",
-                    "--to", "127.0.0.1", "--udp-port", QString::number(sim.UdpPort())});
+      ParseCliArgs(QStringList{"remote-set", QString::fromStdString(sim->State().mac), "--static"} +
+                   row.address +
+                   QStringList{"--name", "Desk-9", "--yes", "--to", "127.0.0.1", "--udp-port",
+                               QString::number(sim.UdpPort())});
   ASSERT_TRUE(std::holds_alternative<CliArgs>(parsed));
   CliServices services;
   services.remoteWaitMs = row.waitMs;
@@ -614,12 +624,16 @@ TEST_P(CliRemoteSetWritesTest, ExitsByWhatThePrinterConfirms) {
   EXPECT_EQ(outcome.json.value(QStringLiteral("result")).toString().toStdString(),
             row.exitCode == 0 ? "OK" : row.error);
   EXPECT_EQ(outcome.json.value(QStringLiteral("unanswered")).toArray(), row.unanswered);
+  EXPECT_EQ(outcome.json.value(QStringLiteral("reported"))[QStringLiteral("name")].toString(),
+            row.exitCode == 0 ? "" : "Q73580");
 }
 
 using Writes = printer_sim::FaultSwitches::BlockWrites;
 const std::string KeptOldAddress =
     "it reports static 192.168.7.50, mask 255.255.0.0, gateway 192.168.7.1 instead of static "
     "192.168.1.50, mask 255.255.255.0, gateway 192.168.1.1";
+// The blocks read back cannot show it; the closing discovery does.
+const std::string KeptOldName = "it reports the name 'Q73580' instead of 'Desk-9'";
 
 INSTANTIATE_TEST_SUITE_P(
     Writes, CliRemoteSetWritesTest,
@@ -629,10 +643,19 @@ INSTANTIATE_TEST_SUITE_P(
         WritesCase{"Unanswered", Writes::Unanswered, 200, CliUnconfirmedExit,
                    "the printer did not confirm the change: no reply to the writes of blocks 0, "
                    "4, 5 and 7; " +
-                       KeptOldAddress,
+                       KeptOldAddress + "; " + KeptOldName,
                    QJsonArray{0, 4, 5, 7}},
         WritesCase{"AcknowledgedButNotApplied", Writes::Unapplied, 3000, CliUnconfirmedExit,
-                   "the printer did not confirm the change: " + KeptOldAddress, QJsonArray()}),
+                   "the printer did not confirm the change: " + KeptOldAddress + "; " + KeptOldName,
+                   QJsonArray()},
+        // Written as it already was but for the name: only the name can give the change away.
+        WritesCase{"NameKept",
+                   Writes::Unapplied,
+                   3000,
+                   CliUnconfirmedExit,
+                   "the printer did not confirm the change: " + KeptOldName,
+                   QJsonArray(),
+                   {"192.168.7.50", "255.255.0.0", "192.168.7.1"}}),
     [](const auto& info) { return info.param.label; });
 
 }  // namespace

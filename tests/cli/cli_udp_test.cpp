@@ -213,17 +213,17 @@ TEST_P(CliRemoteSetTest, WritesTheSixDatagramSequence) {
   }
 
   // Without --name the printer's name comes from a discovery first, as the window's list
-  // gives it; the address blocks do not carry it.
-  const std::size_t discoveries = row.args.contains(QStringLiteral("--name")) ? 0 : 1;
-  ASSERT_TRUE(sim_->WaitUntil([&] { return Datagrams().size() >= discoveries + 8; }, 5s));
+  // gives it; with it a discovery after the change shows the new name. The address blocks do
+  // not carry it.
+  const bool named = row.args.contains(QStringLiteral("--name"));
+  ASSERT_TRUE(sim_->WaitUntil([&] { return Datagrams().size() >= 9; }, 5s));
   std::vector<std::string> d = Datagrams();
-  ASSERT_EQ(d.size(), discoveries + 8);
-  for (std::size_t i = 0; i < discoveries; ++i) {
-    EXPECT_EQ(d[i].size(), 32u);
-    EXPECT_EQ(At(d[i], 9), 2);
-    EXPECT_NE(d[i].substr(12, 2), d[discoveries].substr(12, 2)) << "one sequence number reused";
-  }
-  d.erase(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(discoveries));
+  ASSERT_EQ(d.size(), 9u);
+  const std::size_t first = named ? 8 : 0;  // the discovery
+  EXPECT_EQ(d[first].size(), 32u);
+  EXPECT_EQ(At(d[first], 9), 2);
+  EXPECT_NE(d[first].substr(12, 2), d[named ? 0 : 1].substr(12, 2)) << "one sequence number reused";
+  d.erase(d.begin() + static_cast<std::ptrdiff_t>(first));
   const std::vector<std::size_t> sizes = {34, 34, 1064, 1064, 1064, 1064, 34, 34};
   const std::vector<int> commands = {3, 3, 4, 4, 4, 4, 3, 3};
   const std::vector<int> blocks = {4, 5, 0, 4, 5, 7, 4, 5};
@@ -295,7 +295,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RemoteSetCase>& info) { return info.param.label; });
 
 // A MAC that no printer has: no discovery answer names it, or, with --name, no answer comes to
-// the block reads (two waits of 3 s). Either way "Receive Data Error" and nothing is written.
+// the block reads (two waits of 3 s). Either way "Receive Data Error" that names the MAC, and
+// nothing is written.
 TEST_F(CliUdpTest, RemoteSet_NoPrinterWithThatMac_ExitsThreeWithoutWriting) {
   ASSERT_NO_FATAL_FAILURE(Start(1, {}, StaticPrinter()));
   for (const QStringList& extra : {QStringList{}, QStringList{"--name", "Desk-9"}}) {
@@ -304,10 +305,16 @@ TEST_F(CliUdpTest, RemoteSet_NoPrinterWithThatMac_ExitsThreeWithoutWriting) {
         RunCli(QStringList{"--json", "remote-set", "00:11:22:33:44:99", "--dhcp", "--yes"} + extra +
                ToSim());
     EXPECT_EQ(run.exitCode, 3) << run;
-    EXPECT_EQ(run.Err(), "q73580-cli: Receive Data Error\n") << run;
+    const std::string message =
+        "Receive Data Error: no printer with MAC 00:11:22:33:44:99 "
+        "answered " +
+        std::string(extra.isEmpty() ? "the discovery"
+                                    : "the read of its "
+                                      "settings");
+    EXPECT_EQ(run.Err(), "q73580-cli: " + message + "\n") << run;
     const QJsonObject json = run.Json();
     EXPECT_EQ(json.value("command").toString(), "remote-set") << run;
-    EXPECT_EQ(json.value("result").toString(), "Receive Data Error") << run;
+    EXPECT_EQ(json.value("result").toString().toStdString(), message) << run;
     EXPECT_EQ(json.value("code").toInt(), 3) << run;
     EXPECT_LT(run.seconds, 9.0) << run;
     EXPECT_FALSE(Datagrams().empty());

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ struct UsageCase {
   std::string label;
   QStringList args;
   QString message;  // part of the message after "q73580-cli: "; empty: not checked
+  // The JSON's "command"; empty when none may be named, nothing when not checked.
+  std::optional<QString> command = std::nullopt;
 };
 
 void PrintTo(const UsageCase& row, std::ostream* os) {
@@ -78,6 +81,18 @@ TEST_P(CliUsageErrorTest, ExitsSixtyFourBeforeOpeningAnything) {
     }
     if (!json) {
       EXPECT_EQ(run.Out(), "") << run;
+    } else {
+      // The object a script reads, with the message standard error gives.
+      const QJsonObject object = run.Json();
+      EXPECT_EQ(object.value("code").toInt(), 64) << run;
+      EXPECT_EQ("q73580-cli: " + object.value("result").toString().toUtf8() + "\n" + TryHelp,
+                run.err)
+          << run;
+      if (row.command) {
+        EXPECT_EQ(object.value("command").toString(QStringLiteral("absent")),
+                  row.command->isEmpty() ? QStringLiteral("absent") : *row.command)
+            << run;
+      }
     }
     EXPECT_LT(run.seconds, 5.0) << run;
   }
@@ -93,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
     CommandLines, CliUsageErrorTest,
     ::testing::Values(
         // Links.
-        UsageCase{"NoLink", {"clock", "get"}, {}}, UsageCase{"NoLinkForProbe", {"probe"}, {}},
+        UsageCase{"NoLink", {"clock", "get"}, {}, "clock get"},
+        UsageCase{"NoLinkForProbe", {"probe"}, {}},
         UsageCase{"TwoLinks", {"--net", "%TCP%", "--lpt", "/tmp/q73580-lpt", "probe"}, {}},
         UsageCase{"OneKindTwice", {"--net", "%TCP%", "--net", "%TCP%", "probe"}, {}},
         UsageCase{"PortZero", {"--net", "127.0.0.1:0", "probe"}, {}},
@@ -104,13 +120,18 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ComBeyondThirty", {"--com", "COM31", "probe"}, {}},
         UsageCase{"ComRelativePath", {"--com", "ttyUSB0", "probe"}, {}},
         UsageCase{"LptBeyondFour", {"--lpt", "LPT5", "probe"}, {}},
+        // A read waits for a reply that a parallel port cannot carry.
+        UsageCase{"LptClockGet",
+                  {"--lpt", "/tmp/q73580-lpt", "clock", "get"},
+                  "the parallel port is write-only",
+                  "clock get"},
         UsageCase{"BaudNotOffered", {"--com", "/dev/null", "--baud", "1200", "probe"}, {}},
         UsageCase{"ParityUnknown", {"--com", "/dev/null", "--parity", "mark", "probe"}, {}},
         UsageCase{"DataBitsSix", {"--com", "/dev/null", "--data-bits", "6", "probe"}, {}},
         UsageCase{"StopBitsThree", {"--com", "/dev/null", "--stop-bits", "3", "probe"}, {}},
         UsageCase{"HandshakeUnknown", {"--com", "/dev/null", "--handshake", "dtr", "probe"}, {}},
         // Subcommands.
-        UsageCase{"UnknownSubcommand", {"--net", "%TCP%", "frobnicate"}, {}},
+        UsageCase{"UnknownSubcommand", {"--net", "%TCP%", "frobnicate"}, {}, ""},
         UsageCase{"NoSubcommand", {"--net", "%TCP%"}, {}},
         UsageCase{"ClockWithoutVerb", {"--net", "%TCP%", "clock"}, {}},
         UsageCase{"ClockUnknownVerb", {"--net", "%TCP%", "clock", "reset"}, {}},
@@ -165,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--net", "%TCP%", "factory-reset"},
                   "factory-reset needs --yes when not run from a terminal"},
         UsageCase{"RemoteSetWithoutYes", QStringList{"remote-set", Mac, "--dhcp"} + ToSim,
-                  "needs --yes"},
+                  "needs --yes", "remote-set"},
         // The remote change.
         UsageCase{"MacFiveGroups",
                   QStringList{"remote-set", "00:11:22:33:44", "--dhcp", "--yes"} + ToSim,

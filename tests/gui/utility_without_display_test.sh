@@ -36,4 +36,12 @@ case "$status $out" in
 "2 q73580-utility: 'lab\"3:9100' is not HOST:PORT."*) ;;
 *) fail "a host with a quote was not refused as HOST:PORT ($status): $out" ;;
 esac
+# An option neither the utility's nor Qt's is refused before Qt looks for a display; Qt's own,
+# with its value, is left to Qt.
+out=$(run -style fusion --bogus 2>&1)
+status=$?
+case "$status $out" in
+"2 q73580-utility: Unknown option 'bogus'."*) ;;
+*) fail "an unknown option was not refused with 2 ($status): $out" ;;
+esac
 echo "ok"

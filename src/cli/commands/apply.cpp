@@ -155,30 +155,29 @@ bool Write(Fleet& fleet, Entry& entry, int index, int count) {
 
 // One more discovery, for the new names: the blocks cannot be read back for them.
 bool CheckNames(Fleet& fleet) {
-  std::vector<Entry*> renamed;
+  std::map<MacBytes, std::string> wanted;
+  std::map<MacBytes, Entry*> renamed;
   for (Entry& entry : fleet.entries) {
     if (entry.result == Result::Changed && entry.before->name != entry.row.name) {
-      renamed.push_back(&entry);
+      const MacBytes mac = *TextToMac(entry.row.mac);
+      wanted[mac] = entry.row.name;
+      renamed[mac] = &entry;
     }
   }
-  if (renamed.empty()) {
+  if (wanted.empty()) {
     return true;
   }
-  StatusWait wait(fleet.run.services.status, "");
-  const auto found = DiscoverByMac(fleet.run, fleet.exchange, fleet.sequence++,
-                                   fleet.run.args.quietMs, wait, "Checking the new names…");
-  if (!found) {
+  const auto checks =
+      CheckNewNames(fleet.run, fleet.exchange, fleet.sequence++, wanted, "Checking the new names…");
+  if (!checks) {
     return false;
   }
-  for (Entry* entry : renamed) {
-    const auto printer = found->find(*TextToMac(entry->row.mac));
-    if (printer == found->end()) {
-      entry->Fail("it did not answer the discovery that checks its new name");
-    } else if (printer->second.reply.name != entry->row.name) {
-      entry->after->name = printer->second.reply.name;
-      entry->Fail("it reports the name '" + ShownText(printer->second.reply.name) +
-                  "' instead of '" + ShownText(entry->row.name) + "'");
+  for (const auto& [mac, check] : *checks) {
+    Entry& entry = *renamed[mac];
+    if (check.reported) {
+      entry.after->name = *check.reported;
     }
+    entry.Fail(check.doubt);
   }
   return true;
 }
@@ -203,9 +202,10 @@ CliOutcome Report(Fleet& fleet) {
       json.insert(QStringLiteral("reason"), QString::fromStdString(entry.reason));
     }
     printers.append(json);
-    const std::string details = entry.result == Result::Failed     ? entry.reason
-                                : entry.result == Result::NotFound ? "no answer to the discovery"
-                                                                   : Joined(entry.changes, ", ");
+    const std::string details = entry.result == Result::Failed ? entry.reason
+                                : entry.result == Result::NotFound
+                                    ? NoPrinterAnswered(entry.row.mac)
+                                    : Joined(entry.changes, ", ");
     table.push_back({entry.row.mac, ShownText(entry.row.name), result, details});
   }
   fleet.run.Json("dryRun", fleet.run.args.dryRun);

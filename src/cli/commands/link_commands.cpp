@@ -5,6 +5,7 @@
 #include <array>
 
 #include "cli/cli_checks.h"
+#include "cli/cli_commands.h"
 #include "cli/cli_text.h"
 #include "cli/commands/commands.h"
 #include "protocol/printer_operations.h"
@@ -70,6 +71,15 @@ CliOutcome Set(CommandRun& run, PrinterOperation operation, OperationRecord reco
 
 CliOutcome RunProbe(CommandRun& run) {
   return run.Finish(Operate(run, PrinterOperation::ProbeLink));
+}
+
+// A read waits for replies, which a parallel port cannot carry: refused before anything is sent.
+std::optional<std::string> TakeRead(const ParsedLine&, CliArgs& args) {
+  if (args.link && args.link->kind == LinkKind::Lpt) {
+    return "the parallel port is write-only: '" + CliCommandName(args.command) +
+           "' needs the printer's reply; use --usb, --com or --net";
+  }
+  return std::nullopt;
 }
 
 CliOutcome RunClockGet(CommandRun& run) {
@@ -216,7 +226,7 @@ void AddLinkCommands(std::vector<CommandSpec>& commands) {
        "Example: q73580-cli --net 192.168.0.20 probe",
        true, "", nullptr, RunProbe});
   commands.push_back({ClockGet, "clock", "get", nullptr, nullptr, 0, "read the printer's clock",
-                      ClockGetHelp, true, "", nullptr, RunClockGet});
+                      ClockGetHelp, true, "", TakeRead, RunClockGet});
   commands.push_back(
       {ClockSet, "clock", "set", "TIME",
        "YYYY-MM-DD HH:MM:SS (as 'clock get' prints it) or YYYY-MM-DDTHH:MM:SS, unless --from-pc", 2,
@@ -226,7 +236,7 @@ void AddLinkCommands(std::vector<CommandSpec>& commands) {
                       "read address settings, name and MAC address",
                       "Reads the printer's address mode, addresses, name and MAC address.\n"
                       "Example: q73580-cli --net 192.168.0.20:9100 net get --json",
-                      true, "", nullptr, RunNetGet});
+                      true, "", TakeRead, RunNetGet});
   commands.push_back({NetSet, "net", "set", nullptr, nullptr, 0,
                       "set the address settings: --dhcp | --static IP MASK GATEWAY", NetSetHelp,
                       true, "--dhcp --static", TakeNetSet, RunNetSet});

@@ -43,6 +43,13 @@ QJsonObject ReportedJson(const AddressBlocks& read) {
   return json;
 }
 
+// Exit 3, as the window's "Receive Data Error", with the MAC nobody answered for.
+CliOutcome NotAnswered(CommandRun& run, const char* what) {
+  return run.Finish(static_cast<int>(CommandResult::ReceiveDataError),
+                    std::string(ResultMessage(CommandResult::ReceiveDataError)) + ": " +
+                        NoPrinterAnswered(run.args.mac, what));
+}
+
 CliOutcome RunRemoteSet(CommandRun& run) {
   const CliArgs& args = run.args;
   run.Json("mac", QString::fromStdString(args.mac));
@@ -64,6 +71,8 @@ CliOutcome RunRemoteSet(CommandRun& run) {
   // one only, as the window sends it out of its row's.
   std::uint32_t sequence = 1;
   RemoteChangeTarget target{args.mac, args.name.value_or(std::string())};
+  // What the MAC left unanswered, should its address blocks not answer either.
+  const char* missed = "the read of its settings";
   if (!args.name || exchange.Broadcasts()) {
     const auto found =
         DiscoverByMac(run, exchange, sequence++, 1000, wait, "Looking for the printer…");
@@ -77,7 +86,9 @@ CliOutcome RunRemoteSet(CommandRun& run) {
         target.caption = printer->second.reply.name;
       }
     } else if (!args.name) {
-      return run.Finish(CommandResult::ReceiveDataError);
+      return NotAnswered(run, "the discovery");
+    } else {
+      missed = "the discovery";
     }
   }
   wait.Show("Reading the printer's settings…");
@@ -93,7 +104,7 @@ CliOutcome RunRemoteSet(CommandRun& run) {
     return run.NoSocket();
   }
   if (!write.read) {
-    return run.Finish(CommandResult::ReceiveDataError);
+    return NotAnswered(run, missed);
   }
   write.written.macAddr.Assign(args.mac);
   run.Json("network", NetworkJson(write.written));
@@ -102,8 +113,23 @@ CliOutcome RunRemoteSet(CommandRun& run) {
     unanswered.append(block);
   }
   run.Json("unanswered", unanswered);
-  if (write.readBack && (write.readBack->addressesRead || write.readBack->modeRead)) {
-    run.Json("reported", ReportedJson(*write.readBack));
+  QJsonObject reported = write.readBack ? ReportedJson(*write.readBack) : QJsonObject();
+  if (args.name) {
+    const MacBytes mac = *TextToMac(args.mac);
+    const auto checks =
+        CheckNewNames(run, exchange, sequence++, {{mac, *args.name}}, "Checking the new name…");
+    if (!checks) {
+      return run.NoSocket();
+    }
+    if (const auto check = checks->find(mac); check != checks->end()) {
+      write.doubts.push_back(check->second.doubt);
+      if (check->second.reported) {
+        reported.insert(QStringLiteral("name"), FromLatin1(*check->second.reported));
+      }
+    }
+  }
+  if (!reported.isEmpty()) {
+    run.Json("reported", reported);
   }
   if (!write.doubts.empty()) {
     return run.Finish(CliUnconfirmedExit,
@@ -119,9 +145,10 @@ constexpr const char* RemoteSetHelp =
 connection to it: reads its address blocks (up to 3 s for each answer) and writes the name,
 addresses and address mode. A discovery sent first finds the interface the printer answers
 on, which the change goes out of, and, without --name, the name it keeps. Then it reads
-the address blocks back: a write nobody answered, or a printer that reports other settings
-than were written, ends with exit status 76 and says which. Asks first when run from a
-terminal; without a terminal --yes is required.
+the address blocks back, and with --name a closing discovery shows the name: a write nobody
+answered, or a printer that reports other settings or another name than were written, ends
+with exit status 76 and says which. A MAC no printer answers for is exit status 3. Asks
+first when run from a terminal; without a terminal --yes is required.
 Example: q73580-cli remote-set 00:1A:2B:3C:4D:5E --static 192.168.1.50 255.255.255.0 192.168.1.1 --yes)";
 
 }  // namespace

@@ -39,6 +39,9 @@ CliOutcome RunUsbList(CommandRun& run) {
     rows.push_back({vendorId.toStdString(), productId.toStdString(), path, matches ? "yes" : "no"});
   }
   run.Json("printers", printers);
+  if (printers.isEmpty()) {
+    run.outcome.notice = "no USB printer is attached";
+  }
   run.outcome.text = TableText(rows) + "--usb looks for vendor id " + vendor.id + " (from the " +
                      UsbVendorSourceName(vendor.source) + ").\n";
   return run.Finish(0);
