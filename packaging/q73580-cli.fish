@@ -101,11 +101,12 @@ $c -n "__q73580_cli_at $link" -l handshake -x -a 'none rts rts-cts xon-xoff' -d 
 
 # The commands' own.
 $c -n "__q73580_cli_at 'clock set'" -l from-pc -d "this PC's local time"
+$c -n "__q73580_cli_at 'clock get' 'clock set'" -l all -d 'every printer that discovery finds, over TCP'
 $c -n "__q73580_cli_at 'net set' remote-set" -l dhcp -d 'the address from a DHCP server'
 $c -n "__q73580_cli_at 'net set' remote-set" -l static -x -d 'a fixed address: IP MASK GATEWAY'
 $c -n '__q73580_cli_at remote-set' -l name -x -d 'the new printer name (at most 15 characters)'
 $c -n '__q73580_cli_at apply' -l dry-run -d 'show what would change and write nothing'
-$c -n '__q73580_cli_at discover export apply' -l timeout -x -d 'wait this long after the last answer (seconds)'
-$c -n '__q73580_cli_at discover remote-set export apply' -l to -x -d 'where to send (default 255.255.255.255)'
-$c -n '__q73580_cli_at discover remote-set export apply' -l udp-port -x -d "the printers' UDP port (default 22368)"
-$c -n '__q73580_cli_at discover remote-set export apply' -l interface -x -a '(string replace -r ".*/" "" /sys/class/net/*)' -d 'broadcast out of this network interface only'
+$c -n "__q73580_cli_at discover export apply 'clock get' 'clock set'" -l timeout -x -d 'wait this long after the last answer (seconds)'
+$c -n "__q73580_cli_at discover remote-set export apply 'clock get' 'clock set'" -l to -x -d 'where to send (default 255.255.255.255)'
+$c -n "__q73580_cli_at discover remote-set export apply 'clock get' 'clock set'" -l udp-port -x -d "the printers' UDP port (default 22368)"
+$c -n "__q73580_cli_at discover remote-set export apply 'clock get' 'clock set'" -l interface -x -a '(string replace -r ".*/" "" /sys/class/net/*)' -d 'broadcast out of this network interface only'

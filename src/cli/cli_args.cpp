@@ -17,8 +17,8 @@ namespace {
 constexpr const char* GeneralDescription =
     "Sets up Q73580 printers from a terminal or a script, as the utility's windows do.\n"
     "The link commands (probe to factory-reset) need exactly one of --usb, --com, --lpt, --net;\n"
-    "discover, remote-set, export, apply and web need none. Options may stand anywhere on the\n"
-    "line.";
+    "discover, remote-set, export, apply and web need none, nor 'clock get' and 'clock set' with\n"
+    "--all. Options may stand anywhere on the line.";
 
 constexpr const char* GeneralFooter =
     R"(An Open Port Error is followed by its cause: "Open Port Error: /dev/ttyUSB0: permission
@@ -31,12 +31,11 @@ Environment:
 Exit status: 0 success, 1 Open Port Error, 2 Transmit Data Error, 3 Receive Data Error,
 4 Open File Error, 5 Unknow Error, 64 usage error, 65 apply: a bad file, 66 apply: the file
 could not be read, 69 no UDP socket could be made or no USB device could be listed, 75 export:
-a printer could not be read, apply: a row did not end changed or unchanged, 76 the printer did
-not confirm a remote-set.
+a printer could not be read, apply: a row did not end changed or unchanged, clock get or set
+--all: a printer was not read or set, 76 the printer did not confirm a remote-set.
 
-Example: set the clock of every printer that discovery finds
-  q73580-cli discover --json | jq -r '.printers[].ip' |
-    while read -r ip; do q73580-cli --net "$ip" clock set --from-pc; done)";
+Example: set the clock of every printer that discovery finds, 16 at a time
+  q73580-cli clock set --all --from-pc)";
 
 // Every option, once: all of them stand on the top level, so that each may be given before the
 // command or after it. Which commands take one is the command's to say (CommandSpec::options).
@@ -62,6 +61,8 @@ std::vector<OptionRule> OptionRules() {
     rules.push_back({name, name, values, valueText, text, "Options", false, false});
   };
   add("--from-pc", 0, "", "this PC's local time, as \"Get System Time\"");
+  add("--all", 0, "",
+      "every printer that discovery finds, over TCP port\n9100, 16 at once, in place of a link");
   add("--dhcp", 0, "", "the printer takes its address from a DHCP server");
   add("--static", 3, "IP MASK GATEWAY",
       "a fixed address, each four numbers from 0 to 255\njoined by dots");
@@ -385,7 +386,8 @@ std::variant<CliArgs, CliUsageError> Parse(CliApp& cli, const QStringList& words
     args.yes = line.Has("--yes");
     problem = TakeUsbVendor(line, args);
   }
-  if (!problem && spec.link) {
+  // --all reaches the printers discovery finds: the command's own checks refuse a link then.
+  if (!problem && spec.link && !line.Has("--all")) {
     problem = TakeLink(line, CliCommandName(spec.command), args);
   }
   if (!problem && spec.take != nullptr) {

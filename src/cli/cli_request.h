@@ -66,8 +66,10 @@ struct LinkOptions {
   std::optional<std::string> usbVendor;
 };
 
-// clock set: the PC's time, or the given clock.
+// clock get and set: --all, every printer a discovery finds; clock set: the PC's time, or the
+// given clock.
 struct ClockSetOptions {
+  bool all = false;
   bool clockFromPc = false;
   ClockRecord clock;
 };

@@ -1,6 +1,7 @@
 // export and apply of q73580-cli, run as a program against a fleet of virtual printers. The UDP
 // requests go to 127.0.0.1 only (--to 127.0.0.1 --udp-port <its port>).
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -226,6 +227,61 @@ TEST_F(CliFleetTest, Windows1252FileIsReadAndNoticed) {
   EXPECT_EQ(printers[0].toObject().value("changes").toArray().first().toString(),
             QString::fromUtf8("name 'Q73580' → 'Café'"))
       << run;
+}
+
+// clock set --all reaches each printer at the address its discovery reply carries and sets that
+// printer's own clock; a printer that keeps silent and one whose reply carries no address (DHCP
+// without a lease) are lines of their own, and the exit status says that not all were set.
+TEST_F(CliFleetTest, ClockSetAllSetsEachPrinterAndNamesThoseItCouldNot) {
+  printer_sim::SimServerConfig config;
+  config.printerCount = 4;
+  config.faults.silentOn = {"DIAGNOSTIC REPORT HOUR"};
+  config.faults.commandFaultsOn = {2};
+  ASSERT_TRUE(sim_.Start({.tcp = false, .udp = true, .fleetTcp = true}, config)) << sim_.Error();
+  printer_sim::PrinterState first = sim_->State();
+  first.clockOffset = -std::chrono::days(366);
+  first.lastUsedIp = "0.0.0.0";
+  sim_->SetState(first);
+  const QString fleet = Arg(FleetTcpFirst()).chopped(1);  // "127.X.Y."
+
+  const CliRun set = RunCli(QStringList{"clock", "set", "--all", "--from-pc", "--json"} + ToSim());
+  EXPECT_EQ(set.exitCode, 75) << set;
+  std::map<QString, QJsonObject> printers;
+  for (const QJsonValue& printer : set.Json().value("printers").toArray()) {
+    printers[printer.toObject().value("mac").toString()] = printer.toObject();
+  }
+  ASSERT_EQ(printers.size(), 4u) << set;
+  EXPECT_EQ(printers["00:11:22:33:44:55"].value("result"), "failed") << set;
+  EXPECT_TRUE(printers["00:11:22:33:44:55"].value("reason").toString().contains("no address"))
+      << set;
+  EXPECT_EQ(printers["00:11:22:33:44:57"].value("result"), "failed") << set;
+  const QDateTime now = QDateTime::currentDateTime();
+  for (const char* mac : {"00:11:22:33:44:56", "00:11:22:33:44:58"}) {
+    const QJsonObject& printer = printers[mac];
+    EXPECT_EQ(printer.value("result"), "set") << mac << ": " << set;
+    EXPECT_TRUE(printer.value("ip").toString().startsWith(fleet)) << set;
+    const auto at = [&](const char* key) {
+      return QDateTime::fromString(printer.value(key)["text"].toString(), Qt::ISODate);
+    };
+    EXPECT_NEAR(at("before").daysTo(now), 366, 1) << set;
+    EXPECT_LT(std::abs(at("after").secsTo(now)), 60) << set;
+  }
+  // Each printer's own clock: the silent one and the first keep theirs.
+  const std::vector<printer_sim::PrinterState> after = sim_->Printers();
+  EXPECT_EQ(after[0].clockOffset, first.clockOffset);
+  EXPECT_LT(std::chrono::abs(after[1].clockOffset), std::chrono::minutes(1));
+  EXPECT_EQ(after[2].clockOffset, first.clockOffset);
+  EXPECT_LT(std::chrono::abs(after[3].clockOffset), std::chrono::minutes(1));
+
+  const CliRun get = RunCli(QStringList{"clock", "get", "--all"} + ToSim());
+  EXPECT_EQ(get.exitCode, 75) << get;
+  EXPECT_NE(
+      get.Out().find(
+          ("00:11:22:33:44:57  Q73580-3  " + fleet + "3  failed  Receive Data").toStdString()),
+      std::string::npos)
+      << get;
+  EXPECT_NE(get.Out().find("Clock read from 2 of 4 printers.\n"), std::string::npos) << get;
+  EXPECT_NE(get.Err().find("2 of 4 printers' clocks could not be read"), std::string::npos) << get;
 }
 
 // One bad row stops the whole file before anything goes out, and says where; so does a missing

@@ -58,6 +58,33 @@ TEST(CliByBroadcast, DiscoverThenSetTheClockAndTheAddressOfWhatItFound) {
   EXPECT_EQ(now[0].toObject().value("name").toString(), "Desk-9") << again;
 }
 
+// The clocks of a site by broadcast: each printer found is set over TCP at the address its reply
+// carries, here loopback addresses of the namespace's own.
+TEST(CliByBroadcast, ClockSetAllSetsEveryPrinterFound) {
+  if (!InsidePrivateNamespace()) {
+    GTEST_SKIP() << "sends a broadcast: run only through tests/e2e/netns-run";
+  }
+  printer_sim::SimServerConfig config;
+  config.fleetTcpFirst = "127.0.1.1";
+  config.udp = true;
+  config.printerCount = 3;
+  VirtualPrinter sim;
+  ASSERT_TRUE(sim.StartAsConfigured(config)) << sim.Error();
+
+  const CliRun set = RunCli({"clock", "set", "--all", "2030-01-02T03:04:05", "--json"});
+  ASSERT_EQ(set.exitCode, 0) << set;
+  const QJsonArray printers = set.Json().value("printers").toArray();
+  ASSERT_EQ(printers.size(), 3) << set;
+  for (qsizetype i = 0; i < printers.size(); ++i) {
+    const QJsonObject printer = printers[i].toObject();
+    EXPECT_EQ(printer.value("ip").toString(), QStringLiteral("127.0.1.%1").arg(i + 1)) << set;
+    EXPECT_TRUE(printer.value("after")["text"].toString().startsWith("2030-01-02T03:0")) << set;
+  }
+  for (const printer_sim::PrinterState& printer : sim->Printers()) {
+    EXPECT_GT(printer.clockOffset, std::chrono::days(365)) << printer.mac;
+  }
+}
+
 // A site of three printers exported and applied back by broadcast, as a technician does it.
 TEST(CliByBroadcast, ExportEditApply) {
   if (!InsidePrivateNamespace()) {

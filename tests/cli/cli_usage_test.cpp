@@ -148,6 +148,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ClockSetBoth",
                   {"--net", "%TCP%", "clock", "set", "--from-pc", "2026-12-08T10:30:00"},
                   {}},
+        UsageCase{"ClockAllWithALink",
+                  QStringList{"--net", "%TCP%", "clock", "set", "--all", "--from-pc"} + ToSim,
+                  "option --net does not go with --all"},
+        UsageCase{"ClockToWithoutAll", QStringList{"--net", "%TCP%", "clock", "get"} + ToSim,
+                  "option --to goes only with --all"},
         // Addresses.
         UsageCase{"NetSetWithoutMode", {"--net", "%TCP%", "net", "set"}, {}},
         UsageCase{"NetSetBothModes",
@@ -329,8 +334,9 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"ClockSetHelp",
                  {"clock", "set", "--help"},
                  0,
-                 {"--from-pc", "YYYY-MM-DDTHH:MM:SS", "--net HOST[:PORT]", "--handshake"},
-                 {"--yes", "--udp-port"}},
+                 {"--from-pc", "YYYY-MM-DDTHH:MM:SS", "--net HOST[:PORT]", "--handshake", "--all",
+                  "--udp-port"},
+                 {"--yes"}},
         FormCase{"UsbListHelp", {"usb", "list", "-h"}, 0, {"--usb-vendor XXXX"}, {"--com"}}),
     [](const ::testing::TestParamInfo<FormCase>& info) { return info.param.label; });
 

@@ -30,7 +30,17 @@ struct Endpoints {
   bool udp = false;
   bool pty = false;
   bool fifo = false;
+  // In place of `tcp`: every printer of the fleet on TCP port 9100, as q73580-cli's --all
+  // reaches them, each at an address of its own, FleetTcpFirst() + i.
+  bool fleetTcp = false;
 };
+
+// The address of a fleet's first TCP side: 127.X.Y.1 from this process's id, so that fleets in
+// tests run at the same time do not meet on port 9100. All of 127.0.0.0/8 is loopback on Linux.
+inline std::string FleetTcpFirst() {
+  const auto pid = static_cast<unsigned>(::getpid());
+  return "127." + std::to_string(16 + pid % 200) + "." + std::to_string(pid / 200 % 256) + ".1";
+}
 // The virtual printer answering the UDP setup protocol only.
 constexpr Endpoints UdpOnly{.tcp = false, .udp = true};
 
@@ -59,9 +69,10 @@ class VirtualPrinter {
   // Starts `config` with `endpoints` in place of its own; a running printer is stopped first.
   bool Start(Endpoints endpoints, printer_sim::SimServerConfig config = {}) {
     Stop();
-    config.tcp = endpoints.tcp;
+    config.tcp = endpoints.tcp || endpoints.fleetTcp;
     config.tcpHost = "127.0.0.1";
-    config.tcpPort = 0;
+    config.tcpPort = endpoints.fleetTcp ? 9100 : 0;
+    config.fleetTcpFirst = endpoints.fleetTcp ? FleetTcpFirst() : std::string();
     config.udp = endpoints.udp;
     config.udpHost = "127.0.0.1";
     config.udpPort = 0;

@@ -62,9 +62,24 @@ struct FaultSwitches {
   // unanswered, as one whose setup service hangs.
   std::set<int> blockReadsUnansweredOn;
 
+  // TCP: the printers (indexes from 0) whose command language the faults above disturb; empty =
+  // every printer. Only a fleet with TCP sides of their own has more than printer 0 on TCP.
+  std::set<int> commandFaultsOn;
+
   BlockWrites BlockWritesTo(int printer) const {
     return blockWritesOn.empty() || blockWritesOn.contains(printer) ? blockWrites
                                                                     : BlockWrites::Applied;
+  }
+
+  // The faults printer `printer` answers the command language with: all, or none but neverRead,
+  // which is the listener's.
+  FaultSwitches CommandFaultsFor(int printer) const {
+    if (commandFaultsOn.empty() || commandFaultsOn.contains(printer)) {
+      return *this;
+    }
+    FaultSwitches none;
+    none.neverRead = neverRead;
+    return none;
   }
 
   // Limits every reply-shaping fault to `command`.

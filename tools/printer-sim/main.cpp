@@ -62,7 +62,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (options.server.tcp) {
-    std::printf("tcp %s:%u\n", options.server.tcpHost.c_str(), unsigned{server.TcpPort()});
+    // A fleet's first printer; printer i is at that address plus i.
+    const std::string& host = options.server.fleetTcpFirst.empty() ? options.server.tcpHost
+                                                                   : options.server.fleetTcpFirst;
+    std::printf("tcp %s:%u\n", host.c_str(), unsigned{server.TcpPort()});
   }
   if (options.server.pty) {
     std::printf("pty %s\n", server.PtyPath().c_str());

@@ -6,7 +6,8 @@
 
 namespace printer_sim {
 
-PrinterFleet::PrinterFleet(int count) : count_(std::clamp(count, 1, kMaxPrinters)) {}
+PrinterFleet::PrinterFleet(int count, Ipv4 addressBase)
+    : count_(std::clamp(count, 1, kMaxPrinters)), addressBase_(addressBase) {}
 
 std::optional<int> PrinterFleet::Find(const PrinterState& first, const Mac& mac) const {
   if (!separated_) {
@@ -28,18 +29,22 @@ PrinterState PrinterFleet::At(const PrinterState& first, int index) const {
     return firstWrittenName_ == first.name ? first : DerivedPrinter(first, 0, count_);
   }
   return separated_ ? others_[static_cast<std::size_t>(index - 1)]
-                    : DerivedPrinter(first, index, count_);
+                    : DerivedPrinter(first, index, count_, addressBase_);
 }
 
-bool PrinterFleet::Apply(std::string_view request, int index, PrinterState& first) {
+PrinterState& PrinterFleet::Own(int index, PrinterState& first) {
   if (!separated_) {
     others_.reserve(static_cast<std::size_t>(count_ - 1));
     for (int i = 1; i < count_; ++i) {
-      others_.push_back(DerivedPrinter(first, i, count_));
+      others_.push_back(DerivedPrinter(first, i, count_, addressBase_));
     }
     separated_ = true;
   }
-  PrinterState& printer = index == 0 ? first : others_[static_cast<std::size_t>(index - 1)];
+  return index == 0 ? first : others_[static_cast<std::size_t>(index - 1)];
+}
+
+bool PrinterFleet::Apply(std::string_view request, int index, PrinterState& first) {
+  PrinterState& printer = Own(index, first);
   bool applied = ApplyBlockWrite(request, printer);
   if (applied && index == 0 && ParseBlockRequest(request)->block == 0) {
     firstWrittenName_ = first.name;

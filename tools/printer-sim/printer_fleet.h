@@ -7,6 +7,7 @@
 
 #include "printer-sim/printer_state.h"
 #include "printer-sim/udp_config_blocks.h"
+#include "printer-sim/udp_discovery.h"
 
 // The printers answering the UDP setup protocol, without any I/O.
 namespace printer_sim {
@@ -17,7 +18,8 @@ namespace printer_sim {
 // own state, so that a fleet can be configured printer by printer.
 class PrinterFleet {
  public:
-  explicit PrinterFleet(int count);  // clamped to 1..kMaxPrinters
+  // `count` is clamped to 1..kMaxPrinters; printer i from 1 has the address `addressBase` + i.
+  explicit PrinterFleet(int count, Ipv4 addressBase = kDerivedAddressBase);
 
   int Count() const { return count_; }
   bool Separated() const { return separated_; }
@@ -32,8 +34,12 @@ class PrinterFleet {
   // first. False, with the printer untouched, as ApplyBlockWrite.
   bool Apply(std::string_view request, int index, PrinterState& first);
 
+  // Printer `index` itself, for a change of its own over TCP: `first` when 0. Separates the fleet.
+  PrinterState& Own(int index, PrinterState& first);
+
  private:
   int count_;
+  Ipv4 addressBase_;
   bool separated_ = false;
   std::vector<PrinterState> others_;  // printers 1..count-1 once separated
   // What block 0 last wrote to printer 0: while it is still its name, no "-1" is added.

@@ -14,9 +14,10 @@ constexpr std::size_t kLoggedReplyBytes = 200;
 
 }  // namespace
 
-void SimServer::Impl::AddChannel(Transport transport, int fd, UniqueFd owned) {
-  auto channel = std::make_unique<Channel>(
-      transport, ++lastChannelId, fd, CommandInterpreter(config.factoryDefaults, config.clock));
+void SimServer::Impl::AddChannel(Transport transport, int fd, UniqueFd owned, int printer) {
+  auto channel =
+      std::make_unique<Channel>(transport, ++lastChannelId, fd,
+                                CommandInterpreter(config.factoryDefaults, config.clock), printer);
   channel->owned = std::move(owned);
   channels.push_back(std::move(channel));
 }
@@ -27,10 +28,10 @@ std::size_t SimServer::Impl::TcpChannelCount() const {
                     [](const auto& channel) { return channel->transport == Transport::Tcp; }));
 }
 
-void SimServer::Impl::AcceptAll(bool neverRead) {
+void SimServer::Impl::AcceptAll(int printer, bool neverRead) {
   std::string peer;
   while (TcpChannelCount() < kMaxTcpConnections) {
-    UniqueFd fd = AcceptConnection(listener.Get(), &peer);
+    UniqueFd fd = AcceptConnection(listeners[static_cast<std::size_t>(printer)].Get(), &peer);
     if (!fd.Valid()) {
       break;
     }
@@ -38,8 +39,9 @@ void SimServer::Impl::AcceptAll(bool neverRead) {
       SetReceiveBuffer(fd.Get(), kNeverReadReceiveBuffer);
     }
     int raw = fd.Get();
-    AddChannel(Transport::Tcp, raw, std::move(fd));
-    Emit(LogTimestamp() + " " + channels.back()->Name() + " connected from " + peer);
+    AddChannel(Transport::Tcp, raw, std::move(fd), printer);
+    Emit(LogTimestamp() + " " + channels.back()->Name() + " connected from " + peer +
+         (listeners.size() > 1 ? " to printer " + std::to_string(printer + 1) : std::string()));
     {
       std::lock_guard lock(mu);
       ++accepted;
@@ -69,7 +71,9 @@ void SimServer::Impl::Feed(Channel& channel, std::string_view bytes) {
   std::vector<CommandOutcome> outcomes;
   {
     std::lock_guard lock(mu);
-    outcomes = channel.interpreter.Feed(bytes, state, faults);
+    // Printer 0 is `state`; a fleet's other TCP sides change their printers only.
+    PrinterState& printer = channel.printer == 0 ? state : fleet.Own(channel.printer, state);
+    outcomes = channel.interpreter.Feed(bytes, printer, faults.CommandFaultsFor(channel.printer));
     for (const CommandOutcome& outcome : outcomes) {
       log.Append(LogEntry{channel.transport, channel.id, outcome.raw, outcome.kind, {}});
     }

@@ -242,7 +242,9 @@ DatagramOutcome SimServer::Impl::Apply(const Datagram& d) {
 
 void SimServer::Impl::Answer(const Datagram& datagram, DatagramOutcome outcome,
                              const std::string& prefix) {
-  const bool tcpAddress = listener.Valid() && config.tcpHost != "0.0.0.0";
+  // A fleet's printers report the addresses of their own TCP sides already.
+  const bool tcpAddress =
+      !listeners.empty() && config.fleetTcpFirst.empty() && config.tcpHost != "0.0.0.0";
   std::vector<std::string> replies =
       Replies(datagram, outcome, tcpAddress ? config.tcpHost : std::string());
   const FaultSwitches& udpFaults = outcome.faults;

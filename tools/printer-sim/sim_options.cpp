@@ -37,7 +37,11 @@ constexpr const char* kFooter =
     "or with --block-writes-on to those listed only, by their numbers i+1 (\"2,5\" = the\n"
     "printers named \"-2\" and \"-5\"; each 1 to N); the others take their writes. The\n"
     "state byte is 0 for the status Ready, 1 for Printing, 2 for Pause and 3 (error) for any\n"
-    "other text.";
+    "other text.\n"
+    "\nWith --fleet-tcp ADDR every printer i listens on TCP at ADDR + i (127.0.1.1, 127.0.1.2,\n"
+    "...; the whole of 127.0.0.0/8 is loopback on Linux), at the port of --tcp, in place of its\n"
+    "host; it answers with its own clock, addresses and name, and its discovery reply carries\n"
+    "that address. --command-faults-on limits the command faults to the printers listed.";
 
 using BlockWrites = FaultSwitches::BlockWrites;
 const std::map<std::string, BlockWrites, std::less<>> kBlockWriteKinds{
@@ -186,6 +190,9 @@ class SimCommandLine {
     if (server_.tcp && !ParseIpv4(server_.tcpHost)) {
       throw CLI::ValidationError("--tcp", "not a numeric IPv4 address: " + server_.tcpHost);
     }
+    if (!server_.fleetTcpFirst.empty()) {
+      CheckFleetAddresses();
+    }
     if (onlyFor_) {
       server_.faults.LimitTo(*onlyFor_);
     }
@@ -221,6 +228,25 @@ class SimCommandLine {
     }
   }
 
+  // The last printer's address too stays in 127.0.0.0/8, and --command-faults-on names printers
+  // that are there.
+  void CheckFleetAddresses() {
+    const Ipv4 first = *ParseIpv4(server_.fleetTcpFirst);
+    const Ipv4 last = first + static_cast<Ipv4>(server_.printerCount - 1);
+    if (last < first || (!allowAnyAddress_ && ((first >> 24) != 127 || (last >> 24) != 127))) {
+      throw CLI::ValidationError("--fleet-tcp", server_.fleetTcpFirst + " to " + Ipv4Text(last) +
+                                                    " is not inside 127.0.0.0/8 (see "
+                                                    "--allow-any-address)");
+    }
+    for (int number : server_.faults.commandFaultsOn) {
+      if (number >= server_.printerCount) {
+        throw CLI::ValidationError("--command-faults-on",
+                                   "there is no printer " + std::to_string(number + 1) +
+                                       " of --printers " + std::to_string(server_.printerCount));
+      }
+    }
+  }
+
   void AddNetworkEndpoints() {
     auto hostAndPort = [](const std::string& value) {
       auto colon = value.rfind(':');
@@ -249,6 +275,12 @@ class SimCommandLine {
     Value("--printers", "N", "N printers (1-1000) answer a discovery; see below",
           server_.printerCount)
         ->transform(Count(1, kMaxPrinters, "expected 1-" + std::to_string(kMaxPrinters)));
+    Value("--fleet-tcp", "ADDR",
+          "every printer of --printers on TCP: printer i at ADDR + i, --tcp's port; see below",
+          server_.fleetTcpFirst)
+        ->check(Accepting([](const std::string& value) { return ParseIpv4(value).has_value(); },
+                          "not a numeric IPv4 address: "))
+        ->each([this](const std::string&) { server_.tcp = true; });
   }
 
   void AddSerialAndParallelPorts() {
@@ -316,6 +348,19 @@ class SimCommandLine {
            [&faults] { faults.badLength.value = true; });
     Switch("--never-read", "accept TCP connections but never read from them",
            [&faults] { faults.neverRead = true; });
+    Value("--command-faults-on", "LIST",
+          "with --fleet-tcp: limit the faults above to these printers, e.g. 2,5")
+        ->check(
+            Accepting([](const std::string& value) { return ParsePrinterList(value).has_value(); },
+                      "expected printer numbers 1-" + std::to_string(kMaxPrinters) +
+                          " separated by commas, got "))
+        ->each([&faults](const std::string& value) {
+          faults.commandFaultsOn.clear();
+          const std::set<int> numbers = *ParsePrinterList(value);
+          for (int number : numbers) {
+            faults.commandFaultsOn.insert(number - 1);
+          }
+        });
   }
 
   // How UDP replies and block writes go wrong.

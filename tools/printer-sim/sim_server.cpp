@@ -13,9 +13,13 @@ namespace printer_sim {
 SimServer::Impl::Impl(SimServerConfig c)
     : config(std::move(c)),
       state(config.initialState),
-      fleet(config.printerCount),
+      fleet(config.printerCount, ParseIpv4(config.fleetTcpFirst).value_or(kDerivedAddressBase)),
       faults(config.faults),
       log(config.logCapacity) {
+  // Printer 0 too is reached at the address its discovery reply carries.
+  if (auto first = ParseIpv4(config.fleetTcpFirst)) {
+    state.ip = state.lastUsedIp = state.dhcpLeaseIp = Ipv4Text(*first);
+  }
   // Lives as long as the server so that SetFaults can wake the loop without racing Stop.
   std::array<int, 2> wake{};
   if (pipe2(wake.data(), O_NONBLOCK | O_CLOEXEC) == 0) {
@@ -44,8 +48,10 @@ void SimServer::Impl::Run() {
       }
     }
     std::size_t first = 1;
-    if (listener.Valid() && (fds[first++].revents & POLLIN)) {
-      AcceptAll(neverRead);
+    for (std::size_t i = 0; i < listeners.size(); ++i) {
+      if (fds[first++].revents & POLLIN) {
+        AcceptAll(static_cast<int>(i), neverRead);
+      }
     }
     if (udp.Valid()) {
       short revents = fds[first++].revents;
@@ -99,10 +105,10 @@ void SimServer::Impl::BuildPollSet(std::vector<pollfd>& fds, int& timeoutMs, boo
   auto now = SteadyClock::now();
   fds.clear();
   fds.push_back({wakeRead.Get(), POLLIN, 0});
-  if (listener.Valid()) {
-    // At the limit, new connections wait in the listen queue until one of ours closes.
-    fds.push_back(
-        {listener.Get(), TcpChannelCount() < kMaxTcpConnections ? short{POLLIN} : short{0}, 0});
+  // At the limit, new connections wait in the listen queue until one of ours closes.
+  const short accepting = TcpChannelCount() < kMaxTcpConnections ? short{POLLIN} : short{0};
+  for (const UniqueFd& listener : listeners) {
+    fds.push_back({listener.Get(), accepting, 0});
   }
   if (udp.Valid()) {
     fds.push_back({udp.Get(), static_cast<short>(POLLIN | (udpOut.empty() ? 0 : POLLOUT)), 0});
@@ -127,7 +133,7 @@ void SimServer::Impl::BuildPollSet(std::vector<pollfd>& fds, int& timeoutMs, boo
 
 void SimServer::Impl::CloseAll() {
   channels.clear();
-  listener.Reset();
+  listeners.clear();
   udp.Reset();
   udpOut.clear();
   if (pty.master.Valid() && !config.ptyLink.empty()) {
@@ -148,6 +154,29 @@ void SimServer::Impl::CloseAll() {
     ++generation;
   }
   cv.notify_all();
+}
+
+bool SimServer::Impl::OpenListeners(bool neverRead, std::uint16_t& boundPort, std::string* error) {
+  const std::optional<Ipv4> first = ParseIpv4(config.fleetTcpFirst);
+  if (!config.fleetTcpFirst.empty() && !first) {
+    if (error) {
+      *error = "not a numeric IPv4 address: " + config.fleetTcpFirst;
+    }
+    return false;
+  }
+  const int count = first ? fleet.Count() : 1;
+  std::uint16_t port = config.tcpPort;
+  for (int i = 0; i < count; ++i) {
+    const std::string host = first ? Ipv4Text(*first + static_cast<Ipv4>(i)) : config.tcpHost;
+    // The first takes any free port when asked to; the others take the same one.
+    listeners.push_back(
+        OpenTcpListener(host, port, neverRead ? kNeverReadReceiveBuffer : 0, &boundPort, error));
+    if (!listeners.back().Valid()) {
+      return false;
+    }
+    port = boundPort;
+  }
+  return true;
 }
 
 std::vector<PrinterState> SimServer::Impl::EveryPrinter() const {
@@ -189,9 +218,7 @@ bool SimServer::Start(std::string* error) {
   std::uint16_t boundPort = 0;
   bool neverRead = Faults().neverRead;
   if (d.config.tcp) {
-    d.listener = OpenTcpListener(d.config.tcpHost, d.config.tcpPort,
-                                 neverRead ? kNeverReadReceiveBuffer : 0, &boundPort, error);
-    if (!d.listener.Valid()) {
+    if (!d.OpenListeners(neverRead, boundPort, error)) {
       return fail({});
     }
   }

@@ -37,6 +37,10 @@ struct SimServerConfig {
   // changes until a block write is applied to any printer; from then on each printer keeps its
   // own settings and a write changes only the printer it is addressed to (see PrinterFleet).
   int printerCount = 1;
+  // Printer i's TCP side on an address of its own, this numeric IPv4 address plus i, at tcpPort
+  // (0: any free port, the same for every printer), in place of tcpHost. It answers with printer
+  // i's own state, and its discovery reply carries that address. Empty: printer 0 alone on TCP.
+  std::string fleetTcpFirst;
   PrinterState initialState;
   PrinterState factoryDefaults;  // what INITIALPRINTER restores
   FaultSwitches faults;
@@ -63,7 +67,7 @@ class SimServer {
   void Stop();
   bool Running() const;
 
-  std::uint16_t TcpPort() const;  // 0 unless listening
+  std::uint16_t TcpPort() const;  // 0 unless listening; with fleetTcpFirst every printer's
   std::string PtyPath() const;    // the pty's device path; empty without a pty
   std::uint16_t UdpPort() const;  // 0 unless bound
   // Every printer as a discovery would report it now; the first is State(), renamed when there

@@ -39,9 +39,10 @@ struct OutgoingDatagram {
 };
 
 struct Channel {
-  Channel(Transport transport, int id, int fd, CommandInterpreter interpreter)
+  Channel(Transport transport, int id, int fd, CommandInterpreter interpreter, int printer)
       : transport(transport),
         id(id),
+        printer(printer),
         fd(fd),
         interpreter(std::move(interpreter)),
         out(transport == Transport::Tcp) {}
@@ -50,6 +51,7 @@ struct Channel {
 
   Transport transport;
   int id;
+  int printer;  // whose state it talks to: 0 but on a fleet's own TCP sides
   int fd;
   UniqueFd owned;  // TCP only; the pty and FIFO descriptors belong to their endpoints
   CommandInterpreter interpreter;
@@ -71,9 +73,10 @@ struct SimServer::Impl {
   void CloseAll();
 
   // Byte streams: sim_channels.cpp.
-  void AddChannel(Transport transport, int fd, UniqueFd owned = {});
+  bool OpenListeners(bool neverRead, std::uint16_t& boundPort, std::string* error);
+  void AddChannel(Transport transport, int fd, UniqueFd owned = {}, int printer = 0);
   std::size_t TcpChannelCount() const;
-  void AcceptAll(bool neverRead);
+  void AcceptAll(int printer, bool neverRead);
   void ReadFrom(Channel& channel);
   void Feed(Channel& channel, std::string_view bytes);
   void WriteTo(Channel& channel);
@@ -134,7 +137,7 @@ struct SimServer::Impl {
   std::atomic<bool> stopRequested{false};
 
   // Owned by the server thread while it runs.
-  UniqueFd listener;
+  std::vector<UniqueFd> listeners;  // one for printer 0, or one for each printer of the fleet
   PtyEndpoint pty;
   FifoEndpoint fifo;
   std::vector<std::unique_ptr<Channel>> channels;

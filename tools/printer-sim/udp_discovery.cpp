@@ -10,8 +10,6 @@
 namespace printer_sim {
 namespace {
 
-constexpr Ipv4 kFirstDerivedAddress = 0xC0A80014;  // 192.168.0.20
-
 std::uint8_t Byte(std::string_view bytes, std::size_t offset) {
   return static_cast<std::uint8_t>(bytes[offset]);
 }
@@ -97,7 +95,7 @@ std::uint8_t UdpStateByte(const PrinterState& state) {
   return state.status == "Pause" ? 2 : 3;
 }
 
-PrinterState DerivedPrinter(const PrinterState& first, int index, int count) {
+PrinterState DerivedPrinter(const PrinterState& first, int index, int count, Ipv4 addressBase) {
   PrinterState printer = first;
   if (count > 1) {
     printer.name += "-" + std::to_string(index + 1);
@@ -122,7 +120,7 @@ PrinterState DerivedPrinter(const PrinterState& first, int index, int count) {
     }
     printer.mac = text;
   }
-  std::string address = Ipv4Text(kFirstDerivedAddress + static_cast<Ipv4>(index));
+  std::string address = Ipv4Text(addressBase + static_cast<Ipv4>(index));
   printer.ip = address;
   printer.lastUsedIp = address;
   printer.dhcpLeaseIp = address;

@@ -52,9 +52,14 @@ bool IsDiscoveryRequest(std::string_view datagram);
 // 0 ready, 1 printing, 2 paused, 3 error; `udpState` overrides the status text.
 std::uint8_t UdpStateByte(const PrinterState& state);
 
-// Printer `index` of `count`: the first is `first` itself; the others take their MAC and address
-// from it, offset by `index`. With more than one printer every name gets "-<index+1>".
-PrinterState DerivedPrinter(const PrinterState& first, int index, int count);
+// Printer i (from 1) of a fleet has this address plus i, unless the fleet is given another.
+constexpr Ipv4 kDerivedAddressBase = 0xC0A80014;  // 192.168.0.20
+
+// Printer `index` of `count`: the first is `first` itself; the others take their MAC from it,
+// offset by `index`, and the address `addressBase` + `index`. With more than one printer every
+// name gets "-<index+1>".
+PrinterState DerivedPrinter(const PrinterState& first, int index, int count,
+                            Ipv4 addressBase = kDerivedAddressBase);
 
 // The answer of `printer` to the discovery `request`.
 std::string BuildDiscoveryReply(std::string_view request, const PrinterState& printer);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QDateTime>
+#include <QJsonObject>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +31,17 @@ struct CommandSpec {
 
 // "2026-12-08 10:30:00" with `separator` ' ', or "2026-12-08T10:30:00" with 'T'.
 std::string ClockText(const ClockRecord& clock, char separator);
+// {"year", "month", "date", "hour", "minute", "second", "text"}.
+QJsonObject ClockJson(const ClockRecord& clock);
+// The clock `time` shows, to the second, as "Get System Time" takes it.
+ClockRecord ClockAt(const QDateTime& time);
+
+// clock get --all and clock set --all (site_clocks.cpp): the printers a discovery finds, each
+// over TCP port 9100, at most this many at once.
+inline constexpr std::size_t SiteClockConnections = 16;
+// --all with the discovery's options, and no link; without --all none of those.
+std::optional<std::string> TakeAllPrinters(const ParsedLine& line, CliArgs& args);
+CliOutcome RunSiteClocks(CommandRun& run);
 
 // Each file under commands/ adds its own, in the order the general help lists them.
 void AddLinkCommands(std::vector<CommandSpec>& commands);

@@ -12,18 +12,6 @@
 
 namespace {
 
-QJsonObject ClockJson(const ClockRecord& clock) {
-  return QJsonObject{
-      {QStringLiteral("year"), clock.year},
-      {QStringLiteral("month"), clock.month},
-      {QStringLiteral("date"), clock.date},
-      {QStringLiteral("hour"), clock.hour},
-      {QStringLiteral("minute"), clock.minute},
-      {QStringLiteral("second"), clock.second},
-      {QStringLiteral("text"), QString::fromStdString(ClockText(clock, 'T'))},
-  };
-}
-
 std::string NetworkText(const NetConfigRecord& config) {
   const std::array<std::pair<const char*, std::string>, 7> lines = {{
       {"DHCP:", config.dhcp != 0 ? "on" : "off"},
@@ -82,7 +70,17 @@ std::optional<std::string> TakeRead(const ParsedLine&, CliArgs& args) {
   return std::nullopt;
 }
 
+std::optional<std::string> TakeClockGet(const ParsedLine& line, CliArgs& args) {
+  if (std::optional<std::string> problem = TakeAllPrinters(line, args)) {
+    return problem;
+  }
+  return TakeRead(line, args);
+}
+
 CliOutcome RunClockGet(CommandRun& run) {
+  if (run.args.all) {
+    return RunSiteClocks(run);
+  }
   ClockRecord clock;
   const CommandResult result = Operate(run, PrinterOperation::ReadClock, &clock);
   if (result == CommandResult::Ok) {
@@ -93,6 +91,9 @@ CliOutcome RunClockGet(CommandRun& run) {
 }
 
 std::optional<std::string> TakeClock(const ParsedLine& line, CliArgs& args) {
+  if (std::optional<std::string> problem = TakeAllPrinters(line, args)) {
+    return problem;
+  }
   if (line.Has("--from-pc")) {
     // The date and the time as 'clock get' prints them may come as two words, not with it.
     if (!line.words.isEmpty()) {
@@ -119,13 +120,11 @@ std::optional<std::string> TakeClock(const ParsedLine& line, CliArgs& args) {
 }
 
 CliOutcome RunClockSet(CommandRun& run) {
-  ClockRecord clock = run.args.clock;
-  if (run.args.clockFromPc) {
-    // As "Get System Time": the PC's local time, to the second.
-    const QDateTime now = run.services.now();
-    clock = ClockRecord{now.date().year(), now.date().month(),  now.date().day(),
-                        now.time().hour(), now.time().minute(), now.time().second()};
+  if (run.args.all) {
+    return RunSiteClocks(run);
   }
+  // As "Get System Time": the PC's local time, to the second.
+  ClockRecord clock = run.args.clockFromPc ? ClockAt(run.services.now()) : run.args.clock;
   run.Json("clock", ClockJson(clock));
   return Set(run, PrinterOperation::SetClock, &clock,
              "Clock set to " + ClockText(clock, ' ') + ".");
@@ -185,15 +184,32 @@ CliOutcome RunFactoryReset(CommandRun& run) {
   return Set(run, PrinterOperation::FactoryReset, {}, "Factory defaults restored.");
 }
 
+constexpr const char* SiteClockOptions = "--all --timeout --to --udp-port --interface";
+
 constexpr const char* ClockGetHelp =
     R"(Prints the printer's clock as YYYY-MM-DD HH:MM:SS, which 'clock set' takes back, quoted
 or not; with --json its "text" is YYYY-MM-DDTHH:MM:SS.
-Example: q73580-cli --com COM1 --baud 19200 clock get)";
+With --all instead of a link: finds the printers as 'discover' does (--timeout, --to,
+--udp-port, --interface) and reads each one's clock over TCP port 9100 at the address its
+answer carries, 16 printers at a time. One line per printer, ordered by MAC address (MAC,
+name, address, read or failed, the clock or why not), then how many were read; with --json
+"printers": [{"mac", "name", "ip", "result", "clock", "reason"}, ...]. Exit status 0 only
+when every printer was read, else 75.
+Examples: q73580-cli --com COM1 --baud 19200 clock get
+          q73580-cli clock get --all)";
 
 constexpr const char* ClockSetHelp =
     R"(Sets the printer's clock to this PC's local time (--from-pc) or to the date and time given.
+With --all instead of a link: finds the printers as 'discover' does (--timeout, --to,
+--udp-port, --interface) and, over TCP port 9100 at the address each answer carries, 16
+printers at a time, reads each clock, sets it (with --from-pc to the PC's time at the moment
+that printer's set goes out) and reads it back. One line per printer, ordered by MAC
+address (MAC, name, address, set or failed, clock before -> after or why not), then how many
+were set; with --json "printers": [{"mac", "name", "ip", "result", "before", "after",
+"reason"}, ...]. Exit status 0 only when every printer was set, else 75.
 Examples: q73580-cli --net 192.168.0.20 clock set --from-pc
-          q73580-cli --usb clock set 2026-12-08T10:30:00)";
+          q73580-cli --usb clock set 2026-12-08T10:30:00
+          q73580-cli clock set --all --from-pc)";
 
 constexpr const char* NetSetHelp =
     R"(Switches the printer to DHCP, or to a static address; each address is four numbers from 0
@@ -212,6 +228,23 @@ Example: q73580-cli --lpt LPT1 factory-reset --yes)";
 
 }  // namespace
 
+QJsonObject ClockJson(const ClockRecord& clock) {
+  return QJsonObject{
+      {QStringLiteral("year"), clock.year},
+      {QStringLiteral("month"), clock.month},
+      {QStringLiteral("date"), clock.date},
+      {QStringLiteral("hour"), clock.hour},
+      {QStringLiteral("minute"), clock.minute},
+      {QStringLiteral("second"), clock.second},
+      {QStringLiteral("text"), QString::fromStdString(ClockText(clock, 'T'))},
+  };
+}
+
+ClockRecord ClockAt(const QDateTime& time) {
+  return ClockRecord{time.date().year(), time.date().month(),  time.date().day(),
+                     time.time().hour(), time.time().minute(), time.time().second()};
+}
+
 std::string ClockText(const ClockRecord& clock, char separator) {
   return QString::asprintf("%04d-%02d-%02d%c%02d:%02d:%02d", clock.year, clock.month, clock.date,
                            separator, clock.hour, clock.minute, clock.second)
@@ -226,12 +259,12 @@ void AddLinkCommands(std::vector<CommandSpec>& commands) {
        "Example: q73580-cli --net 192.168.0.20 probe",
        true, "", nullptr, RunProbe});
   commands.push_back({ClockGet, "clock", "get", nullptr, nullptr, 0, "read the printer's clock",
-                      ClockGetHelp, true, "", TakeRead, RunClockGet});
+                      ClockGetHelp, true, SiteClockOptions, TakeClockGet, RunClockGet});
   commands.push_back(
       {ClockSet, "clock", "set", "TIME",
        "YYYY-MM-DD HH:MM:SS (as 'clock get' prints it) or YYYY-MM-DDTHH:MM:SS, unless --from-pc", 2,
-       "set the printer's clock: --from-pc | YYYY-MM-DD HH:MM:SS", ClockSetHelp, true, "--from-pc",
-       TakeClock, RunClockSet});
+       "set the printer's clock: --from-pc | YYYY-MM-DD HH:MM:SS", ClockSetHelp, true,
+       "--from-pc --all --timeout --to --udp-port --interface", TakeClock, RunClockSet});
   commands.push_back({NetGet, "net", "get", nullptr, nullptr, 0,
                       "read address settings, name and MAC address",
                       "Reads the printer's address mode, addresses, name and MAC address.\n"
