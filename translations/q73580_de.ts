@@ -432,4 +432,47 @@
         <translation>Abbrechen</translation>
     </message>
 </context>
+<context>
+    <name>TransferFailure</name>
+    <message>
+        <source>%1 of %2 bytes of %3 written, then the printer took no more</source>
+        <translation>%1 von %2 Bytes von %3 geschrieben, dann nahm der Drucker nichts mehr an</translation>
+    </message>
+    <message>
+        <source>no reply to %1 within %2 ms</source>
+        <translation>keine Antwort auf %1 innerhalb von %2 ms</translation>
+    </message>
+    <message>
+        <source>this link cannot receive the reply to %1</source>
+        <translation>diese Verbindung kann die Antwort auf %1 nicht empfangen</translation>
+    </message>
+    <message>
+        <source>the reply to %1 came damaged</source>
+        <translation>die Antwort auf %1 kam beschädigt an</translation>
+    </message>
+    <message>
+        <source>%1 bytes of garbage and no reply frame in answer to %2</source>
+        <translation>%1 Bytes Datenmüll und kein Antwortrahmen auf %2</translation>
+    </message>
+    <message>
+        <source>the reply to %1 is longer than %2 bytes</source>
+        <translation>die Antwort auf %1 ist länger als %2 Bytes</translation>
+    </message>
+    <message>
+        <source>the reply to %1 announces %2 data bytes but carries %3</source>
+        <translation>die Antwort auf %1 kündigt %2 Datenbytes an, enthält aber %3</translation>
+    </message>
+    <message>
+        <source>the reply to %1 broke off after %2 bytes</source>
+        <translation>die Antwort auf %1 brach nach %2 Bytes ab</translation>
+    </message>
+    <message>
+        <source>the reply to %1 is not a valid frame</source>
+        <translation>die Antwort auf %1 ist kein gültiger Rahmen</translation>
+    </message>
+    <message>
+        <source> (wrong baud rate?)</source>
+        <translation> (falsche Baudrate?)</translation>
+    </message>
+</context>
 </TS>

@@ -23,6 +23,7 @@
 #include "panels/clock_panel.h"
 #include "panels/ethernet_panel.h"
 #include "panels/factory_default_panel.h"
+#include "protocol/transfer_failure_text.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ TFormMain::TFormMain(LinkFacade& link, Services services, QWidget* parent)
   if (probe == CommandResult::Ok) {
     clockPanel_->ReadPrinterClock();
     ethernetPanel_->ReadPrinterNetwork();
-  } else if (const QString cause = OpenFailureText(probe); !cause.isEmpty()) {
+  } else if (const QString cause = FailureCauseText(probe); !cause.isEmpty()) {
     // Off unless asked for (QT_LOGGING_RULES="q73580.link.info=true"): the start stays silent.
     qCInfo(TraceLink, "no printer at start: %s", qUtf8Printable(cause));
   }
@@ -234,11 +235,19 @@ void TFormMain::SetInputEnabled(bool enabled) {
   menuBar()->setEnabled(enabled);
 }
 
-QString TFormMain::OpenFailureText(CommandResult result) const {
-  if (result != CommandResult::OpenPortError || !link_.LastOpenFailure().Failed()) {
-    return {};
+QString TFormMain::FailureCauseText(CommandResult result) const {
+  switch (result) {
+    case CommandResult::OpenPortError:
+      return QString::fromStdString(link_.LastOpenFailure().detail);
+    case CommandResult::TransmitDataError:
+    case CommandResult::ReceiveDataError:
+      return TransferFailureText(link_.LastTransferFailure());
+    case CommandResult::Ok:
+    case CommandResult::OpenFileError:
+    case CommandResult::InvalidOperation:
+      break;
   }
-  return QString::fromStdString(link_.LastOpenFailure().detail);
+  return {};
 }
 
 CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, OperationRecord record) {
@@ -262,7 +271,7 @@ CommandResult TFormMain::RunPanelOperation(PrinterOperation operation, Operation
   if (result != CommandResult::Ok) {
     const std::string message(ResultMessage(result));
     services_.showMessage(this, QCoreApplication::translate(ResultMessagesContext, message.c_str()),
-                          MessageKind::Information, OpenFailureText(result));
+                          MessageKind::Information, FailureCauseText(result));
   }
   return result;
 }

@@ -85,8 +85,8 @@ class TFormMain : public QMainWindow, public PanelHost {
   void About1Click();
   void ButtonExitClick();
   void SetInputEnabled(bool enabled);
-  // Why the link did not open, when `result` says it did not; empty otherwise.
-  QString OpenFailureText(CommandResult result) const;
+  // Why the link did not open, or a write or reply failed, as `result` says; empty otherwise.
+  QString FailureCauseText(CommandResult result) const;
 
   LinkFacade& link_;
   Services services_;

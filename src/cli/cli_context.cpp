@@ -4,6 +4,7 @@
 
 #include "cli/cli_text.h"
 #include "link/open_failure.h"
+#include "protocol/transfer_failure_text.h"
 
 QJsonObject NetworkJson(const NetConfigRecord& config) {
   return QJsonObject{
@@ -39,14 +40,24 @@ CliOutcome CommandRun::Finish(int code, const std::string& message) {
 
 CliOutcome CommandRun::Finish(CommandResult result) {
   Finish(static_cast<int>(result), std::string(ResultMessage(result)));
-  // The message stays as the windows show it; why the port did not open follows it.
-  if (result == CommandResult::OpenPortError && services.link != nullptr &&
-      services.link->LastOpenFailure().Failed()) {
-    const OpenFailure& failure = services.link->LastOpenFailure();
-    Json("cause",
-         QJsonObject{{QStringLiteral("kind"), QLatin1String(OpenFailureCauseName(failure.cause))},
-                     {QStringLiteral("detail"), QString::fromStdString(failure.detail)}});
-    outcome.error += ": " + failure.detail;
+  if (services.link == nullptr) {
+    return outcome;
+  }
+  // The message stays as the windows show it; why the port did not open, or the write or the
+  // reply failed, follows it.
+  const OpenFailure& open = services.link->LastOpenFailure();
+  const TransferFailure& transfer = services.link->LastTransferFailure();
+  auto cause = [this](const char* kind, const QString& detail) {
+    Json("cause", QJsonObject{{QStringLiteral("kind"), QLatin1String(kind)},
+                              {QStringLiteral("detail"), detail}});
+    outcome.error += ": " + detail.toStdString();
+  };
+  if (result == CommandResult::OpenPortError && open.Failed()) {
+    cause(OpenFailureCauseName(open.cause), QString::fromStdString(open.detail));
+  } else if ((result == CommandResult::TransmitDataError ||
+              result == CommandResult::ReceiveDataError) &&
+             transfer.Failed()) {
+    cause(TransferFailureCauseName(transfer.cause), TransferFailureText(transfer));
   }
   return outcome;
 }

@@ -33,6 +33,12 @@ std::string TargetText(LinkKind kind, const LinkTargets& targets) {
   return "the first printer";
 }
 
+TransferFailure FailureOf(TransferFailureCause cause) {
+  TransferFailure failure;
+  failure.cause = cause;
+  return failure;
+}
+
 }  // namespace
 
 void LinkPort::WaitForData(LinkHandle, std::chrono::milliseconds timeout) {
@@ -94,6 +100,7 @@ LinkHandle LinkFacade::OpenLink(LinkKind kind) {
   LinkPort* port = PortOf(kind);
   lastOpenFailure_ = {};
   lastOpenNote_.clear();
+  lastTransferFailure_ = {};
   if (port == nullptr) {
     lastOpenFailure_ = {OpenFailureCause::NoSettings, "no such interface"};
     return InvalidLink;
@@ -126,18 +133,19 @@ LinkHandle LinkFacade::OpenLink(LinkKind kind) {
   return kind == LinkKind::Ethernet ? EthernetHandle : handle;
 }
 
-bool LinkFacade::WriteChunked(LinkPort& port, LinkHandle handle, const std::uint8_t* data,
-                              std::uint32_t length, std::uint32_t chunkSize) {
+std::uint32_t LinkFacade::WriteChunked(LinkPort& port, LinkHandle handle, const std::uint8_t* data,
+                                       std::uint32_t length, std::uint32_t chunkSize) {
   std::uint32_t sent = 0;
   while (sent < length) {
     const std::uint32_t chunk = std::min(length - sent, chunkSize);
-    if (port.WriteChunk(handle, data + sent, chunk) != chunk) {
-      return false;
+    const std::uint32_t took = port.WriteChunk(handle, data + sent, chunk);
+    if (took != chunk) {
+      return sent + std::min(took, chunk);
     }
     sent += chunk;
     processEvents_();
   }
-  return true;
+  return sent;
 }
 
 bool LinkFacade::WriteLink(LinkHandle handle, LinkKind kind, const void* data,
@@ -149,36 +157,43 @@ bool LinkFacade::WriteLink(LinkHandle handle, LinkKind kind, const void* data,
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   qCDebug(TraceWire, "%s > %s", LinkKindName(kind),
           TraceEscaped({static_cast<const char*>(data), length}).c_str());
-  bool written = false;
+  std::uint32_t sent = 0;
   switch (kind) {
     case LinkKind::Usb:
-      written = WriteChunked(*port, handle, bytes, length, UsbChunkSize);
+      sent = WriteChunked(*port, handle, bytes, length, UsbChunkSize);
       break;
     case LinkKind::Com:
-      written = WriteChunked(*port, handle, bytes, length, ComChunkSize);
+      sent = WriteChunked(*port, handle, bytes, length, ComChunkSize);
       break;
     case LinkKind::Ethernet:
-      written = WriteChunked(*port, handle, bytes, length, EthernetChunkSize);
+      sent = WriteChunked(*port, handle, bytes, length, EthernetChunkSize);
       break;
     case LinkKind::Lpt:
       // The parallel port takes the whole text in one write, even an empty one.
-      written = port->WriteChunk(handle, bytes, length) == length;
-      if (written) {
+      sent = std::min(port->WriteChunk(handle, bytes, length), length);
+      if (sent == length) {
         processEvents_();
       }
       break;
   }
-  if (!written) {
-    qCDebug(TraceLink, "%s: the write of %u bytes failed", LinkKindName(kind), length);
+  if (sent != length) {
+    qCDebug(TraceLink, "%s: the write failed after %u of %u bytes", LinkKindName(kind), sent,
+            length);
+    lastTransferFailure_ = FailureOf(TransferFailureCause::WriteStopped);
+    lastTransferFailure_.sent = sent;
+    lastTransferFailure_.total = length;
+    return false;
   }
-  return written;
+  return true;
 }
 
 bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& byte) {
   LinkPort* port = PortOf(kind);
   ReceiveBuffer* buffer = BufferOf(kind);
   if (port == nullptr || buffer == nullptr) {
-    return false;  // the parallel port cannot read, and other values are no link
+    // the parallel port cannot read, and other values are no link
+    lastTransferFailure_ = FailureOf(TransferFailureCause::CannotReceive);
+    return false;
   }
   if (buffer->Unread() == 0) {
     // Bytes were dropped for want of room, or one arrived damaged: what follows would not be
@@ -186,6 +201,7 @@ bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& by
     if (buffer->Dropped() || buffer->Damaged()) {
       qCDebug(TraceLink, "%s: the receive stopped: %s", LinkKindName(kind),
               buffer->Dropped() ? "bytes were dropped for want of room" : "a byte came damaged");
+      lastTransferFailure_ = FailureOf(TransferFailureCause::ReceiveBroken);
       return false;
     }
     const auto start = TraceClock::now();
@@ -210,7 +226,10 @@ bool LinkFacade::ReadLinkByte(LinkHandle handle, LinkKind kind, std::uint8_t& by
       qCDebug(TraceLink, "%s: %u bytes came after %lld ms", LinkKindName(kind), buffer->Unread(),
               MsSince(start));
     } else {
-      qCDebug(TraceLink, "%s: nothing came within %lld ms", LinkKindName(kind), MsSince(start));
+      const long long waited = MsSince(start);
+      qCDebug(TraceLink, "%s: nothing came within %lld ms", LinkKindName(kind), waited);
+      lastTransferFailure_ = FailureOf(TransferFailureCause::NoReply);
+      lastTransferFailure_.waited = std::chrono::milliseconds(waited);
     }
   }
   return buffer->TakeByte(byte);

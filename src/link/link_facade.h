@@ -6,11 +6,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "link/link_port.h"
 #include "link/link_settings.h"
 #include "link/link_types.h"
 #include "link/receive_buffer.h"
+#include "link/transfer_failure.h"
 
 // The ports behind the facade, one per kind.
 struct LinkPorts {
@@ -53,6 +55,10 @@ class LinkFacade {
   const OpenFailure& LastOpenFailure() const { return lastOpenFailure_; }
   // What the last OpenLink that worked had to go without; empty when nothing (see LinkPort).
   const std::string& LastOpenNote() const { return lastOpenNote_; }
+  // Why the last WriteLink or ReadLinkByte that failed since the last open did; the protocol adds
+  // what only it can tell (the command, what was wrong with a frame) through NoteTransferFailure.
+  const TransferFailure& LastTransferFailure() const { return lastTransferFailure_; }
+  void NoteTransferFailure(TransferFailure failure) { lastTransferFailure_ = std::move(failure); }
 
   // Runs once after every chunk written so that timers and painting go on during a long write.
   // A no-op until a GUI installs its event processing.
@@ -63,8 +69,9 @@ class LinkFacade {
  private:
   LinkPort* PortOf(LinkKind kind) const;
   ReceiveBuffer* BufferOf(LinkKind kind);
-  bool WriteChunked(LinkPort& port, LinkHandle handle, const std::uint8_t* data,
-                    std::uint32_t length, std::uint32_t chunkSize);
+  // How many bytes went out before the port stopped taking them; `length` when all did.
+  std::uint32_t WriteChunked(LinkPort& port, LinkHandle handle, const std::uint8_t* data,
+                             std::uint32_t length, std::uint32_t chunkSize);
 
   LinkPorts ports_;
   LinkTargets targets_;
@@ -73,6 +80,7 @@ class LinkFacade {
   ReceiveBuffer netBuffer_;
   OpenFailure lastOpenFailure_;
   std::string lastOpenNote_;
+  TransferFailure lastTransferFailure_;
   std::function<void()> processEvents_;
   std::function<void(std::chrono::milliseconds)> pause_;
 };

@@ -363,19 +363,27 @@ TEST_P(CliAnsweringLinkTest, SilentReport_ExitsThreeWithReceiveDataError) {
     const CliRun human = RunCli(printer.LinkArgs() + row.args);
     EXPECT_EQ(human.exitCode, 3) << human;
     EXPECT_EQ(human.Out(), "") << human;
-    EXPECT_EQ(human.Err(), "q73580-cli: Receive Data Error\n") << human;
+    // The cause names the report and how long it was waited for.
+    const std::string cause = "no reply to \"" + row.silentOn + "\" within ";
+    EXPECT_TRUE(human.Err().starts_with("q73580-cli: Receive Data Error: " + cause)) << human;
+    EXPECT_TRUE(human.Err().ends_with(" ms\n")) << human;
     EXPECT_LT(human.seconds, 4.0) << human;
     EXPECT_EQ(printer.Received(), WithInterface(row.wire, printer.InterfaceLine()));
 
     const CliRun json = RunCli(QStringList{"--json"} + printer.LinkArgs() + row.args);
     EXPECT_EQ(json.exitCode, 3) << json;
-    EXPECT_EQ(json.Json(), (QJsonObject{{"command", row.command},
-                                        {"result", "Receive Data Error"},
-                                        {"code", 3},
-                                        {"link", QJsonObject{{"kind", printer.Kind()},
-                                                             {"target", printer.Target()}}}}))
+    QJsonObject object = json.Json();
+    const QJsonObject jsonCause = object.take("cause").toObject();
+    EXPECT_EQ(object, (QJsonObject{{"command", row.command},
+                                   {"result", "Receive Data Error"},
+                                   {"code", 3},
+                                   {"link", QJsonObject{{"kind", printer.Kind()},
+                                                        {"target", printer.Target()}}}}))
         << json;
-    EXPECT_EQ(json.Err(), "q73580-cli: Receive Data Error\n") << json;
+    EXPECT_EQ(jsonCause.value("kind"), "no-reply") << json;
+    const std::string detail = jsonCause.value("detail").toString().toStdString();
+    EXPECT_TRUE(detail.starts_with(cause)) << json;
+    EXPECT_EQ(json.Err(), "q73580-cli: Receive Data Error: " + detail + "\n") << json;
   }
 }
 
@@ -395,6 +403,10 @@ TEST_P(CliAnsweringLinkTest, MalformedReply_ExitsThreeWithReceiveDataError) {
     EXPECT_EQ(run.exitCode, 3) << "fault " << fault << ": " << run;
     EXPECT_EQ(run.Out(), "") << run;
     EXPECT_LT(run.seconds, 4.0) << run;
+    EXPECT_TRUE(run.Err().starts_with(
+        std::string("q73580-cli: Receive Data Error: the reply to \"DIAGNOSTIC REPORT MINUTE\" ") +
+        (fault == 0 ? "announces " : "broke off after ")))
+        << run;
   }
 }
 
@@ -489,7 +501,11 @@ TEST(CliParallelPort, APrinterThatStopsTakingData_ExitsTwoWhenTheWriteTimesOut) 
   const CliRun run = RunCli({"--lpt", Arg(printer.Path()), "name", "set", "X"});
   EXPECT_TRUE(run.finished) << run;
   EXPECT_EQ(run.exitCode, 2) << run;
-  EXPECT_EQ(run.Err(), "q73580-cli: Transmit Data Error\n") << run;
+  const std::string line = expected::SetName("X");
+  EXPECT_EQ(run.Err(), "q73580-cli: Transmit Data Error: 0 of " + std::to_string(line.size()) +
+                           " bytes of \"" + line.substr(0, line.size() - 2) +
+                           "\" written, then the printer took no more\n")
+      << run;
   EXPECT_LT(run.seconds, 15.0) << run;
 }
 

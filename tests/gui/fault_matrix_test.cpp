@@ -156,8 +156,9 @@ struct FaultCase {
   After after;
   // Waits that run to their end, per link (USB, COM, ETHERNET); -1: the case does not apply.
   int waits[3];
-  int slowByteMs;         // > 0: every reply byte comes this long after the one before
-  const char* neverSent;  // a command the fault must stop, or nullptr
+  int slowByteMs;               // > 0: every reply byte comes this long after the one before
+  const char* neverSent;        // a command the fault must stop, or nullptr
+  const char* cause = nullptr;  // part of the cause shown under the message
 };
 
 std::function<void(FaultSwitches&, FaultyUsbBus&)> Silent(const char* command) {
@@ -204,29 +205,33 @@ constexpr const char* Transmit = "Transmit Data Error";
 const FaultCase Cases[] = {
     // A silent report: one byte wait, and the read stops there; the later reports are not sent.
     {"SilentInterface", Button::ReadClock, SilentInterface(), Receive, After::Previous,
-     {1, 1, 1}, 0, "DIAGNOSTIC REPORT YEAR\r\n"},
+     {1, 1, 1}, 0, "DIAGNOSTIC REPORT YEAR\r\n", "no reply to \"DIAGNOSTIC INTERFACE "},
     {"SilentYear", Button::ReadClock, Silent("DIAGNOSTIC REPORT YEAR"), Receive, After::Previous,
-     {1, 1, 1}, 0, "DIAGNOSTIC REPORT MONTH\r\n"},
+     {1, 1, 1}, 0, "DIAGNOSTIC REPORT MONTH\r\n", "no reply to \"DIAGNOSTIC REPORT YEAR\" within"},
     {"SilentMonth", Button::ReadClock, Silent("DIAGNOSTIC REPORT MONTH"), Receive, After::Previous,
-     {1, 1, 1}, 0, "DIAGNOSTIC REPORT DATE\r\n"},
+     {1, 1, 1}, 0, "DIAGNOSTIC REPORT DATE\r\n", "no reply to \"DIAGNOSTIC REPORT MONTH\""},
     {"SilentDate", Button::ReadClock, Silent("DIAGNOSTIC REPORT DATE"), Receive, After::Previous,
-     {1, 1, 1}, 0, "DIAGNOSTIC REPORT HOUR\r\n"},
+     {1, 1, 1}, 0, "DIAGNOSTIC REPORT HOUR\r\n", "no reply to \"DIAGNOSTIC REPORT DATE\""},
     {"SilentHour", Button::ReadClock, Silent("DIAGNOSTIC REPORT HOUR"), Receive, After::Previous,
-     {1, 1, 1}, 0, "DIAGNOSTIC REPORT MINUTE\r\n"},
+     {1, 1, 1}, 0, "DIAGNOSTIC REPORT MINUTE\r\n", "no reply to \"DIAGNOSTIC REPORT HOUR\""},
     {"SilentMinute", Button::ReadClock, Silent("DIAGNOSTIC REPORT MINUTE"), Receive, After::Previous,
-     {1, 1, 1}, 0, "DIAGNOSTIC REPORT SECOND\r\n"},
+     {1, 1, 1}, 0, "DIAGNOSTIC REPORT SECOND\r\n", "no reply to \"DIAGNOSTIC REPORT MINUTE\""},
     {"SilentSecond", Button::ReadClock, Silent("DIAGNOSTIC REPORT SECOND"), Receive, After::Previous,
-     {1, 1, 1}, 0, nullptr},
+     {1, 1, 1}, 0, nullptr, "no reply to \"DIAGNOSTIC REPORT SECOND\""},
     {"SilentNetworkInterface", Button::ReadNetwork, SilentInterface(), Receive, After::Previous,
-     {1, 1, 1}, 0, "DIAGNOSTIC REPORT CONFIGIP\r\n"},
+     {1, 1, 1}, 0, "DIAGNOSTIC REPORT CONFIGIP\r\n", "no reply to \"DIAGNOSTIC INTERFACE "},
     {"SilentConfigIp", Button::ReadNetwork, Silent("DIAGNOSTIC REPORT CONFIGIP"), Receive,
-     After::Previous, {1, 1, 1}, 0, "DIAGNOSTIC REPORT GATEWAY\r\n"},
+     After::Previous, {1, 1, 1}, 0,
+     "DIAGNOSTIC REPORT GATEWAY\r\n", "no reply to \"DIAGNOSTIC REPORT CONFIGIP\""},
     {"SilentGateway", Button::ReadNetwork, Silent("DIAGNOSTIC REPORT GATEWAY"), Receive,
-     After::Previous, {1, 1, 1}, 0, "DIAGNOSTIC REPORT IPMASK\r\n"},
+     After::Previous, {1, 1, 1}, 0,
+     "DIAGNOSTIC REPORT IPMASK\r\n", "no reply to \"DIAGNOSTIC REPORT GATEWAY\""},
     {"SilentIpMask", Button::ReadNetwork, Silent("DIAGNOSTIC REPORT IPMASK"), Receive,
-     After::Previous, {1, 1, 1}, 0, "DIAGNOSTIC REPORT LASTUSEDIP\r\n"},
+     After::Previous, {1, 1, 1}, 0,
+     "DIAGNOSTIC REPORT LASTUSEDIP\r\n", "no reply to \"DIAGNOSTIC REPORT IPMASK\""},
     {"SilentLastUsedIp", Button::ReadNetwork, Silent("DIAGNOSTIC REPORT LASTUSEDIP"), Receive,
-     After::Previous, {1, 1, 1}, 0, "DIAGNOSTIC REPORT NETNAME\r\n"},
+     After::Previous, {1, 1, 1}, 0,
+     "DIAGNOSTIC REPORT NETNAME\r\n", "no reply to \"DIAGNOSTIC REPORT LASTUSEDIP\""},
     // The two optional reports: one byte wait, then the read succeeds without them.
     {"SilentNetName", Button::ReadNetwork, Silent("DIAGNOSTIC REPORT NETNAME"), nullptr,
      After::PrinterNoName, {1, 1, 1}, 0, "DIAGNOSTIC REPORT MACADDR\r\n"},
@@ -238,7 +243,8 @@ const FaultCase Cases[] = {
     // More noise than the 64 KiB a reply may start with: refused at the limit, no wait.
     {"EndlessLeadIn", Button::ReadClock,
      Only(&FaultSwitches::leadInGarbage, std::size_t{70000}, "DIAGNOSTIC REPORT YEAR"), Receive,
-     After::Previous, {0, 0, 0}, 0, "DIAGNOSTIC REPORT MONTH\r\n"},
+     After::Previous, {0, 0, 0}, 0, "DIAGNOSTIC REPORT MONTH\r\n",
+     "65537 bytes of garbage and no reply frame in answer to \"DIAGNOSTIC REPORT YEAR"},
     // Every byte 10 ms after the one before: each wait ends when its byte comes, so the time is
     // the reply bytes times 10 ms, not a wait per byte.
     {"SlowByteByByte", Button::ReadNetwork, SlowBytes(10), nullptr, After::PrinterValues,
@@ -247,27 +253,30 @@ const FaultCase Cases[] = {
     // one wait.
     {"ClosedMidFrame", Button::ReadClock,
      Only(&FaultSwitches::closeMidFrame, true, "DIAGNOSTIC REPORT MONTH"), Receive,
-     After::Previous, {1, 1, 0}, 0, "DIAGNOSTIC REPORT DATE\r\n"},
+     After::Previous, {1, 1, 0}, 0, "DIAGNOSTIC REPORT DATE\r\n",
+     "the reply to \"DIAGNOSTIC REPORT MONTH\" broke off"},
     // 2000 data bytes: refused at the 1025th byte between the braces, no wait.
     {"OversizedFrame", Button::ReadNetwork,
      Only(&FaultSwitches::oversizedFrame, true, "DIAGNOSTIC REPORT CONFIGIP"), Receive,
-     After::Previous, {0, 0, 0}, 0, "DIAGNOSTIC REPORT GATEWAY\r\n"},
+     After::Previous, {0, 0, 0}, 0, "DIAGNOSTIC REPORT GATEWAY\r\n",
+     "the reply to \"DIAGNOSTIC REPORT CONFIGIP\" is longer than 1024 bytes"},
     // The closing brace ends the frame and the length check fails it, no wait.
     {"LengthDoesNotMatch", Button::ReadNetwork,
      Only(&FaultSwitches::badLength, true, "DIAGNOSTIC REPORT LASTUSEDIP"), Receive,
-     After::Previous, {0, 0, 0}, 0, "DIAGNOSTIC REPORT NETNAME\r\n"},
+     After::Previous, {0, 0, 0}, 0, "DIAGNOSTIC REPORT NETNAME\r\n",
+     "the reply to \"DIAGNOSTIC REPORT LASTUSEDIP\" announces"},
     // A TCP peer that never reads still takes a short command into the socket buffers; the reply
     // never comes: one readiness wait. A set cannot tell that nobody read it.
     {"PeerNeverReads", Button::ReadClock, NeverReads(), Receive, After::Previous,
-     {-1, -1, 1}, 0, nullptr},
+     {-1, -1, 1}, 0, nullptr, "no reply to \"DIAGNOSTIC INTERFACE NET\""},
     {"PeerNeverReadsSet", Button::SetClock, NeverReads(), nullptr, After::Unchanged,
      {-1, -1, 0}, 0, nullptr},
     // A USB device that never takes data: the first OUT transfer ends in its 5 s time-out (the
     // fake bus reports it at once).
     {"OutEndpointStalls", Button::ReadClock, OutStalls(), Transmit, After::Previous,
-     {1, -1, -1}, 0, nullptr},
+     {1, -1, -1}, 0, nullptr, "0 of 26 bytes of \"DIAGNOSTIC INTERFACE USB\" written"},
     {"OutEndpointStallsSet", Button::SetClock, OutStalls(), Transmit, After::Unchanged,
-     {1, -1, -1}, 0, nullptr},
+     {1, -1, -1}, 0, nullptr, "written, then the printer took no more"},
 };
 // clang-format on
 
@@ -463,6 +472,8 @@ TEST_P(FaultMatrix, ShowsItsMessageWithinTheLinkWaitsKeepsTheRecordsAndRecovers)
   if (c.message != nullptr) {
     EXPECT_EQ(messages_, std::vector<QString>{QString::fromLatin1(c.message)});
     EXPECT_EQ(enabledDuringMessage_, std::vector<bool>{false});
+    ASSERT_EQ(details_.size(), 1u);
+    EXPECT_TRUE(details_[0].contains(QLatin1String(c.cause))) << details_[0].toStdString();
   } else {
     EXPECT_EQ(messages_, std::vector<QString>());
   }
@@ -585,6 +596,11 @@ TEST_F(FaultMatrixWindow, Lpt_APrinterThatStopsTakingData_IsTransmitDataErrorThe
   EXPECT_EQ(messages_, std::vector<QString>{QString::fromLatin1(Transmit)});
   EXPECT_EQ(enabledDuringMessage_, std::vector<bool>{false});
   EXPECT_TRUE(window_->InputEnabled());
+  // The full FIFO took none of it.
+  EXPECT_EQ(details_,
+            std::vector<QString>{QStringLiteral("0 of %1 bytes of \"TS03,04,26,13,07,09\" "
+                                                "written, then the printer took no more")
+                                     .arg(bytes)});
 
   messages_.clear();
   window_->LptDevice().Assign(fifo_);

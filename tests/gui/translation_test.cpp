@@ -2,6 +2,7 @@
 // translation in force where the windows show their texts.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -122,6 +123,18 @@ TEST_F(MainWindowOverTcp, ShowsItsTextsInGermanUnderTheGermanTranslation) {
   Click("ButtonRTCRead");
   EXPECT_EQ(messages_,
             std::vector<QString>{QStringLiteral("Fehler beim Öffnen der Schnittstelle")});
+
+  // So is the cause under a failed reply.
+  printer_sim::FaultSwitches faults;
+  faults.badLength.value = true;
+  sim_->SetFaults(faults);
+  window_->Target() = LoopbackTarget(sim_.TcpPort());
+  Find<QComboBox>("ComboBoxInterFace")->setCurrentIndex(static_cast<int>(LinkKind::Ethernet));
+  details_.clear();
+  Click("ButtonRTCRead");
+  EXPECT_EQ(details_, std::vector<QString>{QStringLiteral(
+                          "die Antwort auf \"DIAGNOSTIC INTERFACE NET\" kündigt 4 Datenbytes an, "
+                          "enthält aber 2")});
 }
 
 // English stays the default: a language without a translation loads none.

@@ -106,6 +106,10 @@ TEST_F(LinkFacadeTest, WriteLink_StopsAtTheFirstShortChunk) {
   EXPECT_FALSE(facade_->WriteLink(handle_, LinkKind::Usb, data.data(), 200));
   EXPECT_EQ(Port().chunks.size(), 2u);
   EXPECT_EQ(processEvents_, 1);
+  // The cause counts what went out: the whole first chunk and the part of the second.
+  EXPECT_EQ(facade_->LastTransferFailure().cause, TransferFailureCause::WriteStopped);
+  EXPECT_EQ(facade_->LastTransferFailure().sent, 74u);
+  EXPECT_EQ(facade_->LastTransferFailure().total, 200u);
 }
 
 TEST_F(LinkFacadeTest, WriteLink_FailsWhenLptTakesLessThanAll) {

@@ -147,6 +147,9 @@ struct BreakOffCase {
   CommandResult result;
   std::string lastSent;
   ClockRecord clock;
+  TransferFailureCause cause;
+  const char* reply = nullptr;  // what `silent` gets instead of nothing
+  bool baudHint = false;
 };
 
 void PrintTo(const BreakOffCase& c, std::ostream* out) {
@@ -159,28 +162,46 @@ class ReadClockBreakOffTest : public PrinterOperationTest,
 TEST_P(ReadClockBreakOffTest, KeepsWhatWasReadAndSendsNothingMore) {
   const BreakOffCase& c = GetParam();
   Printer(c.kind).answers.erase(c.silent);
+  if (c.reply != nullptr) {
+    Printer(c.kind).answers[c.silent] = c.reply;
+  }
   Printer(c.kind).refuseWriteOf = c.refused;
   ClockRecord clock = OldClock;
   EXPECT_EQ(Run(PrinterOperation::ReadClock, &clock, c.kind), c.result);
   EXPECT_EQ(Printer(c.kind).chunks.back(), c.lastSent);
   EXPECT_EQ(clock, c.clock);
   EXPECT_EQ(Printer(c.kind).closeCalls, 1);
+  // The cause names the command that failed and what went wrong with it.
+  const TransferFailure& failure = facade_->LastTransferFailure();
+  EXPECT_EQ(failure.cause, c.cause) << TransferFailureCauseName(failure.cause);
+  EXPECT_EQ(failure.command + "\r\n", c.lastSent);
+  EXPECT_EQ(failure.unreadable, c.baudHint);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ReadClockBreakOffTest,
     ::testing::Values(
         BreakOffCase{"SilentInterface", LinkKind::Usb, "DIAGNOSTIC INTERFACE USB", "",
-                     CommandResult::ReceiveDataError, "DIAGNOSTIC INTERFACE USB\r\n", OldClock},
+                     CommandResult::ReceiveDataError, "DIAGNOSTIC INTERFACE USB\r\n", OldClock,
+                     TransferFailureCause::NoReply},
         BreakOffCase{"SilentHour", LinkKind::Usb, "DIAGNOSTIC REPORT HOUR", "",
                      CommandResult::ReceiveDataError, "DIAGNOSTIC REPORT HOUR\r\n",
-                     ClockRecord{2026, 3, 14, OldClock.hour, OldClock.minute, OldClock.second}},
+                     ClockRecord{2026, 3, 14, OldClock.hour, OldClock.minute, OldClock.second},
+                     TransferFailureCause::NoReply},
         BreakOffCase{"LptCannotRead", LinkKind::Lpt, "", "", CommandResult::ReceiveDataError,
-                     "DIAGNOSTIC INTERFACE LPT\r\n", OldClock},
+                     "DIAGNOSTIC INTERFACE LPT\r\n", OldClock, TransferFailureCause::CannotReceive},
         BreakOffCase{"FailedWrite", LinkKind::Usb, "", "DIAGNOSTIC REPORT MONTH",
                      CommandResult::TransmitDataError, "DIAGNOSTIC REPORT MONTH\r\n",
                      ClockRecord{2026, OldClock.month, OldClock.date, OldClock.hour,
-                                 OldClock.minute, OldClock.second}}),
+                                 OldClock.minute, OldClock.second},
+                     TransferFailureCause::WriteStopped},
+        // What a wrong baud rate makes of the text, and a frame whose brace never comes.
+        BreakOffCase{"ComNoiseOnly", LinkKind::Com, "DIAGNOSTIC INTERFACE COM", "",
+                     CommandResult::ReceiveDataError, "DIAGNOSTIC INTERFACE COM\r\n", OldClock,
+                     TransferFailureCause::NoFrame, "\x8f\xe6\x13\xfe\x81 \xc3", true},
+        BreakOffCase{"ComCutOff", LinkKind::Com, "DIAGNOSTIC REPORT YEAR", "",
+                     CommandResult::ReceiveDataError, "DIAGNOSTIC REPORT YEAR\r\n", OldClock,
+                     TransferFailureCause::FrameCutOff, "\r\n{4|20"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct NumberCase {
