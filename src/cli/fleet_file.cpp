@@ -93,11 +93,11 @@ class RowChecker {
     row.line = line;
 
     const QString macText = cells[Mac].trimmed();
-    const std::optional<MacBytes> mac = TextToMac(macText.toStdString());
+    const std::optional<MacBytes> mac = TypedTextToMac(macText.toStdString());
     if (!mac) {
       return fail(Mac, Quoted(macText) +
-                           " is not a MAC address (six pairs of hex digits joined "
-                           "by ':', like 00:1A:2B:3C:4D:5E)");
+                           " is not a MAC address (six pairs of hex digits joined by ':' or "
+                           "'-', or twelve hex digits, like 00:1A:2B:3C:4D:5E)");
     }
     row.mac = MacToText(*mac);
     if (const auto [seen, added] = macLines_.emplace(row.mac, line); !added) {

@@ -191,6 +191,17 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_FALSE(a.name.has_value());
                        EXPECT_FALSE(a.yes);
                      }},
+        // A MAC as Windows prints it, or bare, is taken and named the one way.
+        AcceptedCase{"RemoteSetDashedMac",
+                     Args({"remote-set", "00-1a-2b-3c-4d-5e", "--dhcp", "--name", " Desk "}),
+                     CliCommand::RemoteSet,
+                     [](const CliArgs& a) {
+                       EXPECT_EQ(a.mac, "00:1A:2B:3C:4D:5E");
+                       EXPECT_EQ(a.name, " Desk ");
+                     }},
+        AcceptedCase{"RemoteSetBareMac", Args({"remote-set", "001A2b3C4d5E", "--dhcp"}),
+                     CliCommand::RemoteSet,
+                     [](const CliArgs& a) { EXPECT_EQ(a.mac, "00:1A:2B:3C:4D:5E"); }},
         AcceptedCase{"Web", Args({"web", "printer-7.example"}), CliCommand::Web,
                      [](const CliArgs& a) { EXPECT_EQ(a.host, "printer-7.example"); }},
         // Standard input is the file "-", which is no option.

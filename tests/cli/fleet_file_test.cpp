@@ -131,10 +131,11 @@ TEST(FleetFileTest, ReadsBackWhatItWritesAndTakesCrlfWithAByteOrderMark) {
     EXPECT_EQ(*back, rows) << text;
   }
 
-  // Columns in another order, in capitals and with blanks; the quoted name holds a comma.
+  // Columns in another order, in capitals and with blanks; the quoted name holds a comma; the
+  // MAC as Windows prints it.
   const auto read = ReadFleetFile(
       "\xEF\xBB\xBFName, MAC ,mode,gateway,mask,ip\r\n"
-      "\"Hall, 2\",00:1a:2b:3c:4d:5e,STATIC,10.0.0.1,255.255.255.0,10.0.0.9\r\n\r\n");
+      "\"Hall, 2\",00-1a-2b-3c-4d-5e,STATIC,10.0.0.1,255.255.255.0,10.0.0.9\r\n\r\n");
   const auto* crlf = std::get_if<std::vector<FleetRow>>(&read);
   ASSERT_NE(crlf, nullptr) << std::get<FleetFileError>(read).message;
   EXPECT_EQ(*crlf, (std::vector<FleetRow>{{"00:1A:2B:3C:4D:5E", "Hall, 2", false, "10.0.0.9",
