@@ -106,11 +106,11 @@ class RowChecker {
 
     // The name is taken as written: blanks around it are part of it.
     const QString& name = cells[Name];
-    if (name.isEmpty()) {
-      return fail(Name, "the printer name is empty; every printer in the file needs one");
-    }
     if (const std::optional<TextProblem> problem = CheckPrinterName(name)) {
-      return fail(Name, problem->fault == TextFault::TooLong
+      return fail(Name, problem->fault == TextFault::Blank
+                            ? "the printer name is empty or only blanks; every printer in the "
+                              "file needs one"
+                        : problem->fault == TextFault::TooLong
                             ? "the printer name is longer than " +
                                   std::to_string(PrinterNameMaxLength) + " characters"
                         : problem->fault == TextFault::NotLatin1

@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "name: the printer name is longer than 15 characters"},
         BadFileCase{"EmptyName", Header + "00:00:00:00:00:02,,dhcp,,,\n", 2,
                     "name: the printer name is empty"},
+        BadFileCase{"BlankName", Header + "00:00:00:00:00:02,\"  \",dhcp,,,\n", 2,
+                    "name: the printer name is empty or only blanks"},
         BadFileCase{"Static300",
                     Header + Row(1) + "00:00:00:00:00:02,b,static,300.1.2.3,255.0.0.0,10.0.0.1\n",
                     3, "ip: '300.1.2.3' is not four numbers from 0 to 255 joined by dots"},
