@@ -156,6 +156,14 @@
         <source>%1 may not contain quotation marks or control characters.</source>
         <translation>%1 darf keine Anführungszeichen oder Steuerzeichen enthalten.</translation>
     </message>
+    <message>
+        <source>%1 is empty or only blanks.</source>
+        <translation>%1 ist leer oder besteht nur aus Leerzeichen.</translation>
+    </message>
+    <message>
+        <source>%1 must be four numbers from 0 to 255 joined by dots, such as 192.168.1.50.</source>
+        <translation>%1 muss aus vier durch Punkte getrennten Zahlen von 0 bis 255 bestehen, etwa 192.168.1.50.</translation>
+    </message>
 </context>
 <context>
     <name>Q73580Application</name>
@@ -232,10 +240,6 @@
     <message>
         <source>The gateway</source>
         <translation>Das Gateway</translation>
-    </message>
-    <message>
-        <source>%1 must be four numbers from 0 to 255 joined by dots, such as 192.168.1.50.</source>
-        <translation>%1 muss aus vier durch Punkte getrennten Zahlen von 0 bis 255 bestehen, etwa 192.168.1.50.</translation>
     </message>
     <message>
         <source>The printer name</source>
@@ -351,6 +355,10 @@
     <message>
         <source>Exit</source>
         <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>The IP address &apos;%1&apos;</source>
+        <translation>Die IP-Adresse &apos;%1&apos;</translation>
     </message>
     <message>
         <source>The IP address or printer name</source>

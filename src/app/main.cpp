@@ -25,13 +25,16 @@ struct StartArguments {
   QString help;
 };
 
-// The port is not optional here: HOST alone is no start target.
-std::optional<NetTarget> ParseStartTarget(const QString& text) {
-  if (!text.contains(QLatin1Char(':'))) {
-    return std::nullopt;
-  }
+// The port is not optional here: HOST alone is no start target. `error` says why there is none.
+std::optional<NetTarget> ParseStartTarget(const QString& text, QString& error) {
   const HostPortReading reading = ReadHostPort(text);
-  if (!reading.target) {
+  if (!text.contains(QLatin1Char(':')) || !reading.target) {
+    error = reading.problem && reading.problem->fault == HostPortFault::NotAnAddress
+                ? QStringLiteral(
+                      "'%1' is not an IP address (four numbers from 0 to 255 joined "
+                      "by dots).")
+                      .arg(reading.problem->host)
+                : QStringLiteral("'%1' is not HOST:PORT.").arg(text);
     return std::nullopt;
   }
   NetTarget target;
@@ -70,11 +73,13 @@ StartArguments ParseStartArguments(const QStringList& args) {
     result.error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments()[0]);
   } else if (parser.isSet(printer)) {
     const QStringList values = parser.values(printer);
-    result.startTarget = values.size() == 1 ? ParseStartTarget(values[0]) : std::nullopt;
+    if (values.size() == 1) {
+      result.startTarget = ParseStartTarget(values[0], result.error);
+    } else {
+      result.error = QStringLiteral("--printer is given more than once.");
+    }
     if (!result.startTarget) {
       result.action = StartArguments::Action::Usage;
-      result.error = values.size() == 1 ? QStringLiteral("'%1' is not HOST:PORT.").arg(values[0])
-                                        : QStringLiteral("--printer is given more than once.");
     }
   }
   return result;

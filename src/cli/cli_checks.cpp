@@ -32,6 +32,9 @@ std::optional<std::string> PrinterNameProblem(const QString& name) {
     return "the printer name is longer than " + std::to_string(PrinterNameMaxLength) +
            " characters";
   }
+  if (problem && problem->fault == TextFault::Blank) {
+    return "the printer name is empty or only blanks";
+  }
   return PrinterTextProblem(name, "the printer name");
 }
 

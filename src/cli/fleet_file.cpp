@@ -104,11 +104,11 @@ class RowChecker {
     row.line = line;
 
     const QString macText = cells[Mac].trimmed();
-    const std::optional<MacBytes> mac = TextToMac(macText.toStdString());
+    const std::optional<MacBytes> mac = TypedTextToMac(macText.toStdString());
     if (!mac) {
       return fail(Mac, Quoted(macText) +
-                           " is not a MAC address (six pairs of hex digits joined "
-                           "by ':', like 00:1A:2B:3C:4D:5E)");
+                           " is not a MAC address (six pairs of hex digits joined by ':' or "
+                           "'-', or twelve hex digits, like 00:1A:2B:3C:4D:5E)");
     }
     row.mac = MacToText(*mac);
     if (const auto [seen, added] = macLines_.emplace(row.mac, line); !added) {
@@ -117,11 +117,11 @@ class RowChecker {
 
     // The name is taken as written: blanks around it are part of it.
     const QString& name = cells[Name];
-    if (name.isEmpty()) {
-      return fail(Name, "the printer name is empty; every printer in the file needs one");
-    }
     if (const std::optional<TextProblem> problem = CheckPrinterName(name)) {
-      return fail(Name, problem->fault == TextFault::TooLong
+      return fail(Name, problem->fault == TextFault::Blank
+                            ? "the printer name is empty or only blanks; every printer in the "
+                              "file needs one"
+                        : problem->fault == TextFault::TooLong
                             ? "the printer name is longer than " +
                                   std::to_string(PrinterNameMaxLength) + " characters"
                         : problem->fault == TextFault::NotLatin1

@@ -87,6 +87,9 @@ std::optional<std::string> TakeNet(const QString& value, CliLink& link) {
         return PrinterTextProblem(problem->host, "the host");
       case HostPortFault::HostTooLong:
         return "the host is longer than " + std::to_string(RecordTextRoom) + " characters";
+      case HostPortFault::NotAnAddress:
+        return "the address " + Quoted(problem->host) +
+               " is not four numbers from 0 to 255 joined by dots";
     }
   }
   link.net.Host.Assign(Latin1(reading.target->host));

@@ -62,12 +62,23 @@ bool IsDottedQuad(QStringView text) {
   return IsDottedQuad(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
 }
 
+bool IsMistypedAddress(QStringView host) {
+  const bool digitsAndDots = !host.isEmpty() && std::all_of(host.begin(), host.end(), [](QChar c) {
+    return c == QLatin1Char('.') || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+  });
+  return digitsAndDots && !IsDottedQuad(host);
+}
+
 std::optional<TextProblem> CheckPrinterName(QStringView name) {
   if (std::optional<TextProblem> problem = CheckPrinterText(name)) {
     return problem;
   }
   if (name.size() > PrinterNameMaxLength) {
     return TextProblem{TextFault::TooLong, QString(), PrinterNameMaxLength};
+  }
+  // The control characters are out already; what is left of the blanks is ' ' and no-break space.
+  if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.isSpace(); })) {
+    return TextProblem{TextFault::Blank, QString()};
   }
   return std::nullopt;
 }
@@ -116,6 +127,9 @@ HostPortReading ReadHostPort(QStringView text, int defaultPort) {
   }
   if (host.size() > RecordTextRoom) {
     return refuse(HostPortFault::HostTooLong);
+  }
+  if (IsMistypedAddress(host)) {
+    return refuse(HostPortFault::NotAnAddress);
   }
   return HostPortReading{HostAndPort{host.toString(), port}, std::nullopt};
 }

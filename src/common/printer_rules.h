@@ -26,6 +26,7 @@ enum class TextFault {
   TooLong,         // more characters than the field has room for
   NotLatin1,       // a character without a single-byte form
   QuoteOrControl,  // '"' or a control character: either would end a quoted text or the command
+  Blank,           // a name that is empty or only blanks: the printer would show nothing
 };
 
 struct TextProblem {
@@ -58,14 +59,19 @@ bool IsDottedQuad(std::string_view text);
 // The same for typed text; a character beyond Latin-1 is no digit either.
 bool IsDottedQuad(QStringView text);
 
+// A text of digits and dots only is meant as an address; when it is no dotted quad it is a
+// mistyped one, never a host name. Looked up, it would go to the name servers outside and hold
+// the caller for seconds, so every place that takes a host refuses it first.
+bool IsMistypedAddress(QStringView host);
+
 // A TCP or UDP port that can be connected to: 1 to 65535.
 constexpr bool IsPortNumber(std::int64_t number) {
   return number >= 1 && number <= 65535;
 }
 
 // A printer name as the printer keeps it: CheckPrinterText's rule first, then at most
-// PrinterNameMaxLength characters (TooLong with that limit). An empty name passes; whether one
-// may be empty is the caller's to say.
+// PrinterNameMaxLength characters (TooLong with that limit), then not empty or only blanks
+// (Blank).
 std::optional<TextProblem> CheckPrinterName(QStringView name);
 
 // "HOST" or "HOST:PORT", split at the last ':' (the port defaults to `defaultPort`).
@@ -79,6 +85,7 @@ enum class HostPortFault {
   BlankOrColon,  // the host holds a blank or another ':'
   HostText,      // the host has a character CheckPrinterText refuses (see `text`)
   HostTooLong,   // the host has more than RecordTextRoom characters
+  NotAnAddress,  // the host is a mistyped address (IsMistypedAddress)
 };
 struct HostPortProblem {
   HostPortFault fault;

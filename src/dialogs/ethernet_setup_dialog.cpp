@@ -129,17 +129,21 @@ void TFormEthernetSetup::ButtonOKClick() {
     } else {
       // Not a dotted quad, an address would go out as 255.255.255.255 and could leave the
       // printer unreachable: refuse it before anything is written.
-      showMessage_(this,
-                   tr("%1 must be four numbers from 0 to 255 joined by dots, such as 192.168.1.50.")
-                       .arg(what),
-                   MessageKind::Error);
+      showMessage_(this, NotDottedQuadRefusal(what).message, MessageKind::Error);
       return;
     }
   }
-  if (const InputResult<> name =
-          TakeText(editDeviceName_->text(), taken.netName, tr("The printer name"));
+  const QString typedName = editDeviceName_->text();
+  if (const InputResult<> name = TakeText(typedName, taken.netName, tr("The printer name"));
       !name) {
     showMessage_(this, name.Message(), MessageKind::Error);
+    return;
+  }
+  // The printer would show no name at all. Only this part of the name rule applies here: a name
+  // the printer reported longer than the edit takes is written back whole.
+  if (const std::optional<TextProblem> problem = CheckPrinterName(typedName);
+      problem && problem->fault == TextFault::Blank) {
+    showMessage_(this, TextRefusal(*problem, tr("The printer name")).message, MessageKind::Error);
     return;
   }
   taken.dhcp = dhcp ? 1 : 0;

@@ -254,6 +254,11 @@ void TFormNetSetup::ShowTarget() {
 }
 
 InputResult<> TFormNetSetup::StoreTarget() {
+  // Looked up as a name, a mistyped address would hold the window for seconds and go to the
+  // name servers outside.
+  if (IsMistypedAddress(editIPAddr_->text())) {
+    return NotDottedQuadRefusal(tr("The IP address '%1'").arg(editIPAddr_->text()));
+  }
   if (InputResult<> host =
           TakeText(editIPAddr_->text(), target_->Host, tr("The IP address or printer name"));
       !host) {
@@ -354,7 +359,7 @@ void TFormNetSetup::ButtonBrowserClick() {
   const QUrl url(QStringLiteral("http://") + editIPAddr_->text(), QUrl::TolerantMode);
   // A host a URL cannot carry (a blank, a quotation mark, a control character) would open
   // nothing at all, without a word.
-  if (!url.isValid()) {
+  if (!url.isValid() || IsMistypedAddress(url.host())) {
     showMessage_(this, tr("No web page can be opened at '%1'.").arg(editIPAddr_->text()),
                  MessageKind::Error);
     return;

@@ -31,25 +31,37 @@ InputResult<std::int32_t> StrToInt(const QString& text) {
   return static_cast<std::int32_t>(negative ? -value : value);
 }
 
+InputRefusal TextRefusal(const TextProblem& problem, const QString& what) {
+  switch (problem.fault) {
+    case TextFault::TooLong:
+      return {QCoreApplication::translate("InputError", "%1 is longer than %2 characters.")
+                  .arg(what)
+                  .arg(problem.limit)};
+    case TextFault::NotLatin1:
+      return {QCoreApplication::translate("InputError",
+                                          "%1 contains '%2', which the printer cannot take.")
+                  .arg(what, problem.character)};
+    case TextFault::Blank:
+      return {QCoreApplication::translate("InputError", "%1 is empty or only blanks.").arg(what)};
+    case TextFault::QuoteOrControl:
+      break;
+  }
+  return {QCoreApplication::translate("InputError",
+                                      "%1 may not contain quotation marks or control characters.")
+              .arg(what)};
+}
+
+InputRefusal NotDottedQuadRefusal(const QString& what) {
+  return {QCoreApplication::translate(
+              "InputError",
+              "%1 must be four numbers from 0 to 255 joined by dots, such as 192.168.1.50.")
+              .arg(what)};
+}
+
 InputResult<> TakeText(const QString& text, FixedText<RecordTextRoom + 1>& field,
                        const QString& what) {
   if (const std::optional<TextProblem> problem = CheckRecordText(text)) {
-    switch (problem->fault) {
-      case TextFault::TooLong:
-        return InputRefusal{
-            QCoreApplication::translate("InputError", "%1 is longer than %2 characters.")
-                .arg(what)
-                .arg(problem->limit)};
-      case TextFault::NotLatin1:
-        return InputRefusal{QCoreApplication::translate(
-                                "InputError", "%1 contains '%2', which the printer cannot take.")
-                                .arg(what, problem->character)};
-      case TextFault::QuoteOrControl:
-        return InputRefusal{
-            QCoreApplication::translate("InputError",
-                                        "%1 may not contain quotation marks or control characters.")
-                .arg(what)};
-    }
+    return TextRefusal(*problem, what);
   }
   const QByteArray bytes = text.toLatin1();
   field.Assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));

@@ -35,6 +35,13 @@ class [[nodiscard]] InputResult {
 // Anything else is refused with "'<text>' is not a valid integer value.".
 InputResult<std::int32_t> StrToInt(const QString& text);
 
+// The words for a text the rule book refused, naming the field as `what` ("The printer name").
+InputRefusal TextRefusal(const TextProblem& problem, const QString& what);
+
+// An address field whose text is no dotted quad: "<what> must be four numbers from 0 to 255
+// joined by dots, such as 192.168.1.50.".
+InputRefusal NotDottedQuadRefusal(const QString& what);
+
 // Copies a typed text into a record field (or the network link's host, of the same size). A
 // text too long for it, a character without a single-byte (Latin-1) form, a '"' or a control
 // character would not reach the printer as typed or would break the command it goes into, so it

@@ -7,6 +7,8 @@
 #include <array>
 #include <utility>
 
+#include "common/printer_rules.h"
+
 namespace {
 
 constexpr LinkHandle ConnectedHandle = 1;
@@ -48,6 +50,12 @@ LinkHandle NetworkStream::Open(const LinkTargets& targets) {
   const QString host = QString::fromLatin1(targets.net->Host.View());
   const quint16 port = static_cast<quint16>(targets.net->Port & 0xFFFF);
   const std::string where = QStringLiteral("%1:%2").arg(host).arg(port).toStdString();
+  // Whoever set the host should have refused it already; a lookup would leave the machine.
+  if (IsMistypedAddress(host)) {
+    return FailOpen(
+        {OpenFailureCause::HostUnresolved,
+         host.toStdString() + ": not an IP address (four numbers from 0 to 255 joined by dots)"});
+  }
   const std::optional<QHostAddress> address = resolver_(host);
   if (!address || address->isNull()) {
     return FailOpen({OpenFailureCause::HostUnresolved,

@@ -10,7 +10,8 @@
 
 class QTcpSocket;
 
-// Finds the IPv4 address to connect to for a host text; nothing when there is none.
+// Finds the IPv4 address to connect to for a host text; nothing when there is none. The stream
+// never asks it about a mistyped address (IsMistypedAddress).
 using HostResolver = std::function<std::optional<QHostAddress>(const QString& host)>;
 
 // The system's resolver: a dotted-decimal text is taken as it is, a name is looked up and its

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <array>
 #include <tuple>
+#include <utility>
 
 #include "common/printer_rules.h"
 #include "gui/edit_limit.h"
@@ -179,6 +180,23 @@ void EthernetPanel::ButtonEtherReadClick() {
 }
 
 void EthernetPanel::ButtonSetIPClick() {
+  // A static address that is no dotted quad would be set as typed and could leave the printer
+  // unreachable; it is refused before anything is stored. A text the printer cannot take at all
+  // is left to TakeNetworkFields, which names what is wrong with it. Under DHCP the greyed
+  // addresses are not sent, so they are not checked.
+  if (RadioIndex() != DhcpIndex) {
+    for (const auto& [edit, what] :
+         {std::pair{EditIP, tr("IP address")}, std::pair{EditMask, tr("Mask")},
+          std::pair{EditGateWay, tr("Gateway")}}) {
+      if (CheckRecordText(edit->text())) {
+        break;
+      }
+      if (!IsDottedQuad(edit->text())) {
+        host_.ShowInputError(NotDottedQuadRefusal(what).message);
+        return;
+      }
+    }
+  }
   if (const InputResult<> taken = TakeNetworkFields(); !taken) {
     host_.ShowInputError(taken.Message());
     return;

@@ -67,22 +67,38 @@ IpBytes TextToIp(std::string_view text) {
   return NoAddress;
 }
 
-std::optional<MacBytes> TextToMac(std::string_view text) {
+namespace {
+
+// Six pairs of hex digits, each but the last followed by `separator` unless that is '\0'.
+std::optional<MacBytes> SixHexPairs(std::string_view text, char separator) {
   MacBytes mac{};
-  // "XX:" five times and a final "XX".
-  if (text.size() != mac.size() * 3 - 1) {
+  const std::size_t step = separator != '\0' ? 3 : 2;
+  if (text.size() != mac.size() * step - (step - 2)) {
     return std::nullopt;
   }
   for (std::size_t i = 0; i < mac.size(); ++i) {
-    const std::size_t at = i * 3;
+    const std::size_t at = i * step;
     const int high = HexValue(text[at]);
     const int low = HexValue(text[at + 1]);
-    if (high < 0 || low < 0 || (i + 1 < mac.size() && text[at + 2] != ':')) {
+    if (high < 0 || low < 0 || (step == 3 && i + 1 < mac.size() && text[at + 2] != separator)) {
       return std::nullopt;
     }
     mac[i] = static_cast<std::uint8_t>(high * 16 + low);
   }
   return mac;
+}
+
+}  // namespace
+
+std::optional<MacBytes> TextToMac(std::string_view text) {
+  return SixHexPairs(text, ':');
+}
+
+std::optional<MacBytes> TypedTextToMac(std::string_view text) {
+  if (text.size() == 12) {
+    return SixHexPairs(text, '\0');
+  }
+  return SixHexPairs(text, text.size() > 2 && text[2] == '-' ? '-' : ':');
 }
 
 std::string MacToText(const MacBytes& mac) {

@@ -23,5 +23,9 @@ IpBytes TextToIp(std::string_view text);
 // Exactly six groups of two hex digits (either case) joined by ':', nothing before or after.
 std::optional<MacBytes> TextToMac(std::string_view text);
 
+// A MAC as people type or copy it: TextToMac's form, the same with '-' (as Windows prints it),
+// or twelve hex digits with no separator; either case, one separator throughout.
+std::optional<MacBytes> TypedTextToMac(std::string_view text);
+
 // Two upper-case hex digits per byte, joined by ':'.
 std::string MacToText(const MacBytes& mac);

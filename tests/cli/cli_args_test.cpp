@@ -191,6 +191,17 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_FALSE(a.name.has_value());
                        EXPECT_FALSE(a.yes);
                      }},
+        // A MAC as Windows prints it, or bare, is taken and named the one way.
+        AcceptedCase{"RemoteSetDashedMac",
+                     Args({"remote-set", "00-1a-2b-3c-4d-5e", "--dhcp", "--name", " Desk "}),
+                     CliCommand::RemoteSet,
+                     [](const CliArgs& a) {
+                       EXPECT_EQ(a.mac, "00:1A:2B:3C:4D:5E");
+                       EXPECT_EQ(a.name, " Desk ");
+                     }},
+        AcceptedCase{"RemoteSetBareMac", Args({"remote-set", "001A2b3C4d5E", "--dhcp"}),
+                     CliCommand::RemoteSet,
+                     [](const CliArgs& a) { EXPECT_EQ(a.mac, "00:1A:2B:3C:4D:5E"); }},
         AcceptedCase{"Web", Args({"web", "printer-7.example"}), CliCommand::Web,
                      [](const CliArgs& a) { EXPECT_EQ(a.host, "printer-7.example"); }},
         // Standard input is the file "-", which is no option.
@@ -234,6 +245,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"PortTooHigh", Args({"--net", "host:65536", "probe"}), "1 to 65535"},
         RefusedCase{"PortSigned", Args({"--net", "host:+80", "probe"}), "1 to 65535"},
         RefusedCase{"EmptyHost", Args({"--net", ":9100", "probe"}), "host"},
+        RefusedCase{"NetMistypedAddress", Args({"--net", "192.168.1.256", "probe"}),
+                    "'192.168.1.256' is not four numbers"},
+        RefusedCase{"NetThreeNumbers", Args({"--net", "1.2.3:9100", "probe"}),
+                    "'1.2.3' is not four numbers"},
         RefusedCase{"HostWithQuote", Args({"--net", "a\"b", "probe"}), "quotation"},
         RefusedCase{
             "HostTooLong",
@@ -281,6 +296,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"NameWithNewline", Args({"--usb", "name", "set", "a\nb"}), "control"},
         RefusedCase{"NameBeyondLatin1", Args({"--usb", "name", "set", "\xE2\x82\xAC"}), "Latin-1"},
         RefusedCase{"NameMissing", Args({"--usb", "name", "set"}), "printer name"},
+        RefusedCase{"NameEmpty", Args({"--usb", "name", "set", ""}), "empty"},
+        RefusedCase{"NameBlanks", Args({"--usb", "name", "set", "   "}), "only blanks"},
         RefusedCase{"YesForRead", Args({"--usb", "clock", "get", "--yes"}), "does not go with"},
         RefusedCase{"TimeoutZero", Args({"discover", "--timeout", "0"}), "--timeout"},
         RefusedCase{"TimeoutAboveCap", Args({"discover", "--timeout", "11"}), "--timeout"},
@@ -300,6 +317,11 @@ INSTANTIATE_TEST_SUITE_P(
             "RemoteSetLongName",
             Args({"remote-set", "00:11:22:33:44:55", "--dhcp", "--name", "0123456789ABCDEF"}),
             "15"},
+        RefusedCase{"RemoteSetBlankName",
+                    Args({"remote-set", "00:11:22:33:44:55", "--dhcp", "--name", " "}),
+                    "only blanks"},
+        RefusedCase{"RemoteSetMacMixedSeparators",
+                    Args({"remote-set", "00-11:22:33:44:55", "--dhcp"}), "MAC address"},
         RefusedCase{"ApplyNoFile", Args({"apply", "--yes"}), "needs a file"},
         RefusedCase{"ExportDryRun", Args({"export", "--dry-run"}), "does not go with 'export'"},
         RefusedCase{"ExportTimeoutAboveCap", Args({"export", "--timeout", "11"}), "--timeout"},
@@ -309,6 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"WebPath", Args({"web", "a/b"}), "host name"},
         RefusedCase{"WebEmpty", Args({"web", ""}), "host name"},
         RefusedCase{"WebNoHost", Args({"web"}), "needs"},
+        RefusedCase{"WebMistypedAddress", Args({"web", "192.168.1.256"}), "not four numbers"},
         RefusedCase{"ExtraArgument", Args({"--usb", "probe", "now"}), "unexpected argument"},
         RefusedCase{"UsbVendorFiveDigits", Args({"--usb", "--usb-vendor", "1a2b3", "probe"}),
                     "four hex digits"},

@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "name: the printer name is longer than 15 characters"},
         BadFileCase{"EmptyName", Header + "00:00:00:00:00:02,,dhcp,,,\n", 2,
                     "name: the printer name is empty"},
+        BadFileCase{"BlankName", Header + "00:00:00:00:00:02,\"  \",dhcp,,,\n", 2,
+                    "name: the printer name is empty or only blanks"},
         BadFileCase{"Static300",
                     Header + Row(1) + "00:00:00:00:00:02,b,static,300.1.2.3,255.0.0.0,10.0.0.1\n",
                     3, "ip: '300.1.2.3' is not four numbers from 0 to 255 joined by dots"},
@@ -142,10 +144,11 @@ TEST(FleetFileTest, ReadsBackWhatItWritesAndTakesCrlfWithAByteOrderMark) {
     EXPECT_FALSE(back->windows1252);
   }
 
-  // Columns in another order, in capitals and with blanks; the quoted name holds a comma.
+  // Columns in another order, in capitals and with blanks; the quoted name holds a comma; the
+  // MAC as Windows prints it.
   const auto read = ReadFleetFile(
       "\xEF\xBB\xBFName, MAC ,mode,gateway,mask,ip\r\n"
-      "\"Hall, 2\",00:1a:2b:3c:4d:5e,STATIC,10.0.0.1,255.255.255.0,10.0.0.9\r\n\r\n");
+      "\"Hall, 2\",00-1a-2b-3c-4d-5e,STATIC,10.0.0.1,255.255.255.0,10.0.0.9\r\n\r\n");
   const auto* crlf = std::get_if<FleetFile>(&read);
   ASSERT_NE(crlf, nullptr) << std::get<FleetFileError>(read).message;
   EXPECT_EQ(crlf->rows, (std::vector<FleetRow>{{"00:1A:2B:3C:4D:5E", "Hall, 2", false, "10.0.0.9",

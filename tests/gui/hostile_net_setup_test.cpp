@@ -91,6 +91,10 @@ INSTANTIATE_TEST_SUITE_P(
             {"EditIPAddr", "empty", Paste, Sent, ""},
             {"EditIPAddr", "blanks", Keys, Sent, "   "},
             {"EditIPAddr", "latin1", Keys, Sent, "{text}"},
+            {"EditIPAddr", "=printer-7", Keys, Sent, "printer-7"},
+            {"EditIPAddr", "=192.168.1.256", Keys, Refused,
+             "The IP address '192.168.1.256' must be four numbers from 0 to 255 joined by dots, "
+             "such as 192.168.1.50."},
             {"EditIPAddr", "quote", Keys, Refused, HostMarksRefused},
             {"EditIPAddr", "cr", Paste, Refused, HostMarksRefused},
             {"EditIPAddr", "=127.0.0.1\r\n", Clipboard, Refused, HostMarksRefused},
@@ -141,6 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"EditIPAddr", "lf", Clipboard, Refused, NoWebPage},
                  {"EditIPAddr", "nul", Paste, Refused, NoWebPage},
                  {"EditIPAddr", "=192.168.0.20:port", Keys, Refused, NoWebPage},
+                 {"EditIPAddr", "=192.168.1.256/", Keys, Refused, NoWebPage},
              })));
 
 // ---- The Ethernet Setup dialog, opened by "Change IP Address" for a virtual printer ----
@@ -268,6 +273,7 @@ constexpr const char* MaskNotAQuad =
     "The subnet mask must be four numbers from 0 to 255 joined by dots, such as 192.168.1.50.";
 constexpr const char* GatewayNotAQuad =
     "The gateway must be four numbers from 0 to 255 joined by dots, such as 192.168.1.50.";
+constexpr const char* NameBlank = "The printer name is empty or only blanks.";
 constexpr const char* NameMarksRefused =
     "The printer name may not contain quotation marks or control characters.";
 
@@ -309,8 +315,9 @@ INSTANTIATE_TEST_SUITE_P(
         Rows("ButtonOK",
              {
                  {"EditDeviceName", "letters1000", AnyEntry, Sent, Letters15},
-                 {"EditDeviceName", "empty", Paste, Sent, ""},
-                 {"EditDeviceName", "blanks", Keys, Sent, "   "},
+                 // The printer would show no name.
+                 {"EditDeviceName", "empty", Paste, Refused, NameBlank},
+                 {"EditDeviceName", "blanks", Keys, Refused, NameBlank},
                  {"EditDeviceName", "latin1", Keys, Sent, "{text}"},
                  {"EditDeviceName", "quote", Keys, Refused, NameMarksRefused},
                  {"EditDeviceName", "cr", Paste, Refused, NameMarksRefused},

@@ -44,4 +44,12 @@ case "$status $out" in
 "2 q73580-utility: Unknown option 'bogus'."*) ;;
 *) fail "an unknown option was not refused with 2 ($status): $out" ;;
 esac
+
+# Digits and dots that are no address would be looked up as a name.
+out=$(run --printer 192.168.1.256:9100 2>&1)
+status=$?
+case "$status $out" in
+"2 q73580-utility: '192.168.1.256' is not an IP address"*) ;;
+*) fail "a mistyped address was not refused at once ($status): $out" ;;
+esac
 echo "ok"

@@ -91,6 +91,28 @@ INSTANTIATE_TEST_SUITE_P(
         MacTextCase{"Empty", "", std::nullopt}),
     [](const auto& info) { return info.param.name; });
 
+class TypedTextToMacTest : public ::testing::TestWithParam<MacTextCase> {};
+
+TEST_P(TypedTextToMacTest, ReadsTheFormsPeopleCopy) {
+  EXPECT_EQ(TypedTextToMac(GetParam().text), GetParam().bytes);
+}
+
+constexpr MacBytes Mac1A = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TypedTextToMacTest,
+    ::testing::Values(MacTextCase{"Colons", "00:1a:2B:3c:4D:5e", Mac1A},
+                      MacTextCase{"Dashes", "00-1A-2B-3C-4D-5E", Mac1A},
+                      MacTextCase{"Bare", "001a2b3c4d5e", Mac1A},
+                      MacTextCase{"MixedSeparators", "00-1A:2B-3C-4D-5E", std::nullopt},
+                      MacTextCase{"DashAfterColon", "00:1A-2B-3C-4D-5E", std::nullopt},
+                      MacTextCase{"TrailingDash", "00-1A-2B-3C-4D-5E-", std::nullopt},
+                      MacTextCase{"BareOfEleven", "001a2b3c4d5", std::nullopt},
+                      MacTextCase{"BareOfThirteen", "001a2b3c4d5e6", std::nullopt},
+                      MacTextCase{"BareNotHex", "001a2b3c4d5g", std::nullopt},
+                      MacTextCase{"Dots", "001a.2b3c.4d5e", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(MacToText, WritesUpperCaseGroupsThatReadBack) {
   const MacBytes mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
   EXPECT_EQ(MacToText(mac), "00:1A:2B:3C:4D:5E");

@@ -50,6 +50,29 @@ TEST_F(NetworkStreamTest, Open_FailsWithoutAHostOrAnAddressForIt) {
   EXPECT_EQ(asked_.size(), 1u);  // an empty host is not even looked up
 }
 
+// A text of digits and dots that is no address fails at once; a name still goes to the resolver.
+struct LookupCase {
+  const char* host;
+  bool lookedUp;
+};
+
+class NetworkStreamLookup : public NetworkStreamTest,
+                            public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(NetworkStreamLookup, AsksTheResolverOnlyAboutNames) {
+  answer_.reset();  // nothing to connect to, whatever is asked
+  net_.Host.Assign(GetParam().host);
+  EXPECT_EQ(Open(), InvalidLink);
+  EXPECT_EQ(asked_, GetParam().lookedUp ? std::vector<QString>{QString::fromLatin1(GetParam().host)}
+                                        : std::vector<QString>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, NetworkStreamLookup,
+                         ::testing::Values(LookupCase{"192.168.1.256", false},
+                                           LookupCase{"1.2.3", false}, LookupCase{"1..2.3", false},
+                                           LookupCase{"printer-7", true},
+                                           LookupCase{"10.0.0.5", true}));
+
 TEST_F(NetworkStreamTest, Open_FailsWhenTheConnectionIsRefused) {
   net_.Port = ClosedTcpPort();
   ASSERT_NE(net_.Port, 0);

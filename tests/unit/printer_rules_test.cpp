@@ -104,7 +104,9 @@ TEST_P(PrinterNameRule, TakesFifteenCharactersTheCharacterRuleLetsThrough) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PrinterNameRule,
-    ::testing::Values(NameCase{"Empty", U(""), std::nullopt},
+    ::testing::Values(NameCase{"Empty", U(""), TextFault::Blank},
+                      NameCase{"OnlyBlanks", U("  \xc2\xa0 "), TextFault::Blank},
+                      NameCase{"BlanksAroundAName", U(" a "), std::nullopt},
                       NameCase{"FifteenLatin1", U("K\xc3\xbc") + QString(13, QLatin1Char('x')),
                                std::nullopt},
                       NameCase{"Sixteen", QString(16, QLatin1Char('x')), TextFault::TooLong, 15},
@@ -170,7 +172,15 @@ INSTANTIATE_TEST_SUITE_P(
         HostPortCase{"Host63", Host63 + U(":80"), std::nullopt, Host63, 80},
         HostPortCase{"Host64", Host63 + U("h:80"), HostPortFault::HostTooLong, Host63 + U("h")},
         HostPortCase{"CharactersBeforeLength", QString(64, QLatin1Char('"')),
-                     HostPortFault::HostText, QString(64, QLatin1Char('"'))}),
+                     HostPortFault::HostText, QString(64, QLatin1Char('"'))},
+        // Digits and dots are an address or nothing: never a name to look up.
+        HostPortCase{"LeadingZeros", U("010.0.0.001:80"), std::nullopt, U("010.0.0.001"), 80},
+        HostPortCase{"NumberAbove255", U("192.168.1.256:9100"), HostPortFault::NotAnAddress,
+                     U("192.168.1.256")},
+        HostPortCase{"ThreeNumbers", U("1.2.3"), HostPortFault::NotAnAddress, U("1.2.3")},
+        HostPortCase{"EmptyNumber", U("1..2.3:80"), HostPortFault::NotAnAddress, U("1..2.3")},
+        HostPortCase{"OneNumber", U("3232235777"), HostPortFault::NotAnAddress, U("3232235777")},
+        HostPortCase{"NameWithDigits", U("printer-7:80"), std::nullopt, U("printer-7"), 80}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The command line finds a choice by its word as typed in any case, and only by its whole word.

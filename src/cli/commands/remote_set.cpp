@@ -12,9 +12,10 @@ std::optional<std::string> TakeRemoteSet(const ParsedLine& line, CliArgs& args) 
   if (line.words.isEmpty()) {
     return "'remote-set' needs the printer's MAC address";
   }
-  const std::optional<MacBytes> mac = TextToMac(Latin1(line.words.front()));
+  const std::optional<MacBytes> mac = TypedTextToMac(Latin1(line.words.front()));
   if (!mac) {
-    return Quoted(line.words.front()) + " is not a MAC address like 00:1A:2B:3C:4D:5E";
+    return Quoted(line.words.front()) +
+           " is not a MAC address like 00:1A:2B:3C:4D:5E, 00-1A-2B-3C-4D-5E or 001A2B3C4D5E";
   }
   args.mac = MacToText(*mac);
   if (const std::optional<QString> name = line.Value("--name")) {

@@ -3,6 +3,7 @@
 #include "cli/cli_checks.h"
 #include "cli/cli_text.h"
 #include "cli/commands/commands.h"
+#include "common/printer_rules.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ std::optional<std::string> TakeWeb(const ParsedLine& line, CliArgs& args) {
   if (!hostName.match(line.words.front()).hasMatch()) {
     return Quoted(line.words.front()) +
            " is not a host name or address (letters, digits, '.', '-' and '_' only, no port)";
+  }
+  if (IsMistypedAddress(line.words.front())) {
+    return "the address " + Quoted(line.words.front()) +
+           " is not four numbers from 0 to 255 joined by dots";
   }
   args.host = Latin1(line.words.front());
   return std::nullopt;
