@@ -320,8 +320,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"RemoteSetBlankName",
                     Args({"remote-set", "00:11:22:33:44:55", "--dhcp", "--name", " "}),
                     "only blanks"},
-        RefusedCase{"RemoteSetMacMixedSeparators",
-                    Args({"remote-set", "00-11:22:33:44:55", "--dhcp"}), "MAC address"},
         RefusedCase{"ApplyNoFile", Args({"apply", "--yes"}), "needs a file"},
         RefusedCase{"ExportDryRun", Args({"export", "--dry-run"}), "does not go with 'export'"},
         RefusedCase{"ExportTimeoutAboveCap", Args({"export", "--timeout", "11"}), "--timeout"},
