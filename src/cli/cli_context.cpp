@@ -38,26 +38,29 @@ CliOutcome CommandRun::Finish(int code, const std::string& message) {
   return outcome;
 }
 
+std::optional<ResultCause> CauseOf(CommandResult result, const LinkFacade& link) {
+  const OpenFailure& open = link.LastOpenFailure();
+  const TransferFailure& transfer = link.LastTransferFailure();
+  if (result == CommandResult::OpenPortError && open.Failed()) {
+    return ResultCause{OpenFailureCauseName(open.cause), QString::fromStdString(open.detail)};
+  }
+  if ((result == CommandResult::TransmitDataError || result == CommandResult::ReceiveDataError) &&
+      transfer.Failed()) {
+    return ResultCause{TransferFailureCauseName(transfer.cause), TransferFailureText(transfer)};
+  }
+  return std::nullopt;
+}
+
 CliOutcome CommandRun::Finish(CommandResult result) {
   Finish(static_cast<int>(result), std::string(ResultMessage(result)));
-  if (services.link == nullptr) {
-    return outcome;
-  }
   // The message stays as the windows show it; why the port did not open, or the write or the
   // reply failed, follows it.
-  const OpenFailure& open = services.link->LastOpenFailure();
-  const TransferFailure& transfer = services.link->LastTransferFailure();
-  auto cause = [this](const char* kind, const QString& detail) {
-    Json("cause", QJsonObject{{QStringLiteral("kind"), QLatin1String(kind)},
-                              {QStringLiteral("detail"), detail}});
-    outcome.error += ": " + detail.toStdString();
-  };
-  if (result == CommandResult::OpenPortError && open.Failed()) {
-    cause(OpenFailureCauseName(open.cause), QString::fromStdString(open.detail));
-  } else if ((result == CommandResult::TransmitDataError ||
-              result == CommandResult::ReceiveDataError) &&
-             transfer.Failed()) {
-    cause(TransferFailureCauseName(transfer.cause), TransferFailureText(transfer));
+  if (services.link != nullptr) {
+    if (const std::optional<ResultCause> cause = CauseOf(result, *services.link)) {
+      Json("cause", QJsonObject{{QStringLiteral("kind"), QLatin1String(cause->kind)},
+                                {QStringLiteral("detail"), cause->detail}});
+      outcome.error += ": " + cause->detail.toStdString();
+    }
   }
   return outcome;
 }

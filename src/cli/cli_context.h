@@ -28,6 +28,14 @@ QJsonObject NetworkJson(const NetConfigRecord& config);
 void SetAddresses(NetConfigRecord& record, bool dhcp, const std::string& ip,
                   const std::string& mask, const std::string& gateway);
 
+// Why `result` came about, for an Open Port, Transmit or Receive Data Error whose cause the link
+// kept: its kind for JSON, and its words.
+struct ResultCause {
+  const char* kind;
+  QString detail;
+};
+std::optional<ResultCause> CauseOf(CommandResult result, const LinkFacade& link);
+
 // What the commands need from the world, so that tests can stand in for each piece.
 struct CliServices {
   LinkFacade* link = nullptr;

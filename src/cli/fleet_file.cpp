@@ -46,8 +46,10 @@ int LineAt(std::string_view text, std::size_t offset) {
 }
 
 // The line of the first byte that is not UTF-8, if any. No sequence spans a line break, so the
-// first line that fails on its own holds it.
-std::optional<int> FirstNonUtf8Line(std::string_view text) {
+// first line that fails on its own holds it. `utf8` learns whether a line beyond ASCII reads as
+// UTF-8: a file with both is mixed, and no single code page reads it right.
+std::optional<int> FirstNonUtf8Line(std::string_view text, bool& utf8) {
+  std::optional<int> first;
   int line = 1;
   for (std::size_t start = 0; start < text.size(); ++line) {
     const std::size_t end = std::min(text.find('\n', start), text.size());
@@ -55,11 +57,13 @@ std::optional<int> FirstNonUtf8Line(std::string_view text) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = decoder(QByteArrayView(text.data() + start, qsizetype(end - start)));
     if (decoder.hasError()) {
-      return line;
+      first = first.value_or(line);
+    } else if (decoded.size() < qsizetype(end - start)) {
+      utf8 = true;  // fewer characters than bytes: a sequence of several bytes
     }
     start = end + 1;
   }
-  return std::nullopt;
+  return first;
 }
 
 // Windows-1252 from 0x80 to 0x9F, where it differs from Latin-1; 0 for the five bytes it leaves
@@ -450,9 +454,11 @@ std::variant<FleetFile, FleetFileError> ReadFleetFile(std::string_view bytes) {
     bytes.remove_prefix(3);
   }
   std::optional<std::string> decoded;
-  if (const std::optional<int> line = FirstNonUtf8Line(bytes)) {
-    // A byte order mark says UTF-8: such a file is broken, not in another code page.
-    decoded = byteOrderMark ? std::nullopt : Windows1252ToUtf8(bytes);
+  bool utf8 = byteOrderMark;
+  if (const std::optional<int> line = FirstNonUtf8Line(bytes, utf8)) {
+    // A byte order mark or a line of UTF-8 says UTF-8: such a file is broken, not in another
+    // code page, and reading it as one would garble the names that are UTF-8.
+    decoded = utf8 ? std::nullopt : Windows1252ToUtf8(bytes);
     if (!decoded) {
       return Fail(*line, "not UTF-8 text");
     }

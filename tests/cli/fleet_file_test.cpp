@@ -104,6 +104,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"Utf8CutAtTheEnd",
                     "\xEF\xBB\xBF" + Header + Row(1) + "00:00:00:00:00:02,Caf\xC3", 3,
                     "not UTF-8 text"},
+        // Read as Windows-1252, its UTF-8 line would be a garbled name ("CafÃ©").
+        BadFileCase{"MixedUtf8AndWindows1252",
+                    Header + "00:00:00:00:00:01,Caf\xC3\xA9,dhcp,,,\n" +
+                        "00:00:00:00:00:02,Caf\xE9,dhcp,,,\n",
+                    3, "not UTF-8 text"},
         BadFileCase{"EuroSignInWindows1252", Header + "00:00:00:00:00:02,5 \x80,dhcp,,,\n", 2,
                     "name: the printer name contains a character the printer cannot take"},
         BadFileCase{"ValueUnderAnEmptyHeader",

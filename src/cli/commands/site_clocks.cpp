@@ -41,13 +41,10 @@ bool Reachable(const std::string& ip) {
   return !any && !broadcast && (bytes[0] & 0xF0) != 0xE0;
 }
 
-// As the single-printer commands word a result: the message, and why the port did not open.
+// As the single-printer commands word a result: the message, and its cause.
 std::string ResultText(CommandResult result, const LinkFacade& link) {
-  std::string text(ResultMessage(result));
-  if (result == CommandResult::OpenPortError && link.LastOpenFailure().Failed()) {
-    text += ": " + link.LastOpenFailure().detail;
-  }
-  return text;
+  const std::optional<ResultCause> cause = CauseOf(result, link);
+  return std::string(ResultMessage(result)) + (cause ? ": " + cause->detail.toStdString() : "");
 }
 
 QDateTime DateTimeOf(const ClockRecord& clock) {
