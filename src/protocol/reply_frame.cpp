@@ -1,6 +1,7 @@
 #include "protocol/reply_frame.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -35,9 +36,10 @@ TransferFailureCause ParseFrameContent(const std::uint8_t* content, std::uint32_
     if (++digits > MaxLengthDigits) {
       return TransferFailureCause::BadFrame;
     }
-    // A frame cannot carry more than MaxFrameContent bytes, so stop growing the value there;
-    // it still differs from every possible data count.
-    declared = std::min<std::uint64_t>(declared * 10 + (content[pos] - '0'), MaxFrameContent + 1);
+    // 31 digits overflow any integer, so the value stops growing at the largest one the cause
+    // can name; it still differs from every possible data count, and the cause tells the truth
+    // for every length a printer could mean.
+    declared = std::min<std::uint64_t>(declared * 10 + (content[pos] - '0'), UINT32_MAX);
     ++pos;
   }
   if (pos == count || content[pos] != Separator) {
