@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "cli/cli_commands.h"
 #include "cli/fleet_file.h"
 #include "netsetup/remote_ip_change.h"
@@ -30,26 +31,15 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
+using bench::Ms;
+using bench::P95;
 
 constexpr int Printers = 50;
 constexpr int QuietMs = 1000;  // the default --timeout
 // How far above the floor of its requests and sockets a command may be.
 constexpr double FloorFactor = 2.0;
-
-double Ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double P95(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[static_cast<std::size_t>(0.95 * static_cast<double>(values.size() - 1) + 0.5)];
-}
 
 struct Floors {
   double roundTripMs = 0;  // one block read and its answer, on a socket kept open
