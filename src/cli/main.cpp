@@ -11,8 +11,8 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
-#include "link/libusb_bus.h"
 #include "link/link_facade.h"
+#include "link/usb_bus.h"
 #include "link/usb_vendor.h"
 
 #ifdef _WIN32
@@ -116,10 +116,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "q73580-cli: warning: %s\n", vendor.warning.c_str());
   }
   LinkFacade link(MakeSystemPorts(vendor.id));
-  LibusbBus usbBus;
+  const std::unique_ptr<UsbBus> usbBus = MakeSystemUsbBus();
   CliServices services;
   services.link = &link;
-  services.usbBus = &usbBus;
+  services.usbBus = usbBus.get();
   services.usbVendor = vendor;
   services.terminal = StdinIsTerminal();
   services.confirm = AskOnTerminal;

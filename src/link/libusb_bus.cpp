@@ -294,3 +294,7 @@ void LibusbBus::CloseDevice() {
 OpenFailure LibusbBus::LastFailure() const {
   return impl_->failure;
 }
+
+std::unique_ptr<UsbBus> MakeSystemUsbBus() {
+  return std::make_unique<LibusbBus>();
+}

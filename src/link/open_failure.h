@@ -37,3 +37,7 @@ const char* OpenFailureCauseName(OpenFailureCause cause);
 // `groupHint` is the group whose members may open such devices ("dialout", "lp"; empty: none).
 OpenFailure OpenFailureFromErrno(int error, std::string_view device,
                                  std::string_view groupHint = {});
+
+// The same for a Win32 error code (GetLastError()); an empty `device` leaves the name out.
+// Only the Windows build has it.
+OpenFailure OpenFailureFromWin32(std::uint32_t error, std::string_view device);

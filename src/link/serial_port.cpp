@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <thread>
 
-#include "link/serial_choices.h"
 #include "link/serial_port_names.h"
 
 namespace {
@@ -70,42 +69,8 @@ LineKept ApplyLine(QSerialPort& port, const SerialLineSettings& line) {
 
 }  // namespace
 
-SerialLineSettings MapSerialSettings(const SerialSettings& settings) {
-  SerialLineSettings line;
-  line.baudRate = serial_choices::Baud.In(settings).value;
-  line.dataBits = serial_choices::DataBits.In(settings).value;
-  switch (settings.ParityIndex) {
-    case 1:
-      line.parity = SerialParity::Odd;
-      line.checkParity = true;
-      break;
-    case 2:
-      line.parity = SerialParity::Even;
-      break;
-    default:
-      break;
-  }
-  switch (settings.StopBitsIndex) {
-    case 1:
-      line.stopBits = SerialStopBits::OneAndHalf;
-      break;
-    case 2:
-      line.stopBits = SerialStopBits::Two;
-      break;
-    default:
-      break;
-  }
-  if (settings.HardwareHandshake != 0) {
-    line.ctsOutputFlow = true;
-    line.dsrOutputFlow = true;
-    const LineControl control =
-        settings.HardwareHandshake == 1 ? LineControl::On : LineControl::Handshake;
-    line.dtr = control;
-    line.rts = control;
-  }
-  line.xonXoff = settings.SoftwareHandshake == 1;
-  return line;
-}
+// The open port; a class of its own so that the header names no Qt SerialPort type.
+class SerialPort::Device final : public QSerialPort {};
 
 SerialPort::SerialPort() = default;
 
@@ -125,7 +90,7 @@ LinkHandle SerialPort::Open(const LinkTargets& targets) {
     return FailOpen({OpenFailureCause::LineNotSupported,
                      device.toStdString() + ": this system cannot drive " + missing});
   }
-  auto port = std::make_unique<QSerialPort>();
+  auto port = std::make_unique<Device>();
   port->setPortName(DeviceToOpen(device));
   port->setReadBufferSize(ReadBufferSize);
   if (!port->open(QIODevice::ReadWrite)) {

@@ -55,7 +55,8 @@ struct LineKept {
   bool parityMarks = false;  // damaged bytes arrive marked (see ParityMarkDecoder)
 };
 
-// What Qt SerialPort leaves to each platform (serial_line_<platform>.cpp).
+// What Qt SerialPort leaves to the POSIX side (serial_line_posix.cpp); Windows drives its ports
+// through Win32 itself (serial_port_win.cpp).
 namespace serial_line {
 
 // What of `line` this platform cannot drive at all ("1.5 stop bits"); empty when it can.
@@ -97,7 +98,8 @@ class SerialPort final : public LinkPort {
   void WaitForData(LinkHandle handle, std::chrono::milliseconds timeout) override;
 
  private:
-  std::unique_ptr<QSerialPort> port_;  // empty while no link is open
+  class Device;                   // the platform's open port
+  std::unique_ptr<Device> port_;  // empty while no link is open
   SerialLineSettings line_;
   bool parityMarks_ = false;  // received bytes pass through marks_
   ParityMarkDecoder marks_;

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "link/open_failure.h"
@@ -15,6 +17,7 @@ struct UsbDeviceEntry {
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
   std::size_t slot = 0;  // the bus's own index into its last listing
+  std::string path;      // the system's own path text of the device; empty where it has none
 
   bool operator==(const UsbDeviceEntry&) const = default;
 };
@@ -63,3 +66,7 @@ class UsbBus {
   // not, or when the bus cannot tell. The detail names no device: the caller knows which it was.
   virtual OpenFailure LastFailure() const { return {}; }
 };
+
+// The system's USB stack: libusb on POSIX systems, the printing class's device interfaces on
+// Windows.
+std::unique_ptr<UsbBus> MakeSystemUsbBus();

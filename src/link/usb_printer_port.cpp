@@ -12,6 +12,9 @@ constexpr LinkHandle OpenHandle = 1;
 }  // namespace
 
 std::string UsbPathText(const UsbDeviceEntry& device) {
+  if (!device.path.empty()) {
+    return device.path;
+  }
   char ids[32];
   std::snprintf(ids, sizeof ids, "usb#vid_%04x&pid_%04x#", static_cast<unsigned>(device.vendorId),
                 static_cast<unsigned>(device.productId));

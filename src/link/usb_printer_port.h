@@ -19,6 +19,7 @@
 inline constexpr std::string_view PrinterVendorId = Q73580_PRINTER_VENDOR_ID;
 static_assert(PrinterVendorId.size() == 4);
 
+// The system's own path of the device where it has one (Windows), else
 // "usb#vid_xxxx&pid_yyyy#<bus>-<port.port...>", hex in lower case.
 std::string UsbPathText(const UsbDeviceEntry& device);
 
