@@ -28,6 +28,3 @@ function(q73580_deploy_windows_program target)
             $<TARGET_FILE_DIR:${target}>/platforms
     COMMAND_EXPAND_LISTS VERBATIM)
 endfunction()
-
-q73580_deploy_windows_program(q73580-utility)
-q73580_deploy_windows_program(q73580-cli)

@@ -186,7 +186,8 @@ std::vector<UsbDeviceEntry> LibusbBus::ListDevices() {
                                      {ports.begin(), ports.begin() + depth},
                                      descriptor.idVendor,
                                      descriptor.idProduct,
-                                     impl_->listed.size()});
+                                     impl_->listed.size(),
+                                     {}});
     impl_->listed.push_back(libusb_ref_device(device));
   }
   libusb_free_device_list(list, 1);

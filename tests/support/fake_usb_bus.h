@@ -53,7 +53,7 @@ class FakeUsbBus : public UsbBus {
 
   static UsbDeviceEntry Device(std::uint16_t vendor, std::uint16_t product, std::uint8_t bus,
                                std::vector<std::uint8_t> ports) {
-    return UsbDeviceEntry{bus, std::move(ports), vendor, product, 0};
+    return UsbDeviceEntry{bus, std::move(ports), vendor, product, 0, {}};
   }
 
   bool Open() const { return openedSlot.has_value(); }
