@@ -177,9 +177,9 @@ TEST_F(MockBusTest, ListsDevicesWithTheirPortPathsButNoRootHubs) {
     return std::tie(a.bus, a.ports) < std::tie(b.bus, b.ports);
   });
   const std::vector<UsbDeviceEntry> expected = {
-      {1, {2}, 0x0a0b, 0x0002, 0},
-      {1, {2, 3}, PrinterVendorNumber(), 0x0042, 0},
-      {2, {4}, 0x0c0d, 0x0e0f, 0},
+      {1, {2}, 0x0a0b, 0x0002, 0, {}},
+      {1, {2, 3}, PrinterVendorNumber(), 0x0042, 0, {}},
+      {2, {4}, 0x0c0d, 0x0e0f, 0, {}},
   };
   EXPECT_EQ(devices, expected);
 }
