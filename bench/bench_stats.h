@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 // What the benchmarks report of their runs.
@@ -22,6 +25,23 @@ inline double Median(std::vector<double> values) {
 inline double P95(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[static_cast<std::size_t>(0.95 * static_cast<double>(values.size() - 1) + 0.5)];
+}
+
+// "[--runs N] [--rows]", N from 1 to 20; false, with the usage on standard error, for anything
+// else.
+inline bool ReadRunsAndRows(int argc, char** argv, int& runs, bool& rows) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--runs" && i + 1 < argc) {
+      runs = std::clamp(std::atoi(argv[++i]), 1, 20);
+    } else if (arg == "--rows") {
+      rows = true;
+    } else {
+      std::fprintf(stderr, "usage: %s [--runs N] [--rows]\n", argv[0]);
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace bench

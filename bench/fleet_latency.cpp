@@ -151,16 +151,8 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   int runs = 3;
   bool rows = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--runs" && i + 1 < argc) {
-      runs = std::clamp(std::atoi(argv[++i]), 1, 20);
-    } else if (arg == "--rows") {
-      rows = true;
-    } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--rows]\n", argv[0]);
-      return 2;
-    }
+  if (!bench::ReadRunsAndRows(argc, argv, runs, rows)) {
+    return 2;
   }
 
   Floors floors;
