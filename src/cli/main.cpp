@@ -17,11 +17,36 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
 namespace {
+
+#ifdef _WIN32
+// Everything is written as UTF-8. A console shows it right only on its UTF-8 code page, which it
+// is given while the program runs and then handed back; a pipe or a file takes the bytes as they
+// are (with no console, GetConsoleOutputCP answers 0).
+class ConsoleOnUtf8 {
+ public:
+  ConsoleOnUtf8() : previous_(GetConsoleOutputCP()) {
+    if (previous_ != 0 && previous_ != CP_UTF8) {
+      SetConsoleOutputCP(CP_UTF8);
+    }
+  }
+  ~ConsoleOnUtf8() {
+    if (previous_ != 0 && previous_ != CP_UTF8) {
+      SetConsoleOutputCP(previous_);
+    }
+  }
+  ConsoleOnUtf8(const ConsoleOnUtf8&) = delete;
+  ConsoleOnUtf8& operator=(const ConsoleOnUtf8&) = delete;
+
+ private:
+  UINT previous_;
+};
+#endif
 
 bool StdinIsTerminal() {
 #ifdef _WIN32
@@ -57,7 +82,7 @@ bool AskOnTerminal(const std::string& question) {
 // The trace goes to standard error whatever Qt's own handler would choose (some builds log to the
 // system log when no terminal is attached), so that "2> trace.txt" catches it.
 void TraceToStderr(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  const QByteArray line = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
+  const QByteArray line = qFormatLogMessage(type, context, message).toUtf8() + '\n';
   std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
   std::fflush(stderr);
 }
@@ -80,6 +105,9 @@ int UsageError(const std::string& message, const std::optional<QJsonObject>& jso
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  const ConsoleOnUtf8 utf8Console;
+#endif
   QCoreApplication app(argc, argv);
   const std::variant<CliArgs, CliUsageError> parsed =
       ParseCliArgs(QCoreApplication::arguments().mid(1));

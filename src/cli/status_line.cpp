@@ -4,7 +4,7 @@
 #include <utility>
 
 #ifdef _WIN32
-#include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -82,7 +82,15 @@ void StatusLine::Draw(std::stop_token stop) {
 
 bool StatusLine::StderrIsTerminal() {
 #ifdef _WIN32
-  return _isatty(_fileno(stderr)) != 0;
+  // The line is drawn with escape sequences, which a console follows only once told to; one
+  // that cannot be told (older than Windows 10) gets no status line.
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (err == INVALID_HANDLE_VALUE || GetConsoleMode(err, &mode) == 0) {
+    return false;
+  }
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+         SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 #else
   return isatty(STDERR_FILENO) != 0;
 #endif
