@@ -67,6 +67,6 @@ class UsbBus {
   virtual OpenFailure LastFailure() const { return {}; }
 };
 
-// The system's USB stack: libusb on POSIX systems, the printing class's device interfaces on
+// The system's USB stack: libusb on POSIX systems, the USB device interfaces of SetupAPI on
 // Windows.
 std::unique_ptr<UsbBus> MakeSystemUsbBus();

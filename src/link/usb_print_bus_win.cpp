@@ -12,10 +12,11 @@
 
 namespace {
 
-// The device interfaces of the USB printing class: the system's printer driver gives each
-// printer one, opened with CreateFile and moved with ReadFile and WriteFile, no driver of ours.
-constexpr GUID UsbPrintInterfaces = {
-    0x28d78fad, 0x5a12, 0x11d1, {0xae, 0x5b, 0x00, 0x00, 0xf8, 0x03, 0xa8, 0xc2}};
+// The class of device interfaces every present USB device publishes (GUID_DEVINTERFACE_USB_DEVICE):
+// the printer's is opened with CreateFile and moved with ReadFile and WriteFile through the
+// driver the system gave it, no driver of ours. The printer among them is told by its vendor id.
+constexpr GUID UsbDeviceInterfaces = {
+    0xa5dcbf10, 0x6530, 0x11d2, {0x90, 0x1f, 0x00, 0xc0, 0x4f, 0xb9, 0x51, 0xed}};
 
 // More interfaces than any machine has; the port looks at far fewer.
 constexpr DWORD MaxInterfaces = 1024;
@@ -24,7 +25,7 @@ constexpr DWORD MaxInterfaces = 1024;
 constexpr std::uint16_t ReadPacket = 64;
 
 // The four hex digits after "vid_" or "pid_" in a path such as
-// "\\?\usb#vid_1a2b&pid_0003#serial#{28d78fad-...}"; 0 when there are none.
+// "\\?\usb#vid_1a2b&pid_0003#serial#{a5dcbf10-...}"; 0 when there are none.
 std::uint16_t IdAfter(const std::string& path, std::string_view key) {
   std::string lower = path;
   std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -39,15 +40,15 @@ std::uint16_t IdAfter(const std::string& path, std::string_view key) {
   return error == std::errc() && stop == digits + 4 ? id : 0;
 }
 
-class UsbPrintBus final : public UsbBus {
+class SetupApiUsbBus final : public UsbBus {
  public:
-  UsbPrintBus() = default;
-  ~UsbPrintBus() override { CloseDevice(); }
-  UsbPrintBus(const UsbPrintBus&) = delete;
-  UsbPrintBus& operator=(const UsbPrintBus&) = delete;
+  SetupApiUsbBus() = default;
+  ~SetupApiUsbBus() override { CloseDevice(); }
+  SetupApiUsbBus(const SetupApiUsbBus&) = delete;
+  SetupApiUsbBus& operator=(const SetupApiUsbBus&) = delete;
 
   std::vector<UsbDeviceEntry> ListDevices() override;
-  // Every interface listed is a printer's.
+  // The vendor id alone tells the printer: whatever device carries it is taken as the printer.
   bool HasPrinterInterface(const UsbDeviceEntry&) override { return true; }
   bool OpenDevice(const UsbDeviceEntry& device) override;
   std::optional<UsbPrinterEndpoints> ClaimPrinterInterface() override;
@@ -65,10 +66,10 @@ class UsbPrintBus final : public UsbBus {
   OpenFailure failure_;
 };
 
-std::vector<UsbDeviceEntry> UsbPrintBus::ListDevices() {
+std::vector<UsbDeviceEntry> SetupApiUsbBus::ListDevices() {
   failure_ = {};
   std::vector<UsbDeviceEntry> devices;
-  const HDEVINFO set = SetupDiGetClassDevsA(&UsbPrintInterfaces, nullptr, nullptr,
+  const HDEVINFO set = SetupDiGetClassDevsA(&UsbDeviceInterfaces, nullptr, nullptr,
                                             DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   if (set == INVALID_HANDLE_VALUE) {
     failure_ = {OpenFailureCause::Other,
@@ -78,7 +79,7 @@ std::vector<UsbDeviceEntry> UsbPrintBus::ListDevices() {
   for (DWORD index = 0; index < MaxInterfaces; ++index) {
     SP_DEVICE_INTERFACE_DATA listed{};
     listed.cbSize = sizeof listed;
-    if (!SetupDiEnumDeviceInterfaces(set, nullptr, &UsbPrintInterfaces, index, &listed)) {
+    if (!SetupDiEnumDeviceInterfaces(set, nullptr, &UsbDeviceInterfaces, index, &listed)) {
       break;  // ERROR_NO_MORE_ITEMS
     }
     DWORD size = 0;
@@ -105,7 +106,7 @@ std::vector<UsbDeviceEntry> UsbPrintBus::ListDevices() {
   return devices;
 }
 
-bool UsbPrintBus::OpenDevice(const UsbDeviceEntry& device) {
+bool SetupApiUsbBus::OpenDevice(const UsbDeviceEntry& device) {
   CloseDevice();
   failure_ = {};
   device_ = CreateFileA(device.path.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -118,7 +119,7 @@ bool UsbPrintBus::OpenDevice(const UsbDeviceEntry& device) {
   return true;
 }
 
-std::optional<UsbPrinterEndpoints> UsbPrintBus::ClaimPrinterInterface() {
+std::optional<UsbPrinterEndpoints> SetupApiUsbBus::ClaimPrinterInterface() {
   if (device_ == INVALID_HANDLE_VALUE) {
     failure_ = {OpenFailureCause::Other, "not open"};
     return std::nullopt;
@@ -126,8 +127,8 @@ std::optional<UsbPrinterEndpoints> UsbPrintBus::ClaimPrinterInterface() {
   return UsbPrinterEndpoints{0, 0, ReadPacket};
 }
 
-UsbTransfer UsbPrintBus::BulkOut(const std::uint8_t* data, std::uint32_t count,
-                                 std::chrono::milliseconds timeout) {
+UsbTransfer SetupApiUsbBus::BulkOut(const std::uint8_t* data, std::uint32_t count,
+                                    std::chrono::milliseconds timeout) {
   if (device_ == INVALID_HANDLE_VALUE) {
     return {0, true};
   }
@@ -135,8 +136,8 @@ UsbTransfer UsbPrintBus::BulkOut(const std::uint8_t* data, std::uint32_t count,
   return {result.moved, result.error != ERROR_SUCCESS || result.timedOut};
 }
 
-UsbTransfer UsbPrintBus::BulkIn(std::uint8_t* data, std::uint32_t capacity,
-                                std::chrono::milliseconds timeout) {
+UsbTransfer SetupApiUsbBus::BulkIn(std::uint8_t* data, std::uint32_t capacity,
+                                   std::chrono::milliseconds timeout) {
   if (device_ == INVALID_HANDLE_VALUE) {
     return {0, true};
   }
@@ -144,7 +145,7 @@ UsbTransfer UsbPrintBus::BulkIn(std::uint8_t* data, std::uint32_t capacity,
   return {result.moved, result.error != ERROR_SUCCESS || result.timedOut};
 }
 
-void UsbPrintBus::CloseDevice() {
+void SetupApiUsbBus::CloseDevice() {
   if (device_ != INVALID_HANDLE_VALUE) {
     CloseHandle(device_);
     device_ = INVALID_HANDLE_VALUE;
@@ -154,5 +155,5 @@ void UsbPrintBus::CloseDevice() {
 }  // namespace
 
 std::unique_ptr<UsbBus> MakeSystemUsbBus() {
-  return std::make_unique<UsbPrintBus>();
+  return std::make_unique<SetupApiUsbBus>();
 }
