@@ -14,19 +14,14 @@
 #endif
 
 #include <algorithm>
-#include <charconv>
 #include <thread>
 
 #include "link/parallel_port.h"
+#include "link/port_number.h"
 
 QString ParallelDevicePath(std::string_view portName) {
-  int number = 0;
-  if (portName.size() > 3 && portName.substr(0, 3) == "LPT") {
-    const char* end = portName.data() + portName.size();
-    const auto [stop, error] = std::from_chars(portName.data() + 3, end, number);
-    if (error == std::errc() && stop == end && number >= 1) {
-      return QStringLiteral("/dev/lp%1").arg(number - 1);
-    }
+  if (const int number = PortNumber(portName, "LPT"); number != 0) {
+    return QStringLiteral("/dev/lp%1").arg(number - 1);
   }
   return QString::fromLatin1(portName.data(), static_cast<qsizetype>(portName.size()));
 }

@@ -1,10 +1,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <charconv>
 
 #include "link/overlapped_io_win.h"
 #include "link/parallel_port.h"
+#include "link/port_number.h"
 
 namespace {
 
@@ -16,13 +16,8 @@ HANDLE HandleOf(LinkHandle handle) {
 
 // "LPTn" in the device namespace, so that the name cannot be taken for a file.
 QString ParallelDevicePath(std::string_view portName) {
-  int number = 0;
-  if (portName.size() > 3 && portName.substr(0, 3) == "LPT") {
-    const char* end = portName.data() + portName.size();
-    const auto [stop, error] = std::from_chars(portName.data() + 3, end, number);
-    if (error == std::errc() && stop == end && number >= 1) {
-      return QStringLiteral("\\\\.\\LPT%1").arg(number);
-    }
+  if (const int number = PortNumber(portName, "LPT"); number != 0) {
+    return QStringLiteral("\\\\.\\LPT%1").arg(number);
   }
   return QString::fromLatin1(portName.data(), static_cast<qsizetype>(portName.size()));
 }

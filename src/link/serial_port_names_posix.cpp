@@ -1,6 +1,6 @@
 #include <QFileInfo>
-#include <charconv>
 
+#include "link/port_number.h"
 #include "link/serial_port_names.h"
 
 namespace {
@@ -24,14 +24,9 @@ QString SerialDevicePath(std::string_view portName) {
   if (!portName.empty() && portName.front() == '/') {
     return QString::fromLatin1(portName.data(), static_cast<qsizetype>(portName.size()));
   }
-  int number = 0;
-  if (portName.size() > 3 && portName.substr(0, 3) == "COM") {
-    const char* begin = portName.data() + 3;
-    const char* end = portName.data() + portName.size();
-    const auto [stop, error] = std::from_chars(begin, end, number);
-    if (error != std::errc() || stop != end || number < 1 || number > LastCom) {
-      number = 0;
-    }
+  int number = PortNumber(portName, "COM");
+  if (number > LastCom) {
+    number = 0;
   }
   for (auto it = std::rbegin(ComRanges); number != 0 && it != std::rend(ComRanges); ++it) {
     if (number >= it->first) {
