@@ -6,7 +6,7 @@
 # e.g. build/windows/package/Q73580-Utility-1.0.0-setup.exe build/dev/tools/printer-sim/q73580-printer-sim
 # The zip beside the setup program gives the files expected. Exits 0 when all holds, 1 when not,
 # 77 when Wine or makensis is missing. The prefix is build/windows/installer-test/prefix for
-# build/windows/package/*-setup.exe, made afresh each run.
+# build/windows/package/*-setup.exe, made afresh each run and removed when all held.
 set -euo pipefail
 
 [ $# -eq 2 ] || { echo "usage: $0 SETUP.exe PRINTER_SIM" >&2; exit 2; }
@@ -36,6 +36,7 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Q73580 Utility'
 windir='C:\Program Files\Q73580 Utility'
 
 sim_pid=
+passed=0
 cleanup() {
   if [ -n "$sim_pid" ]; then
     kill "$sim_pid" 2>/dev/null || true
@@ -43,8 +44,12 @@ cleanup() {
   fi
   # Stops this prefix's server and its programs only.
   "$wineserver" -k 2>/dev/null || true
+  timeout 30 "$wineserver" -w 2>/dev/null || true
+  # The prefix (some 700 MB) stays for a look only when something failed.
+  [ "$passed" -eq 0 ] || rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 failures=0
 check() { # check WHAT COMMAND...: runs COMMAND, says "ok"/"FAIL" with WHAT
@@ -114,4 +119,5 @@ check "nothing is left in Program Files" [ ! -e "$app" ]
 check "the Start Menu entry is gone" [ ! -e "$link" ]
 
 echo "installer_test: $failures failed, $(($(date +%s) - start)) s"
-[ "$failures" -eq 0 ]
+[ "$failures" -eq 0 ] || exit 1
+passed=1
