@@ -55,14 +55,15 @@ failures=0
 check() { # check WHAT COMMAND...: runs COMMAND, says "ok"/"FAIL" with WHAT
   if "${@:2}"; then echo "ok    $1"; else echo "FAIL  $1"; failures=$((failures + 1)); fi
 }
-# Each Wine program bounded; Wine's background programs must not keep a caller's pipe open.
+# Each Wine program bounded in time, its messages in wine.err.
 run() { timeout "${WINE_TIMEOUT:-120}" "$wine" "$@" </dev/null 2>>"$work/wine.err"; }
+run_quietly() { run "$@" >/dev/null; }
 
 start=$(date +%s)
 mkdir -p "$WINEPREFIX"
-# One server for the whole test, so that Wine's background programs start once, here, with no
-# output of ours to hold open; cleanup stops it.
-"$wineserver" -p >/dev/null 2>&1 </dev/null
+# One server up to the uninstall, so that Wine's background programs start once, here, with no
+# output of ours to hold open; it ends a minute after its last program if this test is killed.
+"$wineserver" -p60 >/dev/null 2>&1 </dev/null
 run wineboot -i >/dev/null
 check "the installer exits 0 with /S" run "$setup" /S
 
@@ -86,13 +87,12 @@ for program in q73580-cli q73580-utility; do
 done
 
 # The Linux virtual printer on an unused loopback port, which it prints as "tcp HOST:PORT".
-"$sim" --tcp 127.0.0.1:0 --no-udp >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
+coproc SIM { exec "$sim" --tcp 127.0.0.1:0 --no-udp 2>"$work/sim.err"; }
+# shellcheck disable=SC2153 # coproc sets SIM_PID
+sim_pid=$SIM_PID
 address=
-for _ in $(seq 100); do
-  address=$(sed -n 's/^tcp \(127\.0\.0\.1:[0-9]*\)$/\1/p' "$work/sim.out")
-  [ -z "$address" ] && kill -0 "$sim_pid" 2>/dev/null || break
-  sleep 0.1
+while [ -z "$address" ] && read -r -t 10 -u "${SIM[0]}" line; do
+  [[ $line =~ ^tcp\ (127\.0\.0\.1:[0-9]+)$ ]] && address=${BASH_REMATCH[1]}
 done
 check "the virtual printer listens ($address)" [ -n "$address" ]
 if [ -n "$address" ]; then
@@ -105,16 +105,13 @@ if [ -n "$address" ]; then
   check "clock get over TCP: '$clock'" [ "$off" -ge -300 -a "$off" -le 300 ]
 fi
 
-# The uninstaller copies itself to a temporary folder, starts the copy and returns; the copy
-# takes the key away last.
-check "the uninstaller exits 0 with /S" run "$windir\\Uninstall.exe" /S
-gone=1
-for _ in $(seq 60); do
-  ! run reg query "$key" >/dev/null 2>&1 || { gone=0; sleep 1; continue; }
-  gone=1
-  break
-done
-check "the uninstall key is gone" [ "$gone" -eq 1 ]
+# The uninstaller copies itself to a temporary folder, starts the copy and returns. Started in a
+# session of its own, its copy is done when that session's server has no program left and ends.
+"$wineserver" -k
+timeout 30 "$wineserver" -w || true
+check "the uninstaller exits 0 with /S" run_quietly "$windir\\Uninstall.exe" /S
+check "the uninstaller finishes" timeout 120 "$wineserver" -w
+check "the uninstall key is gone" bash -c "! timeout 60 '$wine' reg query '$key' >/dev/null 2>&1 </dev/null"
 check "nothing is left in Program Files" [ ! -e "$app" ]
 check "the Start Menu entry is gone" [ ! -e "$link" ]
 
