@@ -32,7 +32,7 @@ VIAddVersionKey "LegalCopyright" "The Q73580 Utility developers"
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\q73580-utility.exe"
+; No "run it now" on the last page: started from here, the utility would run as administrator.
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
