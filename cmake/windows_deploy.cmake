@@ -28,3 +28,32 @@ function(q73580_deploy_windows_program target)
             $<TARGET_FILE_DIR:${target}>/platforms
     COMMAND_EXPAND_LISTS VERBATIM)
 endfunction()
+
+# The folder the installer and the zip carry, the component "windows":
+#   cmake --install build/windows --component windows --prefix STAGE --strip
+# The programs, the Qt DLLs they import, the plugins Qt loads for them (the windows platform, the
+# native style, and the SVG icon engine for the window icon, with the Qt SVG DLL it imports) and
+# the MinGW runtime. The offscreen plugin stays out: only the tests under Wine draw offscreen.
+function(q73580_install_windows_programs)
+  install(TARGETS ${ARGN} RUNTIME DESTINATION . COMPONENT windows)
+  foreach(target IN LISTS ARGN)
+    install(FILES $<TARGET_RUNTIME_DLLS:${target}> DESTINATION . COMPONENT windows)
+  endforeach()
+  install(FILES ${q73580_mingw_runtime} $<TARGET_FILE:Qt6::Svg> DESTINATION . COMPONENT windows)
+  install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms
+          COMPONENT windows)
+  install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles
+          COMPONENT windows)
+  install(FILES $<TARGET_FILE:Qt6::QSvgIconPlugin> DESTINATION iconengines COMPONENT windows)
+  # --strip strips only the programs; the DLLs come with their symbols (the runtime's libstdc++
+  # is four times its stripped size), so every installed DLL is stripped too.
+  install(CODE "set(q73580_strip \"${CMAKE_STRIP}\")" COMPONENT windows)
+  install(CODE [[
+    if(CMAKE_INSTALL_DO_STRIP)
+      file(GLOB_RECURSE q73580_dlls "${CMAKE_INSTALL_PREFIX}/*.dll")
+      foreach(dll IN LISTS q73580_dlls)
+        execute_process(COMMAND "${q73580_strip}" --strip-unneeded "${dll}" COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()
+  ]] COMPONENT windows)
+endfunction()
