@@ -11,6 +11,10 @@
 #include "gui/ui_translations.h"
 #include "link/usb_vendor.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 constexpr const char* UsageLine = "usage: q73580-utility [--printer HOST:PORT]\n";
@@ -85,8 +89,36 @@ StartArguments ParseStartArguments(const QStringList& args) {
   return result;
 }
 
+#ifdef _WIN32
+// The utility is a windowed program and opens no console of its own. What it prints goes to the
+// console of the program that started it, if there is one; a stream already sent elsewhere (a
+// pipe, a file) stays where it goes.
+void PrintToCallersConsole() {
+  const auto unset = [](DWORD which) {
+    const HANDLE handle = GetStdHandle(which);
+    return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+  };
+  const bool outUnset = unset(STD_OUTPUT_HANDLE);
+  const bool errUnset = unset(STD_ERROR_HANDLE);
+  if ((!outUnset && !errUnset) || AttachConsole(ATTACH_PARENT_PROCESS) == 0) {
+    return;
+  }
+  if (outUnset) {
+    std::freopen("CONOUT$", "w", stdout);
+  }
+  if (errUnset) {
+    std::freopen("CONOUT$", "w", stderr);
+  }
+}
+#endif
+
 // Help and version on stdout, a usage error on stderr with 2; nothing for a start.
 std::optional<int> Answer(const StartArguments& args) {
+#ifdef _WIN32
+  if (args.action != StartArguments::Action::Run) {
+    PrintToCallersConsole();
+  }
+#endif
   switch (args.action) {
     case StartArguments::Action::Help:
       std::fputs(qPrintable(args.help), stdout);
