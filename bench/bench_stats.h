@@ -27,13 +27,14 @@ inline double P95(std::vector<double> values) {
   return values[static_cast<std::size_t>(0.95 * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
-// "[--runs N] [--rows]", N from 1 to 20; false, with the usage on standard error, for anything
-// else.
-inline bool ReadRunsAndRows(int argc, char** argv, int& runs, bool& rows) {
+// "[--runs N] [--rows]", N from `fewest` to `most`; false, with the usage on standard error, for
+// anything else.
+inline bool ReadRunsAndRows(int argc, char** argv, int& runs, bool& rows, int fewest = 1,
+                            int most = 20) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--runs" && i + 1 < argc) {
-      runs = std::clamp(std::atoi(argv[++i]), 1, 20);
+      runs = std::clamp(std::atoi(argv[++i]), fewest, most);
     } else if (arg == "--rows") {
       rows = true;
     } else {

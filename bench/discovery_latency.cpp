@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "dialogs/net_setup_window.h"
 #include "gui/layout_scale.h"
 #include "netsetup/net_setup_exchange.h"
@@ -60,16 +61,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int runs = 10;
   bool rows = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--runs" && i + 1 < argc) {
-      runs = std::clamp(std::atoi(argv[++i]), 1, 100);
-    } else if (arg == "--rows") {
-      rows = true;
-    } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--rows]\n", argv[0]);
-      return 2;
-    }
+  if (!bench::ReadRunsAndRows(argc, argv, runs, rows, 1, 100)) {
+    return 2;
   }
   const double quietMs = DiscoveryLimits().quietMs;
 

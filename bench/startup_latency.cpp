@@ -27,6 +27,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "bench_stats.h"
 #include "support/virtual_printer.h"
 
 namespace {
@@ -182,16 +183,8 @@ int main(int argc, char** argv) {
   }
   int runs = 20;
   bool rows = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--runs" && i + 1 < argc) {
-      runs = std::clamp(std::atoi(argv[++i]), 3, 1000);
-    } else if (arg == "--rows") {
-      rows = true;
-    } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--rows]\n", argv[0]);
-      return 2;
-    }
+  if (!bench::ReadRunsAndRows(argc, argv, runs, rows, 3, 1000)) {
+    return 2;
   }
   if (std::getenv("DISPLAY") == nullptr) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
