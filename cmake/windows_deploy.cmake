@@ -1,6 +1,6 @@
 # A Windows program finds its DLLs beside it: after each link, the Qt DLLs it imports, its
-# platform plugins (windows; offscreen for tests and Wine) and the MinGW runtime are copied next
-# to each program, so that the build folder runs as it is.
+# platform plugins (windows; offscreen for tests and Wine), the SVG icon engine and the MinGW
+# runtime are copied next to each program, so that the build folder runs as it is.
 set(q73580_mingw_runtime)
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
@@ -18,6 +18,11 @@ foreach(plugin Qt6::QWindowsIntegrationPlugin Qt6::QOffscreenIntegrationPlugin)
   endif()
 endforeach()
 
+# The window icon is an SVG: without the icon engine beside the program (and the Qt SVG DLL it
+# loads) the windows have no icon. The same as the installer carries, so the tests see that.
+set(q73580_svg_module $<TARGET_FILE:Qt6::Svg>)
+set(q73580_icon_plugins $<TARGET_FILE:Qt6::QSvgIconPlugin>)
+
 # q73580_deploy_windows_program(target): the DLLs the target needs, copied beside it.
 function(q73580_deploy_windows_program target)
   add_custom_command(TARGET ${target} POST_BUILD
@@ -26,6 +31,10 @@ function(q73580_deploy_windows_program target)
     COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:${target}>/platforms
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${q73580_platform_plugins}
             $<TARGET_FILE_DIR:${target}>/platforms
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${q73580_svg_module} $<TARGET_FILE_DIR:${target}>
+    COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:${target}>/iconengines
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${q73580_icon_plugins}
+            $<TARGET_FILE_DIR:${target}>/iconengines
     COMMAND_EXPAND_LISTS VERBATIM)
 endfunction()
 

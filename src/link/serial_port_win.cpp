@@ -256,6 +256,12 @@ bool SerialPort::Fill(LinkHandle, ReceiveBuffer& buffer) {
   if (!port_) {
     return false;
   }
+  // Only a byte the driver holds is read. With these time-outs a read of an empty queue returns
+  // at once on Windows, but Wine's waits for a byte until the bound: a silent printer would
+  // hold every fill for seconds.
+  if (QueuedBytes(port_->handle, true) == 0) {
+    return false;
+  }
   std::uint8_t byte = 0;
   const win32::IoResult result = win32::Read(port_->handle, &byte, 1, ReadBound);
   if (result.moved != 1) {

@@ -53,6 +53,7 @@ class FakePanelHost : public PanelHost {
   std::unique_ptr<LinkFacade>& link_;  // the fixture replaces it when it restarts the printer
 };
 
+#ifndef _WIN32
 // A panel under test, shown offscreen, with the host behind it and the virtual printer on
 // loopback TCP behind the host.
 class PanelTest : public ::testing::Test {
@@ -115,3 +116,4 @@ class PanelTest : public ::testing::Test {
   LayoutScale scale_;
   std::unique_ptr<QWidget> panel_;
 };
+#endif

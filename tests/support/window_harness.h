@@ -29,7 +29,10 @@
 #include "app/main_window.h"
 #include "link/network_stream.h"
 #include "support/expected_commands.h"
+#ifndef _WIN32
+// The in-process virtual printer is POSIX: on Windows the tests talk to the Linux one.
 #include "support/virtual_printer.h"
+#endif
 
 // Failures show texts as text; a control character as its code.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -86,12 +89,14 @@ inline NetTarget LoopbackTarget(quint16 port) {
   return target;
 }
 
+#ifndef _WIN32
 // A virtual printer that answers the setup protocol as `count` printers.
 inline printer_sim::SimServerConfig Printers(int count) {
   printer_sim::SimServerConfig config;
   config.printerCount = count;
   return config;
 }
+#endif
 
 // Runs `open`, which shows a modal window and returns once it is closed. When the active modal
 // window is the one called `name`, `inside` runs on it and must close it. It is looked for every
@@ -201,6 +206,7 @@ class MainWindowHarness {
   std::vector<bool> enabledDuringMessage_;
 };
 
+#ifndef _WIN32
 // The main window over a link whose only working kind is a TCP connection to the virtual
 // printer, on a fixed clock, with its message boxes recorded and its error boxes apart: refused
 // input, and whatever the application's last-resort handler caught.
@@ -228,3 +234,4 @@ class MainWindowOverTcp : public ::testing::Test, public MainWindowHarness {
   RecordErrors recordErrors_{errors_};
   VirtualPrinter sim_;
 };
+#endif
